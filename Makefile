@@ -1,0 +1,27 @@
+# Quarn Dash: the two commands a user needs are "make demo" and "make test".
+BUILD ?= build
+GENERATOR ?= Ninja
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+JOBS ?= 2
+
+.PHONY: all deps configure build test bench clean
+
+all: build
+
+deps:
+	./scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -G $(GENERATOR) $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	./scripts/run-tests.sh $(BUILD)
+
+bench: build
+	./scripts/run-bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

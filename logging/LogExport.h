@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "decode/ChannelRecord.h"
+#include "logging/LogFormat.h"
+
+namespace quarn {
+
+// What a pass over a log found. Records are counted from 1.
+struct LogScan {
+    std::int64_t records = 0;        // whole 48-byte records in the file
+    std::int64_t decoded = 0;        // records holding a whole frame
+    std::int64_t badChecksum = 0;    // of those, frames failing the checksum
+    std::int64_t malformed = 0;      // records whose header is not (1, 0..38, 0)
+    std::int64_t shortRecords = 0;   // well-formed records of fewer than 38 bytes
+    std::int64_t trailingBytes = 0;  // bytes after the last whole record
+
+    bool Clean() const { return malformed == 0 && shortRecords == 0 && trailingBytes == 0; }
+};
+
+// Called once per record that cannot be decoded, with its number and why.
+using RecordProblem = std::function<void(std::int64_t record, const std::string& why)>;
+
+// Called for every whole frame, after decoding and converting it as playback
+// does: from a fresh conversion state and the default vehicle data, whatever
+// the checksum. raw holds the words as decoded (before conversion touches
+// RpmPeriod); rec holds the converted values.
+using FrameVisitor = std::function<void(std::int64_t record, bool badChecksum,
+                                        const ChannelRecord& raw, const ChannelRecord& rec)>;
+
+// Reads every record of an open log in order. Constant memory.
+LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem);
+
+// Writes the CSV export of an open log to out: one header row, then one row
+// per whole frame in file order. Floats are printed in their shortest
+// round-trip form. Returns the scan result; problems go to problem.
+LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem);
+
+// The CSV header row, without the line end.
+const char* CsvHeader();
+
+}  // namespace quarn

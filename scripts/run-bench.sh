@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and times quarn-log export on a generated one-hour log.
+set -euo pipefail
+build=${1:-build}
+"$build/bin/quarn-bench" --benchmark_min_time=1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+python3 - "$tmp/hour.qz0" <<'PY'
+import random, struct, sys
+# About one hour at full rate: a million records.
+random.seed(4)
+with open(sys.argv[1], "wb") as f:
+    for _ in range(1_000_000):
+        words = [random.randint(0, 1023) for _ in range(10)]
+        frame = b"".join(struct.pack(">H", w) for w in words)
+        frame += b"".join(struct.pack("<H", random.randint(1, 65535)) for _ in range(8))
+        frame += bytes([random.randint(0, 255)])
+        frame += bytes([sum(frame) & 0xFF])
+        f.write(struct.pack("<HIi", 1, 38, 0) + frame)
+PY
+echo "quarn-log export of 1,000,000 records to /dev/null:"
+start=$(date +%s.%N)
+"$build/bin/quarn-log" export "$tmp/hour.qz0" >/dev/null
+end=$(date +%s.%N)
+python3 -c "import sys; t=float(sys.argv[2])-float(sys.argv[1]); print(f'  {t:.3f} s, {1e6/t:,.0f} records/s')" "$start" "$end"

@@ -1,0 +1,190 @@
+// quarn-log on real files: the CSV export against hand-computed values and
+// against the conversion itself, the info summary, and bad input.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <sstream>
+
+#include "TestUtil.h"
+#include "decode/Conversion.h"
+#include "decode/Frame.h"
+#include "logging/LogExport.h"
+#include "logging/LogFormat.h"
+
+namespace quarn {
+namespace {
+
+using test::BinPath;
+using test::RunCommand;
+using test::TempDir;
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+    std::vector<std::string> out;
+    std::string cell;
+    std::istringstream in(s);
+    while (std::getline(in, cell, sep)) out.push_back(cell);
+    return out;
+}
+
+std::string QuarnLog(const std::string& args) { return BinPath("quarn-log") + " " + args; }
+
+class QuarnLogTest : public ::testing::Test {
+protected:
+    void Append(const ByteBuffer& rx) {
+        ASSERT_TRUE(WriteRecordAt(path, ++records, rx));
+    }
+    void AppendFrame(const RawFrame& raw) {
+        const FrameBytes f = EncodeFrame(raw);
+        Append(ByteBuffer(f.begin(), f.end()));
+    }
+
+    TempDir dir;
+    std::string path = dir.File("drive.qz0");
+    std::int64_t records = 0;
+};
+
+TEST_F(QuarnLogTest, ExportMatchesHandComputedValues) {
+    RawFrame a;
+    a.analog[0] = 1023;     // MafRaw: 5 V
+    a.timer[5] = 46080;     // VssPeriod: 9 mph, a sixth of it on the first frame
+    AppendFrame(a);
+    RawFrame b = a;
+    b.timer[0] = 4606;      // RpmPeriod
+    b.timer[2] = 1000;      // InjOnTime
+    FrameBytes bad = EncodeFrame(b);
+    bad[kChecksumIndex] ^= 0xFF;
+    Append(ByteBuffer(bad.begin(), bad.end()));
+
+    const test::CommandResult r = RunCommand(QuarnLog("export " + path));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> lines = Split(r.out, '\n');
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], CsvHeader());
+    const auto header = Split(lines[0], ',');
+    ASSERT_EQ(header.size(), 39u);
+
+    auto col = [&](const std::vector<std::string>& row, const char* name) {
+        const auto it = std::find(header.begin(), header.end(), name);
+        return row.at(static_cast<std::size_t>(it - header.begin()));
+    };
+    const auto r1 = Split(lines[1], ',');
+    ASSERT_EQ(r1.size(), 39u);
+    EXPECT_EQ(col(r1, "record"), "1");
+    EXPECT_EQ(col(r1, "bad_checksum"), "0");
+    EXPECT_EQ(col(r1, "RpmPeriod"), "0");  // the word as decoded, not the 1 it becomes
+    EXPECT_EQ(col(r1, "Rpm"), "0");
+    EXPECT_EQ(col(r1, "MafVolts"), "5");
+    EXPECT_EQ(col(r1, "EctF"), "254");
+    EXPECT_NEAR(std::stod(col(r1, "Mph")), 1.49940504, 1e-6);
+    EXPECT_EQ(col(r1, "BapPressure"), "30.97696");
+
+    // The second record fails its checksum and is converted all the same.
+    const auto r2 = Split(lines[2], ',');
+    EXPECT_EQ(col(r2, "record"), "2");
+    EXPECT_EQ(col(r2, "bad_checksum"), "1");
+    EXPECT_EQ(col(r2, "InjOnTime"), "1000");
+    EXPECT_NEAR(std::stod(col(r2, "InjDuty")), 2.71385, 1e-4);
+    EXPECT_NEAR(std::stod(col(r2, "Mph")), 2 * 1.49940504, 1e-5);
+}
+
+TEST_F(QuarnLogTest, FloatColumnsRoundTripExactly) {
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<int> analog(0, 1023), timer(1, 65535);
+    for (int i = 0; i < 200; ++i) {
+        RawFrame raw;
+        for (auto& w : raw.analog) w = static_cast<std::uint16_t>(analog(rng));
+        for (auto& w : raw.timer) w = static_cast<std::uint16_t>(timer(rng));
+        AppendFrame(raw);
+    }
+    const test::CommandResult r = RunCommand(QuarnLog("export " + path));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> lines = Split(r.out, '\n');
+    ASSERT_EQ(lines.size(), 201u);
+
+    // The same records converted here must give bit-identical floats.
+    LogReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    std::size_t line = 1;
+    ScanLog(
+        reader,
+        [&](std::int64_t, bool, const ChannelRecord&, const ChannelRecord& rec) {
+            const auto cells = Split(lines[line++], ',');
+            const float* f = &rec.Mph;
+            for (std::size_t c = 21; c < 39; ++c, ++f) {
+                const float parsed = std::strtof(cells[c].c_str(), nullptr);
+                ASSERT_EQ(std::memcmp(&parsed, f, sizeof parsed), 0) << cells[c];
+            }
+        },
+        nullptr);
+}
+
+TEST_F(QuarnLogTest, DamagedFileIsExportedAsFarAsPossibleAndReported) {
+    AppendFrame(RawFrame{});
+    RecordBytes broken = EncodeRecord(ByteBuffer(38, 0));
+    broken[0] = 7;  // dimension count
+    std::vector<std::uint8_t> bytes = test::ReadBytes(path);
+    bytes.insert(bytes.end(), broken.begin(), broken.end());
+    const RecordBytes shortRec = EncodeRecord(ByteBuffer(12, 0));
+    bytes.insert(bytes.end(), shortRec.begin(), shortRec.end());
+    const FrameBytes good = EncodeFrame(RawFrame{});
+    const RecordBytes last = EncodeRecord(ByteBuffer(good.begin(), good.end()));
+    bytes.insert(bytes.end(), last.begin(), last.end());
+    bytes.resize(bytes.size() + 5, 0);
+    test::WriteBytes(path, bytes);
+
+    const test::CommandResult exp = RunCommand(QuarnLog("export " + path));
+    EXPECT_EQ(exp.exitCode, 1);
+    const auto lines = Split(exp.out, '\n');
+    ASSERT_EQ(lines.size(), 3u);  // header, record 1, record 4
+    EXPECT_EQ(Split(lines[2], ',')[0], "4");
+    EXPECT_NE(exp.err.find(path + ": record 2: malformed"), std::string::npos) << exp.err;
+    EXPECT_NE(exp.err.find(path + ": record 3: holds 12 frame bytes"), std::string::npos);
+    EXPECT_NE(exp.err.find("5 bytes after record 4"), std::string::npos);
+
+    const test::CommandResult info = RunCommand(QuarnLog("info " + path));
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_NE(info.out.find("records: 4\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("bad checksum: 0\n"), std::string::npos);
+    EXPECT_NE(info.out.find("malformed records: 1\n"), std::string::npos);
+    EXPECT_NE(info.out.find("short records: 1\n"), std::string::npos);
+    EXPECT_NE(info.out.find("trailing bytes: 5\n"), std::string::npos);
+}
+
+TEST_F(QuarnLogTest, InfoSummarisesACleanLog) {
+    RawFrame raw;
+    raw.timer[0] = 4606;  // about 3000 rpm once the average fills
+    for (int i = 0; i < 10; ++i) AppendFrame(raw);
+    FrameBytes bad = EncodeFrame(raw);
+    bad[kChecksumIndex] ^= 1;
+    Append(ByteBuffer(bad.begin(), bad.end()));
+
+    const test::CommandResult r = RunCommand(QuarnLog("info " + path));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("records: 11\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("bad checksum: 1\n"), std::string::npos);
+    EXPECT_NE(r.out.find("range: Rpm 500.019..3000.11"), std::string::npos) << r.out;
+}
+
+TEST(QuarnLogCli, UsageAndUnreadableFiles) {
+    TempDir dir;
+    EXPECT_EQ(RunCommand(QuarnLog("--help")).exitCode, 0);
+    EXPECT_EQ(RunCommand(QuarnLog("")).exitCode, 2);
+    EXPECT_EQ(RunCommand(QuarnLog("frobnicate x")).exitCode, 2);
+
+    const test::CommandResult missing = RunCommand(QuarnLog("export " + dir.File("nope.qz0")));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.out.empty());
+    EXPECT_NE(missing.err.find("nope.qz0"), std::string::npos);
+
+    const std::string empty = dir.File("empty.qz0");
+    test::WriteBytes(empty, {});
+    const test::CommandResult r = RunCommand(QuarnLog("export " + empty));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, std::string(CsvHeader()) + "\n");
+    EXPECT_EQ(RunCommand(QuarnLog("info " + empty)).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace quarn
