@@ -5,10 +5,10 @@
 namespace quarn {
 namespace {
 
-constexpr double kFullScale = 1023;   // analog reading of 5 V
+constexpr double kFullScale = 1023;  // analog reading of 5 V
 constexpr double kSensorVolts = 5;
 constexpr double kVssPulsesPerMile = 8000;
-constexpr double kRpmLimit = 10000;   // smoothed speeds above this show 0
+constexpr double kRpmLimit = 10000;  // smoothed speeds above this show 0
 constexpr double kMapPeriodGuard = 1e-12;
 constexpr float kMinDegreesPerMs = 0.00001f;
 constexpr double kDutyFallbackRpm = 1200;
@@ -19,10 +19,14 @@ constexpr double kWattsPerHp = 745.7;
 constexpr double kTorqueConstant = 5252;
 constexpr double kMinTableDx = 0.000001;
 
-double Volts(std::int32_t raw) { return raw / kFullScale * kSensorVolts; }
+double Volts(std::int32_t raw) {
+    return raw / kFullScale * kSensorVolts;
+}
 
 // A stored value never holds NaN or infinity: a gauge could not show it.
-float Finite(double v) { return std::isfinite(v) ? static_cast<float>(v) : 0.0f; }
+float Finite(double v) {
+    return std::isfinite(v) ? static_cast<float>(v) : 0.0f;
+}
 
 }  // namespace
 
@@ -93,7 +97,8 @@ void Conversion::ComputeChannels(ChannelRecord& rec, const VehicleData& vehicle)
     const double rpm = SmoothRpm(1 / (rec.RpmPeriod * kTickSeconds * 8) * 2 * 60);
     rec.Rpm = rpm > kRpmLimit ? 0.0f : Finite(rpm);
 
-    rec.BapPressure = Finite(PressureFromHz(1 / ((rec.MapPeriod + kMapPeriodGuard) * kTickSeconds)));
+    rec.BapPressure =
+        Finite(PressureFromHz(1 / ((rec.MapPeriod + kMapPeriodGuard) * kTickSeconds)));
 
     rec.MafVolts = Finite(Volts(rec.MafRaw));
     rec.TpsVolts = Finite(Volts(rec.TpsRaw));

@@ -5,20 +5,20 @@ namespace {
 
 constexpr int kAnalogWords = 10;
 constexpr int kTimerWords = 8;
-constexpr int kTimerOffset = 2 * kAnalogWords;            // 20
+constexpr int kTimerOffset = 2 * kAnalogWords;                // 20
 constexpr int kStatusIndex = kTimerOffset + 2 * kTimerWords;  // 36
 
 // Pointers to the raw fields in frame order, so decoding and encoding walk
 // one table instead of two hand-written lists.
 constexpr std::int32_t ChannelRecord::*kAnalogFields[kAnalogWords] = {
-    &ChannelRecord::MafRaw,   &ChannelRecord::TpsRaw,    &ChannelRecord::EctRaw,
-    &ChannelRecord::ActRaw,   &ChannelRecord::BoostRaw,  &ChannelRecord::WideO2Raw,
-    &ChannelRecord::EgtLRaw,  &ChannelRecord::EgtRRaw,   &ChannelRecord::HegoLRaw,
+    &ChannelRecord::MafRaw,   &ChannelRecord::TpsRaw,   &ChannelRecord::EctRaw,
+    &ChannelRecord::ActRaw,   &ChannelRecord::BoostRaw, &ChannelRecord::WideO2Raw,
+    &ChannelRecord::EgtLRaw,  &ChannelRecord::EgtRRaw,  &ChannelRecord::HegoLRaw,
     &ChannelRecord::HegoRRaw,
 };
 constexpr std::int32_t ChannelRecord::*kTimerFields[kTimerWords] = {
-    &ChannelRecord::RpmPeriod,  &ChannelRecord::SparkDelay, &ChannelRecord::InjOnTime,
-    &ChannelRecord::MapPeriod,  &ChannelRecord::InjOnTime2, &ChannelRecord::VssPeriod,
+    &ChannelRecord::RpmPeriod,     &ChannelRecord::SparkDelay,    &ChannelRecord::InjOnTime,
+    &ChannelRecord::MapPeriod,     &ChannelRecord::InjOnTime2,    &ChannelRecord::VssPeriod,
     &ChannelRecord::VssPeriodPrev, &ChannelRecord::AccelInterval,
 };
 

@@ -1,7 +1,7 @@
 #include "decode/VehicleData.h"
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 
 namespace quarn {
 

@@ -10,21 +10,21 @@ namespace quarn {
 namespace {
 
 constexpr std::int32_t ChannelRecord::*kRawColumns[] = {
-    &ChannelRecord::MafRaw,     &ChannelRecord::TpsRaw,        &ChannelRecord::EctRaw,
-    &ChannelRecord::ActRaw,     &ChannelRecord::BoostRaw,      &ChannelRecord::WideO2Raw,
-    &ChannelRecord::EgtLRaw,    &ChannelRecord::EgtRRaw,       &ChannelRecord::HegoLRaw,
-    &ChannelRecord::HegoRRaw,   &ChannelRecord::RpmPeriod,     &ChannelRecord::SparkDelay,
-    &ChannelRecord::InjOnTime,  &ChannelRecord::MapPeriod,     &ChannelRecord::InjOnTime2,
-    &ChannelRecord::VssPeriod,  &ChannelRecord::VssPeriodPrev, &ChannelRecord::AccelInterval,
+    &ChannelRecord::MafRaw,    &ChannelRecord::TpsRaw,        &ChannelRecord::EctRaw,
+    &ChannelRecord::ActRaw,    &ChannelRecord::BoostRaw,      &ChannelRecord::WideO2Raw,
+    &ChannelRecord::EgtLRaw,   &ChannelRecord::EgtRRaw,       &ChannelRecord::HegoLRaw,
+    &ChannelRecord::HegoRRaw,  &ChannelRecord::RpmPeriod,     &ChannelRecord::SparkDelay,
+    &ChannelRecord::InjOnTime, &ChannelRecord::MapPeriod,     &ChannelRecord::InjOnTime2,
+    &ChannelRecord::VssPeriod, &ChannelRecord::VssPeriodPrev, &ChannelRecord::AccelInterval,
 };
 
 constexpr float ChannelRecord::*kFloatColumns[] = {
-    &ChannelRecord::Mph,        &ChannelRecord::Rpm,     &ChannelRecord::MafVolts,
-    &ChannelRecord::TpsVolts,   &ChannelRecord::EctF,    &ChannelRecord::ActF,
+    &ChannelRecord::Mph,         &ChannelRecord::Rpm,        &ChannelRecord::MafVolts,
+    &ChannelRecord::TpsVolts,    &ChannelRecord::EctF,       &ChannelRecord::ActF,
     &ChannelRecord::BapPressure, &ChannelRecord::BoostLevel, &ChannelRecord::WideO2,
-    &ChannelRecord::EgtL,       &ChannelRecord::EgtR,    &ChannelRecord::HegoL,
-    &ChannelRecord::HegoR,      &ChannelRecord::AdvanceDeg, &ChannelRecord::InjDuty,
-    &ChannelRecord::InjPw,      &ChannelRecord::Rwhp,    &ChannelRecord::Rwtq,
+    &ChannelRecord::EgtL,        &ChannelRecord::EgtR,       &ChannelRecord::HegoL,
+    &ChannelRecord::HegoR,       &ChannelRecord::AdvanceDeg, &ChannelRecord::InjDuty,
+    &ChannelRecord::InjPw,       &ChannelRecord::Rwhp,       &ChannelRecord::Rwtq,
 };
 
 constexpr const char* kHeader =
@@ -44,7 +44,9 @@ char* Put(char* p, T v) {
 
 }  // namespace
 
-const char* CsvHeader() { return kHeader; }
+const char* CsvHeader() {
+    return kHeader;
+}
 
 LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem) {
     LogScan scan;

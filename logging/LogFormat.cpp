@@ -53,7 +53,7 @@ RecordStatus DecodeRecord(std::span<const std::uint8_t, kRecordBytes> record, By
     }
     rxBuf.assign(record.begin() + kRecordHeaderBytes, record.begin() + kRecordHeaderBytes + count);
     return count == static_cast<std::uint32_t>(kRecordMaxFrameBytes) ? RecordStatus::Ok
-                                                                      : RecordStatus::Short;
+                                                                     : RecordStatus::Short;
 }
 
 bool WriteRecordAt(const std::string& path, std::int64_t n, std::span<const std::uint8_t> rxBuf,
@@ -88,7 +88,9 @@ bool WriteRecordAt(const std::string& path, std::int64_t n, std::span<const std:
     return true;
 }
 
-LogReader::~LogReader() { Close(); }
+LogReader::~LogReader() {
+    Close();
+}
 
 bool LogReader::Open(const std::string& path, std::string* error) {
     Close();
@@ -121,8 +123,8 @@ void LogReader::Close() {
 RecordStatus LogReader::Read(std::int64_t n, ByteBuffer& rxBuf) {
     RecordBytes rec{};
     if (m_fd < 0 || n < 1 || n > m_recordCount ||
-        ::pread(m_fd, rec.data(), kRecordBytes,
-                static_cast<off_t>((n - 1) * kRecordBytes)) != kRecordBytes) {
+        ::pread(m_fd, rec.data(), kRecordBytes, static_cast<off_t>((n - 1) * kRecordBytes)) !=
+            kRecordBytes) {
         rxBuf.clear();
         return RecordStatus::Malformed;
     }
@@ -147,8 +149,8 @@ bool LogReader::ReadNext(ByteBuffer& rxBuf, RecordStatus& status) {
         m_chunk.resize(static_cast<std::size_t>(got) / kRecordBytes * kRecordBytes);
         m_chunkPos = 0;
     }
-    status = DecodeRecord(std::span<const std::uint8_t, kRecordBytes>(&m_chunk[m_chunkPos], kRecordBytes),
-                          rxBuf);
+    status = DecodeRecord(
+        std::span<const std::uint8_t, kRecordBytes>(&m_chunk[m_chunkPos], kRecordBytes), rxBuf);
     m_chunkPos += kRecordBytes;
     ++m_nextSequential;
     return true;

@@ -47,7 +47,8 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 struct CommandResult {
@@ -73,6 +74,8 @@ inline CommandResult RunCommand(const std::string& commandLine) {
     return result;
 }
 
-inline std::string BinPath(const std::string& program) { return std::string(QUARN_BIN_DIR) + "/" + program; }
+inline std::string BinPath(const std::string& program) {
+    return std::string(QUARN_BIN_DIR) + "/" + program;
+}
 
 }  // namespace quarn::test

@@ -85,10 +85,14 @@ int Info(const char* file) {
     if (!OpenLog(reader, file)) return kExitBadInput;
 
     Range ranges[] = {
-        {"Rpm", &ChannelRecord::Rpm},           {"Mph", &ChannelRecord::Mph},
-        {"TpsVolts", &ChannelRecord::TpsVolts}, {"MafVolts", &ChannelRecord::MafVolts},
-        {"EctF", &ChannelRecord::EctF},         {"BoostLevel", &ChannelRecord::BoostLevel},
-        {"AdvanceDeg", &ChannelRecord::AdvanceDeg}, {"InjDuty", &ChannelRecord::InjDuty},
+        {"Rpm", &ChannelRecord::Rpm},
+        {"Mph", &ChannelRecord::Mph},
+        {"TpsVolts", &ChannelRecord::TpsVolts},
+        {"MafVolts", &ChannelRecord::MafVolts},
+        {"EctF", &ChannelRecord::EctF},
+        {"BoostLevel", &ChannelRecord::BoostLevel},
+        {"AdvanceDeg", &ChannelRecord::AdvanceDeg},
+        {"InjDuty", &ChannelRecord::InjDuty},
     };
     auto visit = [&](std::int64_t, bool, const ChannelRecord&, const ChannelRecord& rec) {
         for (Range& r : ranges) {

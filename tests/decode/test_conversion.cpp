@@ -93,7 +93,7 @@ TEST_F(ConversionTest, ZeroEnginePeriodBecomesOneAndShowsZeroWhileInTheRing) {
     EXPECT_EQ(rec.RpmPeriod, 1);
     EXPECT_EQ(rec.Rpm, 0);  // about 13.8 million rpm unsmoothed
     raw.RpmPeriod = kPeriod800;
-    EXPECT_EQ(Feed(raw, 5).Rpm, 0);        // the huge value is still in the ring
+    EXPECT_EQ(Feed(raw, 5).Rpm, 0);          // the huge value is still in the ring
     EXPECT_NEAR(Feed(raw).Rpm, 800.0, 0.1);  // overwritten at the seventh frame
 }
 
@@ -222,9 +222,12 @@ TEST_F(ConversionTest, NoFrameEverProducesNanOrInfinity) {
     auto raw16 = [&] {
         // Favour the edges, where the divisions are.
         switch (pick(rng)) {
-            case 0: return 0;
-            case 1: return 65535;
-            default: return word(rng);
+            case 0:
+                return 0;
+            case 1:
+                return 65535;
+            default:
+                return word(rng);
         }
     };
     ChannelRecord raw;

@@ -28,13 +28,13 @@ std::vector<std::string> Split(const std::string& s, char sep) {
     return out;
 }
 
-std::string QuarnLog(const std::string& args) { return BinPath("quarn-log") + " " + args; }
+std::string QuarnLog(const std::string& args) {
+    return BinPath("quarn-log") + " " + args;
+}
 
 class QuarnLogTest : public ::testing::Test {
 protected:
-    void Append(const ByteBuffer& rx) {
-        ASSERT_TRUE(WriteRecordAt(path, ++records, rx));
-    }
+    void Append(const ByteBuffer& rx) { ASSERT_TRUE(WriteRecordAt(path, ++records, rx)); }
     void AppendFrame(const RawFrame& raw) {
         const FrameBytes f = EncodeFrame(raw);
         Append(ByteBuffer(f.begin(), f.end()));
@@ -47,12 +47,12 @@ protected:
 
 TEST_F(QuarnLogTest, ExportMatchesHandComputedValues) {
     RawFrame a;
-    a.analog[0] = 1023;     // MafRaw: 5 V
-    a.timer[5] = 46080;     // VssPeriod: 9 mph, a sixth of it on the first frame
+    a.analog[0] = 1023;  // MafRaw: 5 V
+    a.timer[5] = 46080;  // VssPeriod: 9 mph, a sixth of it on the first frame
     AppendFrame(a);
     RawFrame b = a;
-    b.timer[0] = 4606;      // RpmPeriod
-    b.timer[2] = 1000;      // InjOnTime
+    b.timer[0] = 4606;  // RpmPeriod
+    b.timer[2] = 1000;  // InjOnTime
     FrameBytes bad = EncodeFrame(b);
     bad[kChecksumIndex] ^= 0xFF;
     Append(ByteBuffer(bad.begin(), bad.end()));

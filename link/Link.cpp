@@ -1,0 +1,229 @@
+#include "link/Link.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace quarn {
+
+namespace {
+
+// The numeric value of a rate text: leading blanks skipped, then the leading
+// digits; text without digits is 0. A rate the user could not have chosen
+// (say "abc") therefore allows no step up rather than failing.
+qint64 RateValue(const QString& text) {
+    constexpr qint64 kBeyondAnyRate = 1'000'000'000;
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace()) ++i;
+    qint64 value = 0;
+    for (; i < text.size() && text[i].isDigit() && value < kBeyondAnyRate; ++i)
+        value = value * 10 + text[i].digitValue();
+    return value;
+}
+
+// Stepping up and the connected rate use a lower-case parity letter, the
+// resets upper case; the port takes both the same.
+QString StepUpSettings(int rate) {
+    return QString::number(rate) + QStringLiteral(",n,8,1");
+}
+QString ResetSettings(int rate) {
+    return QString::number(rate) + QStringLiteral(",N,8,1");
+}
+
+}  // namespace
+
+Link::Link(SerialPort& port, Clock& clock, Yielder& yielder, LinkStatus& status, LinkAlerts& alerts,
+           QString settingsPath)
+    : m_port(port),
+      m_clock(clock),
+      m_yielder(yielder),
+      m_status(status),
+      m_alerts(alerts),
+      m_settingsPath(std::move(settingsPath)) {}
+
+std::int16_t Link::ReadSettings() {
+    bool rewriteFailed = false;
+    const std::int16_t port = quarn::ReadSettings(m_settingsPath, &rewriteFailed);
+    if (rewriteFailed) TellSettingsNotSaved();
+    return port;
+}
+
+bool Link::WriteSettings(std::int16_t port) {
+    if (quarn::WriteSettings(port, m_settingsPath)) return true;
+    TellSettingsNotSaved();
+    return false;
+}
+
+void Link::TellSettingsNotSaved() {
+    // A read-only working directory would otherwise bring this up at every
+    // save; the port number in memory keeps working either way.
+    if (std::exchange(m_toldSettingsNotSaved, true)) return;
+    m_alerts.ShowSettingsNotSaved(
+        QStringLiteral("The settings file \"%1\" could not be written. "
+                       "The serial port choice will not be remembered.")
+            .arg(QDir::toNativeSeparators(QFileInfo(m_settingsPath).absoluteFilePath())));
+}
+
+void Link::ConnectLink() {
+    try {
+        RunConnection();
+    } catch (const SerialPortError&) {
+        ReportSerialPortError();
+    }
+}
+
+void Link::RunConnection() {
+    m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Initializing"));
+    if (m_port.IsOpen()) m_port.Close();
+    Yield();
+
+    m_port.SetCommPort(m_comPort);
+    m_port.SetSettings(ResetSettings(kRates.back()));
+    m_port.SetDTREnable(true);
+    m_port.SetRTSEnable(true);
+
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Resetting"));
+    m_status.SetComStat(LinkStatus::kLampGrey);
+    Yield();
+    ResetBoxRate();
+
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Connecting"));
+    Yield();
+    m_curBaud = FindMaxBaud();
+    m_status.SetComStat(LinkStatus::kLampGrey);
+
+    ResetBoxRate();
+    Reopen(m_curBaud + QStringLiteral(",n,8,1"));
+    m_status.SetComStat(LinkStatus::kLampYellow);
+    Yield();
+
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Connected"));
+    UpshiftTo();
+    Yield();
+
+    if (VerifyBox()) {
+        m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Ready @ ") + m_curBaud);
+        m_status.SetComStat(LinkStatus::kLampGreen);
+    } else {
+        m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Retry"));
+        m_status.SetComStat(LinkStatus::kLampRed);
+    }
+}
+
+void Link::ReportSerialPortError() {
+    m_alerts.ShowCritical(QString::fromLatin1(kErrorTitle), QString::fromLatin1(kErrorText));
+    // The next start then asks for the port again instead of failing the same way.
+    WriteSettings(0);
+    Yield();
+    m_alerts.EndProgram();
+}
+
+void Link::ResetBoxRate() {
+    if (m_port.IsOpen()) m_port.Close();
+    m_port.Open();
+
+    // One "a" at the rate the port had, then one at every rate above the base,
+    // so whichever rate the box is at, one of them reaches it. The lamp blinks
+    // to show progress.
+    std::int16_t lamp = LinkStatus::kLampYellow;
+    for (std::size_t step = 1; step < kRates.size(); ++step) {
+        SendAndWait(kRateReset);
+        Reopen(ResetSettings(kRates[step]));
+        m_status.SetComStat(lamp);
+        Yield();
+        lamp = lamp == LinkStatus::kLampYellow ? LinkStatus::kLampGrey : LinkStatus::kLampYellow;
+    }
+    SendAndWait(kRateReset);
+    Reopen(StepUpSettings(kRates.front()));
+
+    m_status.SetComStat(LinkStatus::kLampYellow);
+    Yield();
+    ReadInput();  // whatever the resets provoked is not an answer
+    Yield();
+}
+
+QString Link::FindMaxBaud() {
+    QString result = QString::number(kRates.front());
+    m_curBaud = m_maxBaud;
+    // CurBaud is re-read at every step: a nested connection may change it.
+    for (std::size_t step = 1; step < kRates.size() && RateValue(m_curBaud) > kRates[step - 1];
+         ++step) {
+        SendAndWait(kStepUp);
+        Reopen(StepUpSettings(kRates[step]));
+        // The port stays open at the rate that failed; the next reset starts there.
+        if (!VerifyBox()) return result;
+        result = QString::number(kRates[step]);
+    }
+    m_port.Close();
+    return result;
+}
+
+void Link::UpshiftTo() {
+    Reopen(StepUpSettings(kRates.front()));
+    for (std::size_t step = 1; step < kRates.size() && RateValue(m_curBaud) > kRates[step - 1];
+         ++step) {
+        SendAndWait(kStepUp);
+        Reopen(StepUpSettings(kRates[step]));
+    }
+}
+
+bool Link::VerifyBox() {
+    SendAndWait(kVersionRequest);
+    ReadInput();
+    if (!ReplyContains("Quarn")) return false;
+    SendAndWait(kEnable);
+    ReadInput();
+    return ReplyContains("OK");
+}
+
+void Link::RequestFrame() {
+    m_port.Output(kFrameRequest);
+}
+
+void Link::ReadInput() {
+    m_rxBuf = m_port.Input();
+}
+
+bool Link::ReplyContains(std::string_view text) const {
+    if (m_rxBuf.size() < 2 || text.empty()) return false;
+    const std::string_view reply(reinterpret_cast<const char*>(m_rxBuf.data()) + 1,
+                                 m_rxBuf.size() - 1);
+    return reply.find(text) != std::string_view::npos;
+}
+
+bool Link::ReadLampState() {
+    m_port.Output(kLampQuery);
+    WaitSeconds(kLampWaitSeconds);
+    ReadInput();
+    return ReplyContains("0");
+}
+
+void Link::StartSelfTestCmd() {
+    m_port.Output(kStartSelfTest);
+}
+
+void Link::StopSelfTestCmd() {
+    m_port.Output(kStopSelfTest);
+}
+
+void Link::WaitSeconds(double seconds) {
+    quarn::WaitSeconds(m_clock, m_yielder, seconds);
+}
+
+void Link::Yield(std::chrono::milliseconds maxWait) {
+    m_yielder.Yield(maxWait);
+}
+
+void Link::SendAndWait(char command) {
+    m_port.Output(command);
+    WaitSeconds(kCommandWaitSeconds);
+}
+
+void Link::Reopen(const QString& settings) {
+    m_port.Close();
+    m_port.SetSettings(settings);
+    m_port.Open();
+}
+
+}  // namespace quarn

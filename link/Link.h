@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string_view>
+
+#include "decode/Frame.h"
+#include "link/Clock.h"
+#include "link/LinkStatus.h"
+#include "link/SerialPort.h"
+#include "link/Settings.h"
+
+namespace quarn {
+
+// The link to the logger box: the serial settings (ComPort, MaxBaud, CurBaud),
+// the receive buffer RxBuf, connection with rate negotiation, and the one-byte
+// command exchange. The application owns one Link and hands it the port, the
+// clock, the yield and the user-interface hooks.
+//
+// Everything runs on the user-interface thread. Every wait yields, so window
+// event handlers run nested inside these calls and may themselves use the
+// link (a second ConnectLink from a click); state is re-read after each yield.
+//
+// Errors: ConnectLink handles serial port errors itself. Every other operation
+// that touches the port (RequestFrame, ReadInput, ReadLampState,
+// StartSelfTestCmd, StopSelfTestCmd, InBufferCount) throws SerialPortError,
+// and its caller must catch it before control returns to the event loop.
+class Link {
+public:
+    // The rate ladder of the box, lowest first. "a" returns the box to the
+    // first rate, "c" moves it one step up.
+    static constexpr std::array<int, 5> kRates{9600, 19200, 38400, 57600, 115200};
+
+    static constexpr char kRateReset = 'a';
+    static constexpr char kVersionRequest = 'b';
+    static constexpr char kStepUp = 'c';
+    static constexpr char kEnable = 'e';
+    static constexpr char kFrameRequest = 'f';
+    static constexpr char kLampQuery = 'h';
+    static constexpr char kStartSelfTest = 'i';
+    static constexpr char kStopSelfTest = 'j';
+
+    // The box acts on a command and answers "b" and "e" within this time.
+    static constexpr double kCommandWaitSeconds = 0.1;
+    static constexpr double kLampWaitSeconds = 0.01;
+
+    static constexpr char kErrorTitle[] = "System Configuration Error";
+    static constexpr char kErrorText[] = "Serial Port Error.  Please reconfigure.";
+
+    Link(SerialPort& port, Clock& clock, Yielder& yielder, LinkStatus& status, LinkAlerts& alerts,
+         QString settingsPath = QString::fromLatin1(kSettingsFileName));
+
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    // 0 means no port configured.
+    std::int16_t ComPort() const { return m_comPort; }
+    void SetComPort(std::int16_t port) { m_comPort = port; }
+    // Rates as decimal text, compared by numeric value.
+    const QString& MaxBaud() const { return m_maxBaud; }
+    void SetMaxBaud(const QString& rate) { m_maxBaud = rate; }
+    const QString& CurBaud() const { return m_curBaud; }
+    void SetCurBaud(const QString& rate) { m_curBaud = rate; }
+    // The bytes of the last ReadInput; log playback fills it from the file.
+    ByteBuffer& RxBuf() { return m_rxBuf; }
+    const ByteBuffer& RxBuf() const { return m_rxBuf; }
+
+    // The settings file, through the free functions of Settings.h. When the
+    // file cannot be written the program carries on with the value in memory,
+    // and the user is told so the first time only.
+    std::int16_t ReadSettings();
+    bool WriteSettings(std::int16_t port);
+
+    // Brings the link up from any state. The outcome is panel 2 ("Ready @ "
+    // and CurBaud, or "COM Retry") with the lamp green or red. On a serial port
+    // error: the critical message, the settings file reset to 0, a yield and
+    // the end of the program; returns only when LinkAlerts::EndProgram does.
+    void ConnectLink();
+    // The end of the program after a serial port error: the critical message,
+    // the settings file reset to 0, a yield, then LinkAlerts::EndProgram.
+    // Callers that caught SerialPortError outside ConnectLink use it too.
+    void ReportSerialPortError();
+    // Leaves the box at 9600 and the port open at 9600 with its input emptied.
+    void ResetBoxRate();
+    // Sets CurBaud to MaxBaud and returns the highest rate, up to it, at which
+    // the box verified. Expects box and port at 9600.
+    QString FindMaxBaud();
+    // Steps box and port from 9600 up to CurBaud, without verification.
+    void UpshiftTo();
+    // True when the box answered "b" with "Quarn" and "e" with "OK".
+    bool VerifyBox();
+
+    void RequestFrame();
+    // Replaces RxBuf with every byte waiting in the port.
+    void ReadInput();
+    // Whether text occurs in RxBuf from index 1 on (the first byte received
+    // takes no part), case-sensitive, each byte one character. False for a
+    // buffer of fewer than two bytes and for an empty text.
+    bool ReplyContains(std::string_view text) const;
+    // Sends "h" and returns true when the box reports the lamp lit ("0").
+    bool ReadLampState();
+    void StartSelfTestCmd();
+    void StopSelfTestCmd();
+
+    void WaitSeconds(double seconds);
+    void Yield(std::chrono::milliseconds maxWait = Yielder::kNoWait);
+    int InBufferCount() { return m_port.InBufferCount(); }
+
+    SerialPort& Port() { return m_port; }
+    // The monitoring loop times its frame requests on the same clock.
+    Clock& SystemTime() { return m_clock; }
+
+private:
+    void RunConnection();
+    void TellSettingsNotSaved();
+    void SendAndWait(char command);
+    // Close, set the line settings, open: the port never changes rate while
+    // open.
+    void Reopen(const QString& settings);
+
+    SerialPort& m_port;
+    Clock& m_clock;
+    Yielder& m_yielder;
+    LinkStatus& m_status;
+    LinkAlerts& m_alerts;
+    QString m_settingsPath;
+    bool m_toldSettingsNotSaved = false;
+
+    std::int16_t m_comPort = 0;
+    QString m_maxBaud = QStringLiteral("115200");
+    QString m_curBaud = QStringLiteral("115200");
+    ByteBuffer m_rxBuf;
+};
+
+}  // namespace quarn

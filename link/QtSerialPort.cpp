@@ -1,0 +1,194 @@
+#include "link/QtSerialPort.h"
+
+#include <QSerialPort>
+#include <QTimer>
+
+#include <termios.h>
+
+#include <algorithm>
+
+namespace quarn {
+
+namespace {
+
+// A single command byte leaves within a few milliseconds even at 9600 baud;
+// this only bounds a stuck driver.
+constexpr int kWriteTimeoutMs = 200;
+
+QSerialPort::Parity ToQt(Parity parity) {
+    switch (parity) {
+        case Parity::None:
+            return QSerialPort::NoParity;
+        case Parity::Even:
+            return QSerialPort::EvenParity;
+        case Parity::Odd:
+            return QSerialPort::OddParity;
+        case Parity::Mark:
+            return QSerialPort::MarkParity;
+        case Parity::Space:
+            return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits ToQt(StopBits stopBits) {
+    switch (stopBits) {
+        case StopBits::One:
+            return QSerialPort::OneStop;
+        case StopBits::OneAndHalf:
+            return QSerialPort::OneAndHalfStop;
+        case StopBits::Two:
+            return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
+}
+
+}  // namespace
+
+QtSerialPort::QtSerialPort()
+    : m_port(std::make_unique<QSerialPort>()), m_settingsText(QStringLiteral("115200,N,8,1")) {
+    QObject::connect(m_port.get(), &QSerialPort::errorOccurred, m_port.get(),
+                     [this](QSerialPort::SerialPortError error) { OnPortError(error); });
+}
+
+QtSerialPort::~QtSerialPort() {
+    // Closing must not call back into members that are being destroyed.
+    m_port->disconnect();
+    m_closing = true;
+    m_port->close();
+}
+
+void QtSerialPort::SetCommPort(int port) {
+    m_commPort = port;
+}
+
+void QtSerialPort::SetSettings(const QString& text) {
+    const std::optional<LineSettings> parsed = ParseLineSettings(text);
+    if (!parsed)
+        throw SerialPortError(QStringLiteral("Invalid serial line settings \"%1\"").arg(text));
+    m_settingsText = text;
+    m_settings = *parsed;
+}
+
+void QtSerialPort::Open() {
+    if (m_port->isOpen()) Close();
+    m_fault.clear();
+
+    const QString device = PortDevice(m_commPort);
+    if (device.isEmpty())
+        throw SerialPortError(QStringLiteral("Invalid serial port number %1").arg(m_commPort));
+
+    m_port->setPortName(device);
+    m_port->setBaudRate(m_settings.baud);
+    m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_settings.dataBits));
+    m_port->setParity(ToQt(m_settings.parity));
+    m_port->setStopBits(ToQt(m_settings.stopBits));
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    m_port->setReadBufferSize(kReceiveBufferBytes);
+    if (!m_port->open(QIODevice::ReadWrite))
+        throw SerialPortError(
+            QStringLiteral("Cannot open %1: %2").arg(PortLabel(), m_port->errorString()));
+
+    // A pseudo-terminal has no modem lines and refuses both; that is harmless.
+    m_port->setDataTerminalReady(m_dtr);
+    m_port->setRequestToSend(m_rts);
+    // Bytes that arrived while nobody held the port belong to no request.
+    m_port->clear();
+    if (!m_fault.isEmpty()) ThrowUnlessUsable("open");
+}
+
+void QtSerialPort::Close() {
+    if (!m_port->isOpen()) {
+        m_fault.clear();
+        return;
+    }
+    if (m_fault.isEmpty()) {
+        // Closing restores the old line settings at once: a command byte still
+        // on its way would go out at the wrong rate and be lost.
+        if (m_port->bytesToWrite() > 0) m_port->waitForBytesWritten(kWriteTimeoutMs);
+        ::tcdrain(m_port->handle());
+    }
+    m_closing = true;
+    m_port->close();
+    m_closing = false;
+    m_fault.clear();
+}
+
+bool QtSerialPort::IsOpen() const {
+    return m_port->isOpen() && m_fault.isEmpty();
+}
+
+void QtSerialPort::SetDTREnable(bool on) {
+    m_dtr = on;
+    if (IsOpen()) m_port->setDataTerminalReady(on);
+}
+
+void QtSerialPort::SetRTSEnable(bool on) {
+    m_rts = on;
+    if (IsOpen()) m_port->setRequestToSend(on);
+}
+
+int QtSerialPort::InBufferCount() {
+    ThrowUnlessUsable("count waiting bytes");
+    return static_cast<int>(std::min<qint64>(m_port->bytesAvailable(), kReceiveBufferBytes));
+}
+
+ByteBuffer QtSerialPort::Input() {
+    ThrowUnlessUsable("read");
+    const QByteArray data = m_port->readAll();
+    return ByteBuffer(data.begin(), data.end());
+}
+
+void QtSerialPort::Output(char byte) {
+    ThrowUnlessUsable("write");
+    if (m_port->write(&byte, 1) != 1)
+        throw SerialPortError(
+            QStringLiteral("Cannot write to %1: %2").arg(PortLabel(), m_port->errorString()));
+    // QSerialPort queues writes for the event loop; a command must leave now.
+    m_port->flush();
+    ThrowUnlessUsable("write");
+}
+
+void QtSerialPort::OnPortError(int error) {
+    switch (error) {
+        case QSerialPort::ReadError:
+        case QSerialPort::WriteError:
+        case QSerialPort::ResourceError:
+            break;
+        default:
+            // Open failures are reported by open()'s result; UnsupportedOperation
+            // comes from the modem lines of a pseudo-terminal; time-outs are ours.
+            return;
+    }
+    if (m_closing || !m_port->isOpen() || !m_fault.isEmpty()) return;
+    m_fault = m_port->errorString();
+    // Not closed here: this runs inside QSerialPort's own notifier, which
+    // closing would delete under its feet. The port closes on the next pass of
+    // the event loop, which ends the flood of read errors.
+    QTimer::singleShot(0, m_port.get(), [this] { CloseAfterFault(); });
+}
+
+void QtSerialPort::CloseAfterFault() {
+    if (m_fault.isEmpty() || !m_port->isOpen()) return;
+    m_closing = true;
+    m_port->close();
+    m_closing = false;
+}
+
+void QtSerialPort::ThrowUnlessUsable(const char* operation) {
+    if (!m_fault.isEmpty()) {
+        CloseAfterFault();
+        throw SerialPortError(QStringLiteral("%1 failed: %2").arg(PortLabel(), m_fault));
+    }
+    if (!m_port->isOpen())
+        throw SerialPortError(
+            QStringLiteral("Cannot %1: %2 is not open").arg(QLatin1String(operation), PortLabel()));
+}
+
+QString QtSerialPort::PortLabel() const {
+    const QString device = PortDevice(m_commPort);
+    return device.isEmpty() ? QStringLiteral("serial port %1").arg(m_commPort)
+                            : QStringLiteral("serial port %1 (%2)").arg(m_commPort).arg(device);
+}
+
+}  // namespace quarn

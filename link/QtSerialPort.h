@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+
+#include "link/SerialPort.h"
+
+class QSerialPort;
+
+namespace quarn {
+
+// The serial port on QSerialPort: no flow control, line settings from the
+// settings text, a receive buffer of kReceiveBufferBytes. Received bytes reach
+// the buffer while the Qt event loop runs (Yielder::Yield does that).
+//
+// A device that goes away while open (an unplugged USB adapter, a closed
+// pseudo-terminal master) makes QSerialPort report read errors on every pass of
+// the event loop. The first read, write or resource error closes the port from
+// the event loop; the next InBufferCount, Input or Output throws
+// SerialPortError with the reason, and IsOpen() is false from the error on.
+class QtSerialPort final : public SerialPort {
+public:
+    QtSerialPort();
+    ~QtSerialPort() override;
+
+    QtSerialPort(const QtSerialPort&) = delete;
+    QtSerialPort& operator=(const QtSerialPort&) = delete;
+
+    void SetCommPort(int port) override;
+    int CommPort() const override { return m_commPort; }
+    void SetSettings(const QString& text) override;
+    QString Settings() const override { return m_settingsText; }
+    void Open() override;
+    void Close() override;
+    bool IsOpen() const override;
+    void SetDTREnable(bool on) override;
+    void SetRTSEnable(bool on) override;
+    int InBufferCount() override;
+    ByteBuffer Input() override;
+    void Output(char byte) override;
+
+private:
+    void OnPortError(int error);
+    void CloseAfterFault();
+    void ThrowUnlessUsable(const char* operation);
+    QString PortLabel() const;
+
+    std::unique_ptr<QSerialPort> m_port;
+    int m_commPort = 0;
+    QString m_settingsText;
+    LineSettings m_settings;
+    bool m_dtr = false;
+    bool m_rts = false;
+    bool m_closing = false;
+    // Why the open device failed; empty while it works.
+    QString m_fault;
+};
+
+}  // namespace quarn

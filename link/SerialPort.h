@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+
+#include "decode/Frame.h"
+
+namespace quarn {
+
+// Any failure of the serial layer: a port that cannot be opened (missing,
+// busy, permission denied, invalid number), an operation on a port that is not
+// open, malformed line settings, or a device that went away while open.
+class SerialPortError : public std::runtime_error {
+public:
+    explicit SerialPortError(const QString& what) : std::runtime_error(what.toStdString()) {}
+};
+
+enum class Parity { None, Even, Odd, Mark, Space };
+enum class StopBits { One, OneAndHalf, Two };
+
+// A parsed line settings text such as "57600,n,8,1".
+struct LineSettings {
+    int baud = 115200;
+    Parity parity = Parity::None;
+    int dataBits = 8;
+    StopBits stopBits = StopBits::One;
+
+    friend bool operator==(const LineSettings&, const LineSettings&) = default;
+};
+
+// Parses "rate,parity,data,stop". The parity letter (n, e, o, m, s) is
+// accepted in either case; blanks around the fields are ignored. Returns
+// nothing for any other text.
+std::optional<LineSettings> ParseLineSettings(const QString& text);
+
+// Port numbers the program can address; port 1 is the first serial port.
+inline constexpr int kFirstPortNumber = 1;
+inline constexpr int kLastPortNumber = 16;
+
+// The device behind port number `port`: the environment variable
+// QUARN_COM<port> when set and not empty, else /dev/ttyUSB<port-1> when that
+// exists, else /dev/ttyS<port-1>. Empty for a number outside 1 to 16.
+QString PortDevice(int port);
+
+// The serial port as the link uses it. One character is written at a time and
+// leaves at once; reads return every waiting byte as raw bytes, from a receive
+// buffer of kReceiveBufferBytes. Port number and line settings may be set at any
+// time and take effect at the next Open(): the link changes rate only by
+// close, set, open.
+//
+// Every operation that fails throws SerialPortError. Callers outside
+// ConnectLink (the monitoring loop, the self test) must catch it: an exception
+// must never travel through Qt's event loop.
+class SerialPort {
+public:
+    static constexpr int kReceiveBufferBytes = 1000;
+
+    virtual ~SerialPort() = default;
+
+    virtual void SetCommPort(int port) = 0;
+    virtual int CommPort() const = 0;
+
+    // Throws SerialPortError when the text is not a valid line settings text.
+    virtual void SetSettings(const QString& text) = 0;
+    virtual QString Settings() const = 0;
+
+    // Opening an open port reopens it with the current number and settings.
+    // Throws for a missing, busy or inaccessible device or an invalid number.
+    virtual void Open() = 0;
+    // Closing a closed port does nothing. Never throws.
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    // Asserted while the port is open. A port without modem lines (a
+    // pseudo-terminal) ignores them.
+    virtual void SetDTREnable(bool on) = 0;
+    virtual void SetRTSEnable(bool on) = 0;
+
+    // Received bytes waiting to be read. Throws when the port is not open.
+    virtual int InBufferCount() = 0;
+    // Takes all waiting bytes, possibly none. Throws when the port is not open.
+    virtual ByteBuffer Input() = 0;
+    // Sends one byte at once. Throws when the port is not open.
+    virtual void Output(char byte) = 0;
+};
+
+}  // namespace quarn

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <random>
+
+#include "decode/Conversion.h"
+#include "decode/Frame.h"
+
+namespace quarn {
+
+// A turbocharged car driven round a repeating cycle, as the logger box would
+// see it: idle, a full-throttle run through the gears, a motorway cruise, a
+// coast-down with fuel cut, idle again. The coolant warms from cold over the
+// first minutes. Everything derives from the seed and the time passed in, so
+// the same seed gives the same drive whatever the request rate.
+class EngineModel {
+public:
+    static constexpr std::uint64_t kDefaultSeed = 1;
+    // Fixed integration step: the drive depends only on the seed, not on how
+    // often frames are asked for.
+    static constexpr double kStepSeconds = 0.005;
+    // Time between the two speed samples of the power estimate.
+    static constexpr double kAccelWindowSeconds = 0.25;
+    // Below this speed the speed-sensor period no longer fits 16 bits, so the
+    // sensor reads as stopped.
+    static constexpr double kMinMph = 6.4;
+
+    enum class Phase { Idle, Accelerate, Cruise, Decelerate };
+
+    explicit EngineModel(std::uint64_t seed = kDefaultSeed);
+
+    // Advances the model to t seconds after the start (t should not go back;
+    // an earlier t returns the present state) and returns the frame's words.
+    RawFrame Sample(double t);
+
+    Phase CurrentPhase() const { return m_phase; }
+
+private:
+    void Step();
+    void EnterPhase(Phase phase);
+    void StepDriver();
+    void StepVehicle();
+    void StepSensors();
+    RawFrame BuildFrame(double t) const;
+
+    double Coldness() const;
+    double TorqueShape(double rpm) const;
+    double Charge() const;
+    double Uniform(double lo, double hi);
+    // Sensor noise in [-amplitude, amplitude], a pure function of the seed,
+    // the time and the channel.
+    double Noise(double t, int channel, double amplitude) const;
+    double VoltsForTemp(double degF) const;
+    double HzForPressure(double pressure) const;
+
+    std::uint64_t m_seed;
+    std::mt19937_64 m_rng;
+    Conversion m_conv;  // only its calibration tables, to invert them
+
+    std::int64_t m_steps = 0;
+    double m_time = 0;  // m_steps x kStepSeconds
+    double m_ambientF;
+    double m_baro;
+
+    Phase m_phase = Phase::Idle;
+    double m_phaseEnd = 0;
+    double m_targetMph = 0;
+    double m_shiftRpm = 6000;
+    double m_runThrottle = 1;
+    double m_shiftLeft = 0;
+    bool m_clutchIn = true;  // pedal down: the engine is free of the wheels
+    int m_gear = 0;
+
+    double m_mph = 0;
+    double m_accel = 0;  // mph per second over the last step
+    double m_rpm = 0;
+    double m_throttle = 0;
+    double m_boost = 0;
+    bool m_fuelCut = false;
+    double m_closedFor = 0;  // seconds the throttle has been closed in gear
+
+    double m_ectF = 0;
+    double m_actF = 0;
+    double m_egtL = 0;
+    double m_egtR = 0;
+    double m_afr = 14.7;
+    double m_hegoL = 0.45;
+    double m_hegoR = 0.45;
+    bool m_richL = false;
+    bool m_richR = true;
+    double m_flipL = 0;
+    double m_flipR = 0;
+};
+
+}  // namespace quarn

@@ -1,0 +1,235 @@
+// quarn-boxsim: the Quarn-IV logger box on a pseudo-terminal, for running
+// and testing the program without a car.
+
+#include <getopt.h>
+#include <sys/signalfd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "sim/BoxSim.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: quarn-boxsim [options]
+
+Simulates the Quarn-IV logger box on a pseudo-terminal. The first line on
+standard output is the device to open as the serial port. Runs until SIGTERM
+or SIGINT; the counters go to standard error at exit and on SIGUSR1.
+
+The box understands a byte, and its answer gets through, only while the port
+is set to the box's own rate. Commands: a (rate to 9600), c (one rate up),
+b (version), e (enable), f (data frame), h (lamp: 0 lit, 1 dark),
+i (start self test), j (stop self test).
+
+Options:
+  --link PATH          make PATH a symbolic link to the device (an existing
+                       link is replaced); removed at exit
+  --start-rate R       rate at start: 9600 19200 38400 57600 115200 (9600)
+  --max-rate R         highest rate at which the box answers (115200); above
+                       it rate commands still work but nothing is answered
+  --seed N             seed of the engine model and the lamp jitter (1)
+  --replay FILE        answer frames from a log file, looping at its end
+  --codes LIST         self-test codes, comma separated, 0 to 999 (11)
+  --jitter MS          random offset of up to MS on every lamp period (0)
+  --lamp-delay S       dark seconds between "i" and the first flash (8)
+  --pace               take the wire time of 10 bits per byte at the rate
+  --latency MS         delay before an answer starts (0)
+  --bad-every N        corrupt the checksum of every Nth frame (0: never)
+  --drop-every N       leave every Nth frame request unanswered (0: never)
+  --unplug-after S     after S seconds the device vanishes (the pty closes,
+                       the link goes) and the simulator exits with status 0
+  --help               show this text
+
+Counters: frames_answered (corrupted ones included), bad_frames,
+requests_dropped, bytes_ignored (received at a rate other than the box's),
+bytes_lost (answer bytes that met a port at another rate or a full buffer).
+)";
+
+enum Option {
+    kOptLink = 1,
+    kOptStartRate,
+    kOptMaxRate,
+    kOptSeed,
+    kOptReplay,
+    kOptCodes,
+    kOptJitter,
+    kOptLampDelay,
+    kOptPace,
+    kOptLatency,
+    kOptBadEvery,
+    kOptDropEvery,
+    kOptUnplugAfter,
+    kOptHelp,
+};
+
+template <typename T>
+bool ParseNumber(std::string_view text, T& value) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc{} && ptr == end;
+}
+
+bool ParseRate(std::string_view text, int& rate) {
+    return ParseNumber(text, rate) && std::find(quarn::kBoxRates.begin(), quarn::kBoxRates.end(),
+                                                rate) != quarn::kBoxRates.end();
+}
+
+bool ParseNonNegative(std::string_view text, double& value) {
+    return ParseNumber(text, value) && value >= 0 && value < 1e9;
+}
+
+bool ParseCodes(std::string_view text, std::vector<int>& codes) {
+    codes.clear();
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        int code = 0;
+        if (!ParseNumber(text.substr(0, comma), code) || code < 0 || code > 999) return false;
+        codes.push_back(code);
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+        if (text.empty()) return false;
+    }
+    return !codes.empty();
+}
+
+bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
+    static const option kLong[] = {
+        {"link", required_argument, nullptr, kOptLink},
+        {"start-rate", required_argument, nullptr, kOptStartRate},
+        {"max-rate", required_argument, nullptr, kOptMaxRate},
+        {"seed", required_argument, nullptr, kOptSeed},
+        {"replay", required_argument, nullptr, kOptReplay},
+        {"codes", required_argument, nullptr, kOptCodes},
+        {"jitter", required_argument, nullptr, kOptJitter},
+        {"lamp-delay", required_argument, nullptr, kOptLampDelay},
+        {"pace", no_argument, nullptr, kOptPace},
+        {"latency", required_argument, nullptr, kOptLatency},
+        {"bad-every", required_argument, nullptr, kOptBadEvery},
+        {"drop-every", required_argument, nullptr, kOptDropEvery},
+        {"unplug-after", required_argument, nullptr, kOptUnplugAfter},
+        {"help", no_argument, nullptr, kOptHelp},
+        {nullptr, 0, nullptr, 0},
+    };
+    opterr = 0;
+    int c = 0;
+    int index = 0;
+    while ((c = getopt_long(argc, argv, "", kLong, &index)) != -1) {
+        const std::string_view arg = optarg ? optarg : "";
+        double ms = 0;
+        bool ok = true;
+        switch (c) {
+            case kOptLink:
+                opt.linkPath = arg;
+                ok = !arg.empty();
+                break;
+            case kOptStartRate:
+                ok = ParseRate(arg, opt.startRate);
+                break;
+            case kOptMaxRate:
+                ok = ParseRate(arg, opt.maxRate);
+                break;
+            case kOptSeed:
+                ok = ParseNumber(arg, opt.seed);
+                break;
+            case kOptReplay:
+                opt.replayPath = arg;
+                ok = !arg.empty();
+                break;
+            case kOptCodes:
+                ok = ParseCodes(arg, opt.codes);
+                break;
+            case kOptJitter:
+                ok = ParseNonNegative(arg, ms);
+                opt.jitterSeconds = ms / 1000;
+                break;
+            case kOptLampDelay:
+                ok = ParseNonNegative(arg, opt.lampLeadInSeconds);
+                break;
+            case kOptPace:
+                opt.pace = true;
+                break;
+            case kOptLatency:
+                ok = ParseNonNegative(arg, ms);
+                opt.latencySeconds = ms / 1000;
+                break;
+            case kOptBadEvery:
+                ok = ParseNumber(arg, opt.badEvery) && opt.badEvery >= 0;
+                break;
+            case kOptDropEvery:
+                ok = ParseNumber(arg, opt.dropEvery) && opt.dropEvery >= 0;
+                break;
+            case kOptUnplugAfter: {
+                double s = 0;
+                ok = ParseNonNegative(arg, s);
+                opt.unplugAfterSeconds = s;
+                break;
+            }
+            case kOptHelp:
+                help = true;
+                break;
+            default:
+                std::fprintf(stderr, "quarn-boxsim: unknown option or missing value: %s\n",
+                             argv[optind - 1]);
+                return false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "quarn-boxsim: bad value for --%s: %s\n", kLong[index].name,
+                         optarg ? optarg : "");
+            return false;
+        }
+    }
+    if (optind < argc) {
+        std::fprintf(stderr, "quarn-boxsim: unexpected argument: %s\n", argv[optind]);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    quarn::BoxOptions opt;
+    bool help = false;
+    if (!ParseArguments(argc, argv, opt, help)) {
+        std::fprintf(stderr, "Try quarn-boxsim --help\n");
+        return 2;
+    }
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    // The event loop takes these signals as readable data, so they are
+    // blocked before anything else runs.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+    if (signalFd < 0) {
+        std::perror("quarn-boxsim: signalfd");
+        return 1;
+    }
+
+    quarn::BoxSim sim(opt);
+    std::string error;
+    if (!sim.Open(error)) {
+        std::fprintf(stderr, "quarn-boxsim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", sim.SlavePath().c_str());
+    std::fflush(stdout);
+
+    const bool ok = sim.Run(signalFd);
+    std::fprintf(stderr, "quarn-boxsim: %s\n", sim.CountersText().c_str());
+    return ok ? 0 : 1;
+}
