@@ -4,7 +4,7 @@ GENERATOR ?= Ninja
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= 2
 
-.PHONY: all deps configure build test bench clean
+.PHONY: all deps configure build test demo bench screenshots clean
 
 all: build
 
@@ -19,6 +19,12 @@ build: configure
 
 test: build
 	./scripts/run-tests.sh $(BUILD)
+
+demo: build
+	./scripts/run-demo.sh $(BUILD)
+
+screenshots: build
+	./scripts/screenshots.sh $(BUILD)
 
 bench: build
 	./scripts/run-bench.sh $(BUILD)

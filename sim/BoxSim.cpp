@@ -327,12 +327,12 @@ void BoxSim::Send(const std::uint8_t* data, std::size_t size, Clock::time_point 
     const Clock::duration byteTime = m_opt.pace ? ToDuration(10.0 / m_rate) : Clock::duration{};
     const Clock::time_point begin =
         std::max(now + byteTime + ToDuration(m_opt.latencySeconds), m_wireFreeAt);
-    Clock::time_point due = begin;
+    const std::size_t chunk = static_cast<std::size_t>(std::max(m_opt.paceChunk, 1));
     for (std::size_t i = 0; i < size; ++i) {
-        due = begin + byteTime * static_cast<Clock::rep>(i + 1);
-        m_out.push_back({data[i], due});
+        const std::size_t groupEnd = std::min(size, (i / chunk + 1) * chunk);
+        m_out.push_back({data[i], begin + byteTime * static_cast<Clock::rep>(groupEnd)});
     }
-    m_wireFreeAt = due;
+    m_wireFreeAt = begin + byteTime * static_cast<Clock::rep>(size);
 }
 
 // Writes the bytes that are due. They get through only while the program's

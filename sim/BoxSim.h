@@ -28,7 +28,11 @@ struct BoxOptions {
     std::vector<int> codes{11};
     double jitterSeconds = 0;
     double lampLeadInSeconds = LampSequence::kDefaultLeadInSeconds;
-    bool pace = false;          // take the wire time of every byte
+    bool pace = false;  // take the wire time of every byte
+    // With pacing, received bytes reach the program in groups of this many,
+    // each group when its last byte has crossed the line: a UART hands its
+    // receive FIFO over at a trigger level, a USB adapter a packet at a time.
+    int paceChunk = 8;
     double latencySeconds = 0;  // before an answer starts
     int badEvery = 0;           // corrupt every Nth frame's checksum
     int dropEvery = 0;          // leave every Nth frame request unanswered

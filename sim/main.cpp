@@ -39,6 +39,9 @@ Options:
   --jitter MS          random offset of up to MS on every lamp period (0)
   --lamp-delay S       dark seconds between "i" and the first flash (8)
   --pace               take the wire time of 10 bits per byte at the rate
+  --pace-chunk N        with --pace, hand received bytes over in groups of N,
+                       each when its last byte has crossed the line, as a
+                       UART's receive FIFO or a USB adapter does (8)
   --latency MS         delay before an answer starts (0)
   --bad-every N        corrupt the checksum of every Nth frame (0: never)
   --drop-every N       leave every Nth frame request unanswered (0: never)
@@ -62,6 +65,7 @@ enum Option {
     kOptLampDelay,
     kOptPace,
     kOptLatency,
+    kOptPaceChunk,
     kOptBadEvery,
     kOptDropEvery,
     kOptUnplugAfter,
@@ -110,6 +114,7 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
         {"lamp-delay", required_argument, nullptr, kOptLampDelay},
         {"pace", no_argument, nullptr, kOptPace},
         {"latency", required_argument, nullptr, kOptLatency},
+        {"pace-chunk", required_argument, nullptr, kOptPaceChunk},
         {"bad-every", required_argument, nullptr, kOptBadEvery},
         {"drop-every", required_argument, nullptr, kOptDropEvery},
         {"unplug-after", required_argument, nullptr, kOptUnplugAfter},
@@ -157,6 +162,9 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
             case kOptLatency:
                 ok = ParseNonNegative(arg, ms);
                 opt.latencySeconds = ms / 1000;
+                break;
+            case kOptPaceChunk:
+                ok = ParseNumber(arg, opt.paceChunk) && opt.paceChunk >= 1;
                 break;
             case kOptBadEvery:
                 ok = ParseNumber(arg, opt.badEvery) && opt.badEvery >= 0;

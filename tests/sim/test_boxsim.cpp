@@ -312,7 +312,7 @@ Timing FrameRoundTrips(Port& port, int tries = 5) {
 }
 
 TEST(BoxSimPty, PacingTakesTheWireTimeOfEveryByte) {
-    SimProcess paced({"--pace"});
+    SimProcess paced({"--pace", "--pace-chunk", "1"});
     Port port(paced.Device(), 9600);
     // 39 bytes of 10 bits at 9600 baud: 40.6 ms, never less.
     const Timing slow = FrameRoundTrips(port);
@@ -339,6 +339,23 @@ TEST(BoxSimPty, PacingTakesTheWireTimeOfEveryByte) {
     const Timing fast = FrameRoundTrips(port, 10);  // 3.4 ms at 115200
     EXPECT_GT(fast.fastest, 0.0033);
     EXPECT_LT(fast.fastest, 0.020) << "a loaded machine adds its wake-up delay, no more";
+
+    // By default bytes come in groups of eight, as from a UART's FIFO: the
+    // first group once the request and eight bytes have crossed the line.
+    SimProcess grouped({"--pace"});
+    Port chunked(grouped.Device(), 9600);
+    double groupAt = 1;
+    std::size_t groupSize = 0;
+    for (int i = 0; i < 3; ++i) {
+        chunked.Send('f');
+        const auto start = Clock::now();
+        const std::string first = chunked.Read(0.5, 1);
+        groupAt = std::min(groupAt, Since(start));
+        groupSize = std::max(groupSize, first.size());
+        chunked.Read(0.5, kFrameBytes - first.size());
+    }
+    EXPECT_GT(groupAt, 9 * 10 / 9600.0 - 0.0005);
+    EXPECT_EQ(groupSize, 8u);
 
     SimProcess unpaced({});
     Port burst(unpaced.Device(), 9600);

@@ -1,0 +1,126 @@
+#include "app/MonitorLoop.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "decode/Frame.h"
+
+namespace quarn {
+namespace {
+
+const QString kMonitoring = QStringLiteral("Monitoring");
+const QString kComFail = QStringLiteral("COM FAIL");
+const QString kComReset = QStringLiteral("COM Reset");
+const QString kComRetry = QStringLiteral("COM Retry");
+const QString kComStopped = QStringLiteral("COM Stopped");
+
+double SecondsSince(const Clock& clock, Clock::TimePoint since) {
+    return std::chrono::duration<double>(clock.Now() - since).count();
+}
+
+}  // namespace
+
+Monitor::Monitor(Link& link, LinkStatus& status, RunState& state, ChannelRecord& rec,
+                 Conversion& conversion, const VehicleData& vehicle, FrameConsumers& consumers)
+    : m_link(link),
+      m_status(status),
+      m_state(state),
+      m_rec(rec),
+      m_conversion(conversion),
+      m_vehicle(vehicle),
+      m_consumers(consumers) {}
+
+void Monitor::MonitorLoop() {
+    m_status.SetPanelText(LinkStatus::kActivityPanel, kMonitoring);
+    try {
+        while (m_state.Monitoring) {
+            WaitForFrame();
+            if (m_state.ComResetPending) {
+                Reconnect();
+            } else {
+                HandleFrame();
+            }
+        }
+    } catch (const SerialPortError&) {
+        // The device went away or the port failed: the same path as a port
+        // that cannot be opened. Every record written so far is whole.
+        m_link.ReportSerialPortError();
+        return;
+    }
+    m_status.SetPanelText(LinkStatus::kLinkPanel, kComStopped);
+    m_status.SetComStat(LinkStatus::kLampGrey);
+}
+
+void Monitor::WaitForFrame() {
+    Clock& clock = m_link.SystemTime();
+    m_link.RequestFrame();
+    Clock::TimePoint requested = clock.Now();
+    int repeats = 0;
+    while (m_link.InBufferCount() < kFrameBytes && !m_state.ComResetPending) {
+        // Block until bytes or an event arrive, but never past the time-out.
+        // At least a millisecond, so that time moves on even when the
+        // time-out falls due exactly now.
+        const double left = kFrameTimeoutSeconds - SecondsSince(clock, requested);
+        const auto maxWait = std::chrono::milliseconds(
+            std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(left * 1000))));
+        m_link.Yield(maxWait);
+
+        if (m_status.PanelText(LinkStatus::kActivityPanel) == kComReset)
+            m_state.ComResetPending = true;
+        if (SecondsSince(clock, requested) > kFrameTimeoutSeconds) {
+            m_status.SetComStat(LinkStatus::kLampYellow);
+            m_link.ReadInput();  // a partial frame is of no use
+            m_link.RequestFrame();
+            requested = clock.Now();
+            ++repeats;
+        }
+        if (repeats > kMaxRepeats) {
+            m_state.ComResetPending = true;
+            m_status.SetComStat(LinkStatus::kLampRed);
+            m_status.SetPanelText(LinkStatus::kActivityPanel, kComFail);
+        }
+        m_link.Yield();
+    }
+}
+
+void Monitor::Reconnect() {
+    m_link.ConnectLink();
+    while (m_status.PanelText(LinkStatus::kLinkPanel) == kComRetry) {
+        m_link.WaitSeconds(kReconnectPauseSeconds);
+        m_link.ConnectLink();
+    }
+    m_status.SetPanelText(LinkStatus::kActivityPanel, kMonitoring);
+    m_state.ComResetPending = false;
+}
+
+void Monitor::HandleFrame() {
+    m_status.SetComStat(LinkStatus::kLampGreen);
+    ++m_state.FrameCount;
+    m_link.ReadInput();
+    m_state.BadFrame = DecodeFrame(m_link.RxBuf(), m_rec);
+    if (m_state.BadFrame) {
+        ++m_badFrames;
+        return;
+    }
+    m_lastGood = m_link.SystemTime().Now();
+    if (m_goodFrames++ == 0) m_firstGood = m_lastGood;
+    m_conversion.ComputeChannels(m_rec, m_vehicle);
+    if (m_consumers.DashboardVisible()) m_consumers.UpdateDash();
+    for (int slot = kFirstScopeSlot; slot <= kLastScopeSlot; ++slot) {
+        m_consumers.PrepareScopeSlot(slot);
+        if (m_consumers.ScopeVisible(slot)) m_consumers.FeedScopes(slot);
+    }
+    if (m_state.Recording) m_consumers.WriteLogRecord();
+}
+
+double Monitor::GoodFrameSpanSeconds() const {
+    return std::chrono::duration<double>(m_lastGood - m_firstGood).count();
+}
+
+void Monitor::FrameRateTick() {
+    m_status.SetPanelText(3, QString::number(m_state.FrameCount) + QStringLiteral(" FPS"));
+    m_state.FrameCount = 0;
+}
+
+}  // namespace quarn

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/RunState.h"
+#include "decode/ChannelRecord.h"
+#include "decode/Conversion.h"
+#include "decode/VehicleData.h"
+#include "link/Link.h"
+
+namespace quarn {
+
+// Where the monitoring loop sends each good frame after converting it.
+class FrameConsumers {
+public:
+    virtual ~FrameConsumers() = default;
+    virtual bool DashboardVisible() const = 0;
+    virtual void UpdateDash() = 0;
+    // Makes sure a scope slot holds a window, created hidden when empty.
+    virtual void PrepareScopeSlot(int slot) = 0;
+    virtual bool ScopeVisible(int slot) const = 0;
+    virtual void FeedScopes(int slot) = 0;
+    virtual void WriteLogRecord() = 0;
+};
+
+// The monitoring loop: one frame request at a time, a 0.1 s time-out that
+// repeats the request, a reconnect after the eleventh time-out in a row or
+// when the setup dialog asks for one ("COM Reset" in panel 1), and the frame
+// chain for every complete frame: decode, convert, dashboard, scopes, log.
+class Monitor {
+public:
+    static constexpr double kFrameTimeoutSeconds = 0.1;
+    // The link fails when the repeats of one request exceed this.
+    static constexpr int kMaxRepeats = 10;
+    static constexpr double kReconnectPauseSeconds = 1;
+    static constexpr int kFirstScopeSlot = 1;
+    static constexpr int kLastScopeSlot = 10;
+
+    Monitor(Link& link, LinkStatus& status, RunState& state, ChannelRecord& rec,
+            Conversion& conversion, const VehicleData& vehicle, FrameConsumers& consumers);
+
+    // Runs while state.Monitoring is set; tested at the top of each pass
+    // only. On the way out panel 2 reads "COM Stopped" and the lamp is grey.
+    // A serial port error takes the link's error path (message, settings
+    // reset, end of the program).
+    void MonitorLoop();
+
+    // The once-a-second frame-rate display.
+    void FrameRateTick();
+
+    // Totals since the program started, for fault finding and soak runs.
+    std::int64_t GoodFrames() const { return m_goodFrames; }
+    std::int64_t BadFrames() const { return m_badFrames; }
+    // Seconds from the first good frame to the last one.
+    double GoodFrameSpanSeconds() const;
+
+private:
+    void WaitForFrame();
+    void Reconnect();
+    void HandleFrame();
+
+    Link& m_link;
+    LinkStatus& m_status;
+    RunState& m_state;
+    ChannelRecord& m_rec;
+    Conversion& m_conversion;
+    const VehicleData& m_vehicle;
+    FrameConsumers& m_consumers;
+    std::int64_t m_goodFrames = 0;
+    std::int64_t m_badFrames = 0;
+    Clock::TimePoint m_firstGood{};
+    Clock::TimePoint m_lastGood{};
+};
+
+}  // namespace quarn

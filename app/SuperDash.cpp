@@ -1,0 +1,282 @@
+#include "app/SuperDash.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+
+#include "app/DashAlerts.h"
+#include "app/DialGauge.h"
+#include "app/GaugeSpecs.h"
+#include "app/Splash.h"
+#include "app/Twips.h"
+#include "diagnostics/TPSTool.h"
+#include "link/QtSerialPort.h"
+#include "settings/ComSetup.h"
+
+namespace quarn {
+
+// The link lamp: a filled circle whose colour tells the link state.
+class ComStatLamp final : public QWidget {
+public:
+    explicit ComStatLamp(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("comstat"));
+    }
+    void SetColour(QColor colour) {
+        if (colour == m_colour) return;
+        m_colour = colour;
+        update();
+    }
+    QColor colour() const { return m_colour; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(m_colour);
+        p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+
+private:
+    QColor m_colour{0, 255, 0};
+};
+
+namespace {
+
+constexpr int kClientWidth = 8595;
+constexpr int kClientHeight = 8280;
+constexpr int kStatusBarTop = 8025;
+constexpr int kPanelWidth = 1440;
+constexpr int kFramePollMs = 100;
+
+// A label that runs an action when clicked.
+class ClickLabel final : public QLabel {
+public:
+    ClickLabel(const QString& text, QWidget* parent, std::function<void()> onClick)
+        : QLabel(text, parent), m_onClick(std::move(onClick)) {}
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+            m_onClick();
+    }
+
+private:
+    std::function<void()> m_onClick;
+};
+
+QColor LampColour(std::int16_t code) {
+    switch (code) {
+        case LinkStatus::kLampGrey:
+            return QColor(64, 64, 64);
+        case LinkStatus::kLampGreen:
+            return QColor(0, 255, 0);
+        case LinkStatus::kLampYellow:
+            return QColor(255, 255, 0);
+        case LinkStatus::kLampRed:
+            return QColor(255, 0, 0);
+        default:
+            return QColor();
+    }
+}
+
+std::unique_ptr<SerialPort> PortOrDefault(std::unique_ptr<SerialPort> port) {
+    return port ? std::move(port) : std::make_unique<QtSerialPort>();
+}
+
+}  // namespace
+
+SuperDash::SuperDash(DashOptions options)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
+      m_port(PortOrDefault(std::move(options.port))),
+      m_ownAlerts(options.alerts ? nullptr
+                                 : std::make_unique<DashAlerts>(this, [this] { m_port->Close(); })),
+      m_alerts(options.alerts ? *options.alerts : *m_ownAlerts),
+      m_splashSeconds(options.splashSeconds),
+      m_link(*m_port, m_clock, m_yielder, *this, m_alerts, options.settingsPath),
+      m_monitor(m_link, *this, m_state, m_rec, m_conversion, m_vehicle, *this) {
+    setObjectName(QStringLiteral("SuperDash"));
+    setWindowTitle(QStringLiteral("Quarn_Dash"));
+
+    auto* ground = new QWidget(this);
+    ground->setAutoFillBackground(true);
+    QPalette pal = ground->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    ground->setPalette(pal);
+    ground->setFixedSize(Twips(kClientWidth), Twips(kStatusBarTop));
+    setCentralWidget(ground);
+
+    BuildGauges(ground);
+
+    auto* label1 = new ClickLabel(QStringLiteral("COM Status"), ground, [this] { Label1_Click(); });
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->setGeometry(TwipsRect(480, 6600, 975, 495));
+    label1->setAlignment(Qt::AlignCenter);
+    // The label's bold text is wider than the 65 px box in any font here.
+    label1->setWordWrap(true);
+    label1->setAutoFillBackground(true);
+    QFont labelFont(QStringLiteral("Liberation Sans"));
+    labelFont.setPixelSize(13);  // 9.75 pt
+    labelFont.setBold(true);
+    label1->setFont(labelFont);
+    label1->setStyleSheet(QStringLiteral("background: #c0c0c0; color: black;"));
+    label1->setCursor(Qt::PointingHandCursor);
+    label1->setToolTip(QStringLiteral("Click to reconnect to the logger box"));
+
+    m_comstat = new ComStatLamp(ground);
+    m_comstat->setGeometry(TwipsRect(720, 7200, 495, 495));
+
+    BuildStatusBar();
+    BuildMenus();
+
+    // The frame rate of the last second, once a second.
+    m_timer1.setInterval(1000);
+    connect(&m_timer1, &QTimer::timeout, this, [this] { m_monitor.FrameRateTick(); });
+    m_timer1.start();
+
+    adjustSize();
+    setFixedSize(size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+SuperDash::~SuperDash() = default;
+
+void SuperDash::BuildGauges(QWidget* ground) {
+    for (Gauge g : kDashboardGauges) {
+        const GaugeLayout layout = GaugeLayoutOf(g);
+        auto* dial = new DialGauge(layout.face, ground);
+        dial->setObjectName(QString::fromLatin1(layout.name));
+        dial->setGeometry(layout.pixels());
+        m_gauges[static_cast<std::size_t>(g)] = dial;
+    }
+    // Only the throttle dial reacts to a click: it opens the TPS tool.
+    connect(gauge(Gauge::tps), &DialGauge::clicked, this, &SuperDash::ShowTpsTool);
+}
+
+void SuperDash::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    bar->setFixedWidth(Twips(kClientWidth));
+    bar->setFixedHeight(Twips(kClientHeight - kStatusBarTop) + 3);
+    bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
+    QFont f(QStringLiteral("Liberation Sans"));
+    f.setPixelSize(11);
+    for (int i = 0; i < kPanels; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panel->setFixedWidth(Twips(kPanelWidth));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setFont(f);
+        bar->addWidget(panel);
+        m_panels[i] = panel;
+    }
+}
+
+void SuperDash::BuildMenus() {
+    QMenu* diagnostic = menuBar()->addMenu(QStringLiteral("&Diagnostic"));
+    diagnostic->setObjectName(QStringLiteral("mnuDiagnostic"));
+    QAction* tps = diagnostic->addAction(QStringLiteral("&TPS Setting Tool"));
+    tps->setObjectName(QStringLiteral("mnuTPSSettingTool"));
+    connect(tps, &QAction::triggered, this, &SuperDash::ShowTpsTool);
+
+    QMenu* setup = menuBar()->addMenu(QStringLiteral("&Hardware Setup"));
+    setup->setObjectName(QStringLiteral("mnuSetup"));
+    QAction* serial = setup->addAction(QStringLiteral("&Serial Port Connection"));
+    serial->setObjectName(QStringLiteral("mnuSerialCommunication"));
+    connect(serial, &QAction::triggered, this, &SuperDash::ShowComSetup);
+}
+
+void SuperDash::Form_Load(Splash* splash) {
+    m_state.Monitoring = false;
+    m_link.SetComPort(m_link.ReadSettings());
+    m_link.SetCurBaud(QStringLiteral("115200"));
+    m_conversion.InitTempTable();
+    m_conversion.InitPressureTable();
+    m_link.WaitSeconds(m_splashSeconds);
+    if (splash) splash->hide();
+    show();
+    m_link.SetMaxBaud(QStringLiteral("115200"));
+    if (m_link.ComPort() == 0) {
+        // First start: nothing connects until the user has chosen a port.
+        ShowComSetup();
+        while (m_link.ComPort() == 0) m_link.Yield(std::chrono::milliseconds(kFramePollMs));
+    }
+    m_link.ConnectLink();
+    m_state.Monitoring = !m_state.Monitoring;
+    if (!m_state.Monitoring) return;
+    show();
+    m_state.StartSeconds = RoundSecondsHalfEven(m_clock.TimeOfDay());
+    m_monitor.MonitorLoop();
+}
+
+void SuperDash::SetPanelText(int panel, const QString& text) {
+    if (panel < 1 || panel > kPanels) return;
+    m_panels[panel - 1]->setText(text);
+}
+
+QString SuperDash::PanelText(int panel) const {
+    if (panel < 1 || panel > kPanels) return {};
+    return m_panels[panel - 1]->text();
+}
+
+void SuperDash::SetComStat(std::int16_t code) {
+    const QColor colour = LampColour(code);
+    if (colour.isValid()) m_comstat->SetColour(colour);
+}
+
+QColor SuperDash::lampColour() const {
+    return m_comstat->colour();
+}
+
+DialGauge* SuperDash::Target(Gauge g) const {
+    if (g == Gauge::TPSToolGauge) return m_tpsTool ? m_tpsTool->gauge() : nullptr;
+    return gauge(g);
+}
+
+void SuperDash::SelectNeedle(Gauge g, std::int16_t needle) {
+    if (DialGauge* dial = Target(g)) dial->SelectNeedle(needle);
+}
+
+void SuperDash::NeedleValue(Gauge g, double value) {
+    if (DialGauge* dial = Target(g)) dial->SetNeedleValue(value);
+}
+
+bool SuperDash::TpsToolVisible() const {
+    return m_tpsTool && m_tpsTool->isVisible();
+}
+
+void SuperDash::UpdateDash() {
+    quarn::UpdateDash(m_rec, m_vehicle, *this);
+}
+
+void SuperDash::ShowComSetup() {
+    if (!m_comSetup) m_comSetup = new ComSetup(m_link, *this, this);
+    m_comSetup->show();
+    m_comSetup->raise();
+}
+
+void SuperDash::ShowTpsTool() {
+    if (!m_tpsTool) m_tpsTool = new TPSTool(this);
+    m_tpsTool->show();
+    m_tpsTool->raise();
+}
+
+void SuperDash::Label1_Click() {
+    m_link.ConnectLink();
+}
+
+void SuperDash::closeEvent(QCloseEvent* event) {
+    event->accept();
+    m_alerts.EndProgram();
+}
+
+}  // namespace quarn

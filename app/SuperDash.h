@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/MonitorLoop.h"
+#include "app/RunState.h"
+#include "decode/ChannelRecord.h"
+#include "decode/Conversion.h"
+#include "decode/GaugeFeed.h"
+#include "decode/VehicleData.h"
+#include "link/Clock.h"
+#include "link/Link.h"
+#include "link/LinkStatus.h"
+#include "link/SerialPort.h"
+#include "link/Settings.h"
+
+class QLabel;
+
+namespace quarn {
+
+class ComSetup;
+class ComStatLamp;
+class DialGauge;
+class Splash;
+class TPSTool;
+
+// How a dashboard is put together; tests replace the port, the alerts and the
+// file names.
+struct DashOptions {
+    std::unique_ptr<SerialPort> port;  // a QSerialPort when empty
+    LinkAlerts* alerts = nullptr;      // message boxes and exit when empty
+    QString settingsPath = QString::fromLatin1(kSettingsFileName);
+    double splashSeconds = 2;
+};
+
+// The main window: fifteen dial gauges, the link lamp with its "COM Status"
+// label, a five-panel status bar, the once-a-second frame-rate timer and the
+// menus. It owns the serial link and the run state, runs the start-up
+// sequence and the monitoring loop, and ends the program when it closes.
+class SuperDash : public QMainWindow, public LinkStatus, public GaugeSink, public FrameConsumers {
+    Q_OBJECT
+public:
+    static constexpr int kPanels = 5;
+
+    explicit SuperDash(DashOptions options = {});
+    ~SuperDash() override;
+
+    // The start-up sequence; while monitoring it does not return.
+    void Form_Load(Splash* splash);
+
+    // LinkStatus
+    void SetPanelText(int panel, const QString& text) override;
+    QString PanelText(int panel) const override;
+    void SetComStat(std::int16_t code) override;
+
+    // GaugeSink
+    void SelectNeedle(Gauge gauge, std::int16_t needle) override;
+    void NeedleValue(Gauge gauge, double value) override;
+    bool TpsToolVisible() const override;
+
+    // FrameConsumers
+    bool DashboardVisible() const override { return isVisible(); }
+    void UpdateDash() override;
+    void PrepareScopeSlot(int) override {}
+    bool ScopeVisible(int) const override { return false; }
+    void FeedScopes(int) override {}
+    void WriteLogRecord() override {}
+
+    void ShowComSetup();
+    void ShowTpsTool();
+    // A click on the "COM Status" label: reconnect now.
+    void Label1_Click();
+
+    DialGauge* gauge(Gauge g) const { return m_gauges.at(static_cast<std::size_t>(g)); }
+    QColor lampColour() const;
+    ComSetup* comSetup() const { return m_comSetup; }
+    TPSTool* tpsTool() const { return m_tpsTool; }
+
+    Link& link() { return m_link; }
+    RunState& state() { return m_state; }
+    Monitor& monitor() { return m_monitor; }
+    ChannelRecord& record() { return m_rec; }
+    VehicleData& vehicle() { return m_vehicle; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildGauges(QWidget* ground);
+    void BuildStatusBar();
+    void BuildMenus();
+    DialGauge* Target(Gauge g) const;
+
+    std::unique_ptr<SerialPort> m_port;
+    std::unique_ptr<LinkAlerts> m_ownAlerts;
+    LinkAlerts& m_alerts;
+    SystemClock m_clock;
+    QtYielder m_yielder;
+    double m_splashSeconds;
+    Link m_link;
+    RunState m_state;
+    ChannelRecord m_rec;
+    Conversion m_conversion;
+    VehicleData m_vehicle;
+    Monitor m_monitor;
+
+    std::array<DialGauge*, 16> m_gauges{};
+    std::array<QLabel*, kPanels> m_panels{};
+    ComStatLamp* m_comstat = nullptr;
+    QTimer m_timer1;
+    QPointer<ComSetup> m_comSetup;
+    QPointer<TPSTool> m_tpsTool;
+};
+
+}  // namespace quarn

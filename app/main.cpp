@@ -1,0 +1,100 @@
+// quarn-dash: the dashboard program.
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "Version.h"
+#include "app/DemoBox.h"
+#include "app/Splash.h"
+#include "app/SuperDash.h"
+#include "diagnostics/TPSTool.h"
+#include "settings/ComSetup.h"
+
+namespace {
+
+// Pictures of the windows for the documentation, taken once monitoring runs.
+void ScheduleScreenshots(quarn::SuperDash& dash, quarn::Splash& splash, const QString& dir) {
+    QDir().mkpath(dir);
+    QTimer::singleShot(300, &splash, [&splash, dir] {
+        splash.grab().save(QDir(dir).filePath(QStringLiteral("splash.png")));
+    });
+    QTimer::singleShot(5000, &dash, [&dash] {
+        dash.ShowTpsTool();
+        dash.ShowComSetup();
+    });
+    QTimer::singleShot(6500, &dash, [&dash, dir] {
+        const QDir out(dir);
+        dash.grab().save(out.filePath(QStringLiteral("dashboard.png")));
+        if (dash.tpsTool())
+            dash.tpsTool()->grab().save(out.filePath(QStringLiteral("tps_tool.png")));
+        if (dash.comSetup())
+            dash.comSetup()->grab().save(out.filePath(QStringLiteral("com_setup.png")));
+        dash.close();
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quarn_Dash"));
+    QApplication::setApplicationVersion(QString::fromLatin1(quarn::kVersionText));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Monitors and logs EEC-IV engine computers through the Quarn-IV data logger."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Run against the built-in simulated box."));
+    const QCommandLineOption boxArgs(
+        QStringLiteral("boxsim-args"),
+        QStringLiteral("Arguments for the simulated box of --demo (default \"--pace\")."),
+        QStringLiteral("args"), QStringLiteral("--pace"));
+    const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
+                                       QStringLiteral("End the program after this many seconds."),
+                                       QStringLiteral("seconds"));
+    const QCommandLineOption stats(
+        QStringLiteral("stats"),
+        QStringLiteral("Print frame counts to standard error at the end."));
+    const QCommandLineOption shots(
+        QStringLiteral("screenshots"),
+        QStringLiteral("Save pictures of the windows into dir, then end."), QStringLiteral("dir"));
+    parser.addOptions({demo, boxArgs, quitAfter, stats, shots});
+    parser.process(app);
+
+    quarn::DemoBox box;
+    if (parser.isSet(demo)) {
+        QString error;
+        const QStringList args = parser.value(boxArgs).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (!box.Start(args, &error)) {
+            std::fprintf(stderr, "quarn-dash: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+
+    quarn::Splash splash;
+    splash.show();
+    quarn::SuperDash dash;
+
+    const bool printStats = parser.isSet(stats);
+    const auto finish = [&dash, printStats] {
+        if (printStats)
+            std::fprintf(stderr, "quarn-dash: good_frames=%lld bad_frames=%lld span_seconds=%.3f\n",
+                         static_cast<long long>(dash.monitor().GoodFrames()),
+                         static_cast<long long>(dash.monitor().BadFrames()),
+                         dash.monitor().GoodFrameSpanSeconds());
+        dash.close();
+    };
+    if (parser.isSet(quitAfter))
+        QTimer::singleShot(static_cast<int>(parser.value(quitAfter).toDouble() * 1000), &dash,
+                           finish);
+    if (parser.isSet(shots)) ScheduleScreenshots(dash, splash, parser.value(shots));
+
+    QTimer::singleShot(0, &dash, [&dash, &splash] { dash.Form_Load(&splash); });
+    return QApplication::exec();
+}

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Monitors the paced simulator with the dashboard visible for a fixed time and
+# prints the frame rate against the wire limit, the CPU of quarn-dash and its
+# memory over the run.
+#   bench/dash-perf.sh [seconds] [build dir]
+set -euo pipefail
+seconds=${1:-60}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${2:-$root/build}
+latency_ms=0.5
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=$work
+
+cd "$work"
+"$build/bin/quarn-dash" --demo --boxsim-args "--pace --latency $latency_ms ${BOXSIM_EXTRA:-}" --stats \
+  --quit-after "$seconds" 2>"$work/stderr" &
+pid=$!
+
+ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+rss() { awk '/VmRSS/ {print $2}' "/proc/$pid/status"; }
+# The connection takes about 3 s; measure from then on.
+sleep 5
+t0=$(ticks); w0=$(date +%s.%N); rss_first=$(rss); rss_peak=$rss_first
+while kill -0 "$pid" 2>/dev/null; do
+  r=$(rss 2>/dev/null || true)
+  [ -n "$r" ] && [ "$r" -gt "$rss_peak" ] && rss_peak=$r
+  [ -n "$r" ] && rss_last=$r
+  t1=$(ticks 2>/dev/null || echo "$t1"); w1=$(date +%s.%N)
+  sleep 1
+done
+wait "$pid" || true
+
+hz=$(getconf CLK_TCK)
+python3 - "$work/stderr" "$t0" "$t1" "$w0" "$w1" "$hz" "$rss_first" "$rss_last" "$rss_peak" "$latency_ms" <<'PY'
+import re, sys
+err, t0, t1, w0, w1, hz, first, last, peak, lat = sys.argv[1:]
+text = open(err).read()
+m = re.search(r"good_frames=(\d+) bad_frames=(\d+) span_seconds=([\d.]+)", text)
+good, bad, span = int(m.group(1)), int(m.group(2)), float(m.group(3))
+answered = re.search(r"frames_answered=(\d+)", text)
+limit = 1 / (39 * 10 / 115200 + float(lat) / 1000)
+rate = (good - 1) / span if span > 0 else 0
+cpu = (int(t1) - int(t0)) / int(hz) / (float(w1) - float(w0)) * 100
+print(f"frames: {good} good, {bad} bad" + (f", {answered.group(1)} answered by the box" if answered else ""))
+print(f"frame rate: {rate:.1f} frames/s against a wire limit of {limit:.1f} ({rate / limit:.3f})")
+print(f"CPU of quarn-dash: {cpu:.1f} % of one core")
+print(f"memory (RSS): {int(first) / 1024:.1f} MB after connecting, {int(last) / 1024:.1f} MB at the end, peak {int(peak) / 1024:.1f} MB")
+PY

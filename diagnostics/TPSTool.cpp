@@ -1,0 +1,50 @@
+#include "diagnostics/TPSTool.h"
+
+#include <QGuiApplication>
+#include <QResizeEvent>
+#include <QScreen>
+
+#include <algorithm>
+
+#include "app/DialGauge.h"
+#include "app/GaugeSpecs.h"
+
+namespace quarn {
+
+TPSTool::TPSTool(QWidget* parent) : QWidget(parent) {
+    // A tool window keeps out of the task bar; the custom hints drop the
+    // minimise and maximise buttons and keep the title and the close button.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("TPSTool"));
+    setWindowTitle(QStringLiteral("TPS Idle Setting Tool"));
+    setAutoFillBackground(true);
+    QPalette ground = palette();
+    ground.setColor(QPalette::Window, Qt::black);
+    setPalette(ground);
+
+    const GaugeLayout layout = GaugeLayoutOf(Gauge::TPSToolGauge);
+    m_gauge = new DialGauge(layout.face, this);
+    m_gauge->setObjectName(QString::fromLatin1(layout.name));
+    m_gauge->setGeometry(layout.pixels());
+
+    resize(kInitialClientSize);
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen) move(screen->availableGeometry().center() - rect().center());
+}
+
+QSize TPSTool::GaugeSizeFor(QSize outerSize) {
+    return {std::max(0, outerSize.width() - kFrameAllowance.width()),
+            std::max(0, outerSize.height() - kFrameAllowance.height())};
+}
+
+void TPSTool::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The outer size is the client size plus whatever frame the window
+    // manager draws; before the window is mapped that frame is not known yet
+    // and the outer size is the client size.
+    m_gauge->setGeometry(QRect(QPoint(0, 0), GaugeSizeFor(frameGeometry().size())));
+}
+
+}  // namespace quarn

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs the demo headless and saves pictures of the windows into
+# docs/screenshots (dashboard, TPS tool, setup dialog, splash, and every dial).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+out="$root/docs/screenshots"
+mkdir -p "$out" "$build/demo"
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+(cd "$build/demo" && "$build/bin/quarn-dash" --demo --screenshots "$out")
+"$build/tests-bin/gauge_gallery" "$out" >/dev/null
+ls "$out"

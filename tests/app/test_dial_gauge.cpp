@@ -1,0 +1,296 @@
+// Covers the dial gauge: where needles and bands stand on the scale (arcs
+// across 12 o'clock, off-scale and NaN values, the mirrored second scale),
+// which band shows where two overlap on the drawn face, needle selection, the
+// click, and that value writes repaint only on the refresh tick, once.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "app/DialGauge.h"
+#include "app/GaugeSpecs.h"
+#include "app/RefreshTick.h"
+
+namespace quarn {
+namespace {
+
+GaugeSpec SpecOf(Gauge gauge) {
+    return GaugeLayoutOf(gauge).face;
+}
+
+// Angles compared modulo 360, so 359.9999 and 0 agree.
+void ExpectAngle(double actual, double expected) {
+    double diff = std::fmod(std::abs(actual - expected), 360.0);
+    diff = std::min(diff, 360.0 - diff);
+    EXPECT_LT(diff, 1e-6) << "angle " << actual << ", expected " << expected;
+}
+
+struct AngleCase {
+    const char* name;
+    Gauge gauge;
+    double value;
+    int needle;
+    double angle;
+};
+
+class NeedleAngleTest : public ::testing::TestWithParam<AngleCase> {};
+
+TEST_P(NeedleAngleTest, StandsWhereTheScaleSays) {
+    const AngleCase& c = GetParam();
+    const double angle = NeedleAngle(SpecOf(c.gauge), c.value, c.needle);
+    EXPECT_GE(angle, 0);
+    EXPECT_LT(angle, 360);
+    ExpectAngle(angle, c.angle);
+}
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Gauges, NeedleAngleTest,
+    ::testing::Values(
+        // 332-degree arc, 195 -> 167: ends, and the middle just past 12 o'clock.
+        AngleCase{"TachMin", Gauge::Tach, 0, 0, 195},
+        AngleCase{"TachMax", Gauge::Tach, 8000, 0, 167},
+        AngleCase{"TachMiddle", Gauge::Tach, 4000, 0, 1},
+        // 316-degree arc, 202 -> 158: the middle is exactly 12 o'clock.
+        AngleCase{"SpeedoMiddle", Gauge::Speedo, 110, 0, 0},
+        AngleCase{"SpeedoMax", Gauge::Speedo, 220, 0, 158},
+        // A scale that starts at 6 o'clock and crosses 0 degrees on the way.
+        AngleCase{"ActBeforeNoon", Gauge::ACT, 135, 0, 345},
+        AngleCase{"ActAfterNoon", Gauge::ACT, 162, 0, 12},
+        AngleCase{"AdvanceNegative", Gauge::Advance, -20, 0, 200},
+        // Off the scale: pinned three degrees past the nearer end.
+        AngleCase{"SpeedoOverMax", Gauge::Speedo, 230, 0, 161},
+        AngleCase{"SpeedoUnderMin", Gauge::Speedo, -5, 0, 199},
+        AngleCase{"SpeedoInfinite", Gauge::Speedo, kInf, 0, 161},
+        AngleCase{"SpeedoMinusInfinite", Gauge::Speedo, -kInf, 0, 199},
+        AngleCase{"NaNReadsAsMinimum", Gauge::Speedo, kNaN, 0, 202},
+        AngleCase{"TpsToolFarAbove", Gauge::TPSToolGauge, 4.5, 0, 170},
+        AngleCase{"TpsToolFarBelow", Gauge::TPSToolGauge, 0.5, 0, 192},
+        // Dual dials: needle 1 on the mirror image of the left-half scale.
+        AngleCase{"HegoLeftMiddle", Gauge::HEGOS, 0.5, 0, 270},
+        AngleCase{"HegoRightMiddle", Gauge::HEGOS, 0.5, 1, 90},
+        AngleCase{"HegoRightMin", Gauge::HEGOS, 0, 1, 170},
+        AngleCase{"HegoRightMax", Gauge::HEGOS, 1, 1, 10},
+        AngleCase{"HegoLeftPinned", Gauge::HEGOS, 2, 0, 353},
+        AngleCase{"HegoRightPinned", Gauge::HEGOS, 2, 1, 7},
+        AngleCase{"EgtRight", Gauge::EGT, 2000, 1, 20},
+        // A single-needle dial has no needle 1 to mirror.
+        AngleCase{"SingleNeedleIgnoresIndex", Gauge::Boost, 15, 1, 158}),
+    [](const ::testing::TestParamInfo<AngleCase>& info) { return std::string(info.param.name); });
+
+TEST(NeedleAngle, ZeroRangeNeverDividesByZero) {
+    GaugeSpec face;
+    face.minimum = face.maximum = 5;
+    face.startAngle = 202;
+    face.endAngle = 158;
+    ExpectAngle(NeedleAngle(face, 5), 202);
+    ExpectAngle(NeedleAngle(face, 6), 161);
+    ExpectAngle(NeedleAngle(face, 4), 199);
+    EXPECT_TRUE(std::isfinite(NeedleAngle(face, kNaN)));
+}
+
+TEST(BandArc, ReversedBandCoversTheSameArc) {
+    const GaugeSpec wide = SpecOf(Gauge::WideBand);
+    const ArcSpan reversed = BandArc(wide, {13, 11, Qt::green});
+    const ArcSpan forward = BandArc(wide, {11, 13, Qt::green});
+    EXPECT_DOUBLE_EQ(reversed.start, forward.start);
+    EXPECT_DOUBLE_EQ(reversed.sweep, forward.sweep);
+    ExpectAngle(forward.start, 205 + 2.0 / 11 * 310);
+    EXPECT_NEAR(forward.sweep, 4.0 / 11 * 310 - 2.0 / 11 * 310, 1e-9);
+}
+
+TEST(BandArc, IsCutToTheScaleAndMirroredForTheSecondNeedle) {
+    const ArcSpan maf = BandArc(SpecOf(Gauge::MAFS), {4.5, 7, Qt::red});
+    ExpectAngle(maf.start, 210 + 0.9 * 300);
+    EXPECT_NEAR(maf.sweep, 0.1 * 300, 1e-9);
+
+    const GaugeSpec hego = SpecOf(Gauge::HEGOS);
+    const ArcSpan left = BandArc(hego, {0, 0.5, Qt::red}, 0);
+    const ArcSpan right = BandArc(hego, {0, 0.5, Qt::red}, 1);
+    ExpectAngle(left.start, 190);
+    ExpectAngle(right.start, 90);  // runs clockwise from 3 o'clock down to 170
+    EXPECT_NEAR(right.sweep, 80, 1e-9);
+}
+
+// The colour of the drawn face on the band ring at value. The dial is drawn
+// large so the numerals (fixed in pixels) stay clear of the ring's inner part.
+QColor BandColourAt(const GaugeSpec& face, double value, int needle = 0) {
+    RefreshTick tick;
+    DialGauge gauge(face, tick);
+    gauge.resize(400, 400);
+    // The needles point where no probe looks.
+    const double middle = (face.minimum + face.maximum) / 2;
+    gauge.SelectNeedle(0);
+    gauge.SetNeedleValue(middle);
+    gauge.SelectNeedle(1);
+    gauge.SetNeedleValue(middle);
+    const QImage image = gauge.grab().toImage();
+    const DialFrame frame = DialFrameFor(QSizeF(gauge.size()));
+    const QPointF at = DialPoint(frame, NeedleAngle(face, value, needle), 0.63);
+    return image.pixelColor(at.toPoint());
+}
+
+void ExpectColour(QColor actual, QColor expected, double value) {
+    EXPECT_NEAR(actual.red(), expected.red(), 8) << "at " << value;
+    EXPECT_NEAR(actual.green(), expected.green(), 8) << "at " << value;
+    EXPECT_NEAR(actual.blue(), expected.blue(), 8) << "at " << value;
+}
+
+TEST(DialFace, LaterBandsCoverEarlierOnes) {
+    const GaugeSpec wide = SpecOf(Gauge::WideBand);
+    ExpectColour(BandColourAt(wide, 10), Qt::darkGreen, 10);
+    ExpectColour(BandColourAt(wide, 12), Qt::green, 12);
+    ExpectColour(BandColourAt(wide, 13.5), Qt::yellow, 13.5);
+    ExpectColour(BandColourAt(wide, 17), Qt::red, 17);
+
+    const GaugeSpec tps = SpecOf(Gauge::TPSToolGauge);
+    ExpectColour(BandColourAt(tps, 0.855), Qt::red, 0.855);
+    ExpectColour(BandColourAt(tps, 0.88), Qt::yellow, 0.88);
+    ExpectColour(BandColourAt(tps, 0.90), Qt::green, 0.90);
+    ExpectColour(BandColourAt(tps, 0.99), Qt::yellow, 0.99);
+    ExpectColour(BandColourAt(tps, 1.01), Qt::red, 1.01);
+}
+
+TEST(DialFace, DualDialDrawsBandsOnBothScales) {
+    GaugeSpec face = SpecOf(Gauge::HEGOS);
+    face.bands = {{0.6, 1, Qt::cyan}};
+    ExpectColour(BandColourAt(face, 0.8, 0), Qt::cyan, 0.8);
+    ExpectColour(BandColourAt(face, 0.8, 1), Qt::cyan, 0.8);
+    const QColor empty = BandColourAt(face, 0.3, 1);
+    EXPECT_LT(empty.lightness(), 80) << "no band below 0.6 on the mirrored scale";
+}
+
+TEST(DialGauge, SelectNeedleRoutesValuesOnDualDialsOnly) {
+    RefreshTick tick;
+    DialGauge egt(SpecOf(Gauge::EGT), tick);
+    egt.SelectNeedle(0);
+    egt.SetNeedleValue(1250);
+    egt.SelectNeedle(1);
+    egt.SetNeedleValue(1120);
+    egt.SelectNeedle(2);  // no such needle: the selection stays
+    egt.SetNeedleValue(1130);
+    EXPECT_EQ(egt.NeedleValue(0), 1250);
+    EXPECT_EQ(egt.NeedleValue(1), 1130);
+
+    DialGauge boost(SpecOf(Gauge::Boost), tick);
+    boost.SelectNeedle(1);
+    boost.SetNeedleValue(6);
+    EXPECT_EQ(boost.selectedNeedle(), 0);
+    EXPECT_EQ(boost.NeedleValue(0), 6);
+}
+
+TEST(DialGauge, KeepsOffScaleValuesAsGiven) {
+    RefreshTick tick;
+    DialGauge gauge(SpecOf(Gauge::TPSToolGauge), tick);
+    gauge.SetNeedleValue(4.5);
+    EXPECT_EQ(gauge.NeedleValue(), 4.5);
+    EXPECT_EQ(gauge.face().maximum, 1.05);
+}
+
+TEST(DialGauge, LeftClickRaisesClicked) {
+    RefreshTick tick;
+    DialGauge gauge(SpecOf(Gauge::tps), tick);
+    gauge.resize(107, 107);
+    QSignalSpy clicks(&gauge, &DialGauge::clicked);
+    QTest::mouseClick(&gauge, Qt::LeftButton);
+    QTest::mouseClick(&gauge, Qt::RightButton);
+    EXPECT_EQ(clicks.count(), 1);
+}
+
+// A dial that counts its paints.
+class CountingGauge : public DialGauge {
+public:
+    using DialGauge::DialGauge;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        ++paints;
+        DialGauge::paintEvent(event);
+    }
+};
+
+class RepaintTest : public ::testing::Test {
+protected:
+    // A tick that only runs when the test flushes it.
+    RefreshTick m_tick{std::chrono::hours(1)};
+    CountingGauge m_gauge{SpecOf(Gauge::Tach), m_tick};
+
+    void SetUp() override {
+        m_gauge.resize(200, 200);
+        m_gauge.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_gauge));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return m_gauge.paints > 0; }));
+        QTest::qWait(20);
+        m_before = m_gauge.paints;
+    }
+
+    int m_before = 0;
+};
+
+TEST_F(RepaintTest, WritesPaintNothingUntilTheTickThenOnce) {
+    for (int rpm = 1000; rpm < 1300; ++rpm) m_gauge.SetNeedleValue(rpm);
+    EXPECT_EQ(m_gauge.paints, m_before);
+    QTest::qWait(50);
+    EXPECT_EQ(m_gauge.paints, m_before) << "a write must not ask for a repaint itself";
+    EXPECT_EQ(m_tick.pendingCount(), 1);
+    EXPECT_TRUE(m_tick.isRunning());
+
+    m_tick.Flush();
+    EXPECT_FALSE(m_tick.isRunning()) << "nothing dirty: the tick stops";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_gauge.paints > m_before; }));
+    QTest::qWait(50);
+    EXPECT_EQ(m_gauge.paints, m_before + 1);
+}
+
+TEST_F(RepaintTest, SameValueAgainMarksNothing) {
+    m_gauge.SetNeedleValue(3000);
+    m_tick.Flush();
+    m_gauge.SetNeedleValue(3000);
+    EXPECT_EQ(m_tick.pendingCount(), 0);
+    // Another off-scale value leaves the pinned needle where it is.
+    m_gauge.SetNeedleValue(9000);
+    m_tick.Flush();
+    m_gauge.SetNeedleValue(12000);
+    EXPECT_EQ(m_tick.pendingCount(), 0);
+    EXPECT_FALSE(m_tick.isRunning());
+}
+
+TEST(RefreshTick, RunsOnItsOwnAndStopsWhenIdle) {
+    RefreshTick tick;
+    CountingGauge gauge(SpecOf(Gauge::Speedo), tick);
+    gauge.resize(200, 200);
+    gauge.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&gauge));
+    QTest::qWait(30);
+    const int before = gauge.paints;
+    for (int mph = 0; mph < 100; ++mph) gauge.SetNeedleValue(mph);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gauge.paints > before; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !tick.isRunning(); }, 1000));
+    EXPECT_EQ(gauge.paints, before + 1);
+}
+
+TEST(RefreshTick, SkipsOwnersGoneBeforeTheTick) {
+    RefreshTick tick(std::chrono::hours(1));
+    int runs = 0;
+    auto* gone = new QObject;
+    QObject kept;
+    tick.Schedule(gone, [&runs] { runs += 10; });
+    tick.Schedule(&kept, [&runs] { runs += 1; });
+    tick.Schedule(&kept, [&runs] { runs += 100; });  // already pending: dropped
+    delete gone;
+    tick.Flush();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(tick.pendingCount(), 0);
+}
+
+}  // namespace
+}  // namespace quarn

@@ -1,0 +1,264 @@
+// The monitoring loop against a scripted port and box on a fake clock:
+// frame completion by byte count, time-outs and the eleventh one, reconnects
+// (automatic, requested by the setup dialog, repeated once a second), bad
+// frames, the frame chain's consumers, and the link failing mid-stream.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/MonitorLoop.h"
+#include "decode/Frame.h"
+#include "link/LinkFakes.h"
+
+namespace quarn {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeBox;
+using test::FakeClock;
+using test::FakeSerialPort;
+using test::FakeYielder;
+using test::RecordingAlerts;
+using test::RecordingStatus;
+
+class CountingConsumers final : public FrameConsumers {
+public:
+    bool DashboardVisible() const override { return dashboardVisible; }
+    void UpdateDash() override {
+        ++dash;
+        if (onFrame) onFrame();
+    }
+    void PrepareScopeSlot(int slot) override { prepared.push_back(slot); }
+    bool ScopeVisible(int slot) const override { return slot == 2 || slot == 7; }
+    void FeedScopes(int slot) override {
+        fed.push_back(slot);
+        if (onFed) onFed();
+    }
+    void WriteLogRecord() override { ++logged; }
+
+    bool dashboardVisible = true;
+    int dash = 0;
+    int logged = 0;
+    std::vector<int> prepared;
+    std::vector<int> fed;
+    std::function<void()> onFrame;
+    std::function<void()> onFed;
+};
+
+std::string GoodFrame(std::uint16_t vss = 0) {
+    RawFrame raw;
+    raw.timer[5] = vss;
+    const FrameBytes f = EncodeFrame(raw);
+    return std::string(f.begin(), f.end());
+}
+
+class MonitorLoopTest : public ::testing::Test {
+protected:
+    MonitorLoopTest() {
+        link.SetComPort(1);
+        link.ConnectLink();
+        EXPECT_EQ(status.PanelText(2).toStdString(), "Ready @ 115200");
+        // The box answers each "f" with whatever the test scripts.
+        port.onWrite = [this, chained = port.onWrite](char byte, int baud) {
+            if (byte == 'f' && box.present && baud == box.rate) {
+                ++requests;
+                if (answer) port.Feed(answer(requests));
+                return;
+            }
+            chained(byte, baud);
+        };
+        status.log.clear();
+        state.Monitoring = true;
+    }
+
+    // Stops the loop at its next pass after `frames` frames reached the dashboard.
+    void StopAfterFrames(int frames) {
+        consumers.onFrame = [this, frames] {
+            if (consumers.dash >= frames) state.Monitoring = false;
+        };
+    }
+
+    int Count(const std::string& entry) const {
+        return static_cast<int>(std::count(status.log.begin(), status.log.end(), entry));
+    }
+
+    FakeClock clock;
+    FakeYielder yielder{clock};
+    FakeSerialPort port;
+    FakeBox box{port, 9600};
+    RecordingStatus status;
+    RecordingAlerts alerts;
+    Link link{port, clock, yielder, status, alerts, QStringLiteral("/nonexistent/quarnom.ini")};
+    RunState state;
+    ChannelRecord rec;
+    Conversion conversion;
+    VehicleData vehicle;
+    CountingConsumers consumers;
+    Monitor monitor{link, status, state, rec, conversion, vehicle, consumers};
+    std::function<std::string(int)> answer;
+    int requests = 0;
+};
+
+TEST_F(MonitorLoopTest, ThirtyEightBytesCompleteAFrameAndAllWaitingBytesAreRead) {
+    answer = [](int n) { return n == 1 ? GoodFrame() + std::string(22, 'x') : GoodFrame(); };
+    StopAfterFrames(2);
+    monitor.MonitorLoop();
+    EXPECT_EQ(consumers.dash, 2);
+    EXPECT_EQ(link.RxBuf().size(), 38u);
+    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(status.log.front(), "panel1=Monitoring");
+    EXPECT_EQ(status.PanelText(2).toStdString(), "COM Stopped");
+    EXPECT_EQ(status.lamp, LinkStatus::kLampGrey);
+}
+
+TEST_F(MonitorLoopTest, SixtyWaitingBytesAreReadAtOnce) {
+    answer = [](int) { return GoodFrame() + std::string(22, '\0'); };
+    StopAfterFrames(1);
+    monitor.MonitorLoop();
+    EXPECT_EQ(link.RxBuf().size(), 60u);
+}
+
+TEST_F(MonitorLoopTest, ThirtySevenBytesNeverCompleteAFrame) {
+    answer = [](int) { return GoodFrame().substr(0, 37); };
+    // Stop once the link has been declared failed.
+    yielder.onYield = [this] {
+        if (status.PanelText(1) == QStringLiteral("COM FAIL")) {
+            state.Monitoring = false;
+            answer = [](int) { return GoodFrame(); };
+        }
+    };
+    monitor.MonitorLoop();
+    EXPECT_EQ(consumers.dash, 0);
+    // Yellow at each of eleven time-outs, then red.
+    const auto red = std::find(status.log.begin(), status.log.end(), "lamp=3");
+    ASSERT_NE(red, status.log.end());
+    EXPECT_EQ(std::count(status.log.begin(), red, "lamp=2"), 11);
+    EXPECT_EQ(requests, 12);  // the first request and eleven repeats
+}
+
+TEST_F(MonitorLoopTest, SilentBoxTurnsYellowThenRedAndRetriesOnceASecond) {
+    box.present = false;
+    Clock::TimePoint failedAt{};
+    std::vector<double> connectStarts;
+    yielder.onYield = [&] {
+        if (failedAt == Clock::TimePoint{} && status.PanelText(1) == QStringLiteral("COM FAIL"))
+            failedAt = clock.Now();
+    };
+    int attempts = 0;
+    status.log.clear();
+    // Count connection attempts through their first status text; the box
+    // comes back after the third.
+    auto logWatcher = [&] {
+        const int initializing = Count("panel1=Initializing");
+        if (initializing > attempts) {
+            attempts = initializing;
+            connectStarts.push_back(std::chrono::duration<double>(clock.Elapsed()).count());
+            if (attempts == 3) box.present = true;
+        }
+    };
+    yielder.onYield = [&, inner = yielder.onYield] {
+        inner();
+        logWatcher();
+    };
+    answer = [](int) { return GoodFrame(); };
+    StopAfterFrames(1);
+    const Clock::TimePoint loopStart = clock.Now();
+    monitor.MonitorLoop();
+
+    // Eleven time-outs in a row, each turning the lamp yellow, then red.
+    const auto red = std::find(status.log.begin(), status.log.end(), "lamp=3");
+    ASSERT_NE(red, status.log.end());
+    EXPECT_EQ(std::count(status.log.begin(), red, "lamp=2"), 11);
+    EXPECT_EQ(*(red + 1), "panel1=COM FAIL");
+    // The failure is declared after about 1.1 s of silence.
+    EXPECT_NEAR(std::chrono::duration<double>(failedAt - loopStart).count(), 1.1, 0.05);
+    // Each failed attempt is followed by a one-second pause.
+    ASSERT_EQ(connectStarts.size(), 3u);
+    for (std::size_t i = 1; i < connectStarts.size(); ++i)
+        EXPECT_GT(connectStarts[i] - connectStarts[i - 1], 1.0);
+    EXPECT_EQ(Count("panel2=COM Retry"), 2);
+    EXPECT_EQ(consumers.dash, 1);  // frames flow again without a restart
+}
+
+TEST_F(MonitorLoopTest, BadFrameIsCountedButNeitherShownNorLogged) {
+    state.Recording = true;
+    answer = [](int n) {
+        std::string f = GoodFrame();
+        if (n == 1) f[kChecksumIndex] ^= 1;
+        return f;
+    };
+    StopAfterFrames(1);
+    monitor.MonitorLoop();
+    EXPECT_EQ(monitor.BadFrames(), 1);
+    EXPECT_EQ(monitor.GoodFrames(), 1);
+    EXPECT_EQ(consumers.dash, 1);
+    EXPECT_EQ(consumers.logged, 1);
+    EXPECT_EQ(state.FrameCount, 2);
+    monitor.FrameRateTick();
+    EXPECT_EQ(status.PanelText(3).toStdString(), "2 FPS");
+    EXPECT_EQ(state.FrameCount, 0);
+}
+
+TEST_F(MonitorLoopTest, GoodFramesGoToVisibleScopesInOrderAndToTheLogWhileRecording) {
+    answer = [](int) { return GoodFrame(46080); };
+    consumers.onFrame = [this] {
+        // Recording is switched on while the second frame is shown, so it is
+        // the first one logged.
+        if (consumers.dash == 2) state.Recording = true;
+        if (consumers.dash >= 3) state.Monitoring = false;
+    };
+    monitor.MonitorLoop();
+    EXPECT_EQ(consumers.fed, (std::vector<int>{2, 7, 2, 7, 2, 7}));
+    EXPECT_EQ(consumers.prepared.size(), 30u);
+    EXPECT_EQ(consumers.logged, 2);
+    EXPECT_GT(rec.Mph, 0);  // converted before the consumers saw it
+}
+
+TEST_F(MonitorLoopTest, HiddenDashboardIsNotUpdated) {
+    consumers.dashboardVisible = false;
+    answer = [](int) { return GoodFrame(); };
+    consumers.onFed = [this] {
+        if (monitor.GoodFrames() >= 3) state.Monitoring = false;
+    };
+    monitor.MonitorLoop();
+    EXPECT_EQ(consumers.dash, 0);
+    EXPECT_EQ(consumers.fed.size(), 6u);
+}
+
+TEST_F(MonitorLoopTest, ComResetFromTheSetupDialogReconnectsWithoutComFail) {
+    bool requested = false;
+    answer = [](int) { return std::string(); };  // the request stays unanswered
+    yielder.onYield = [&] {
+        if (!requested) {
+            requested = true;
+            status.SetPanelText(1, QStringLiteral("COM Reset"));
+            answer = [](int) { return GoodFrame(); };
+        }
+    };
+    StopAfterFrames(1);
+    monitor.MonitorLoop();
+    EXPECT_EQ(Count("panel1=COM FAIL"), 0);
+    EXPECT_EQ(Count("panel1=Initializing"), 1);
+    const auto ready = std::find(status.log.begin(), status.log.end(), "panel2=Ready @ 115200");
+    ASSERT_NE(ready, status.log.end());
+    EXPECT_NE(std::find(ready, status.log.end(), "panel1=Monitoring"), status.log.end());
+    EXPECT_EQ(consumers.dash, 1);
+}
+
+TEST_F(MonitorLoopTest, DeviceLostMidStreamTakesTheSerialErrorPath) {
+    answer = [](int) { return GoodFrame(); };
+    consumers.onFrame = [this] {
+        if (consumers.dash == 3) port.failWritesAfter = static_cast<int>(port.writes.size());
+    };
+    state.Recording = true;
+    monitor.MonitorLoop();
+    EXPECT_EQ(consumers.logged, 3);  // every good frame before the loss
+    ASSERT_GE(alerts.log.size(), 2u);
+    EXPECT_EQ(alerts.log.front(),
+              "critical:System Configuration Error|Serial Port Error.  Please reconfigure.");
+    EXPECT_EQ(alerts.log.back(), "end");
+}
+
+}  // namespace
+}  // namespace quarn
