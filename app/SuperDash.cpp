@@ -182,17 +182,39 @@ void SuperDash::BuildStatusBar() {
 }
 
 void SuperDash::BuildMenus() {
-    QMenu* diagnostic = menuBar()->addMenu(QStringLiteral("&Diagnostic"));
-    diagnostic->setObjectName(QStringLiteral("mnuDiagnostic"));
-    QAction* tps = diagnostic->addAction(QStringLiteral("&TPS Setting Tool"));
-    tps->setObjectName(QStringLiteral("mnuTPSSettingTool"));
-    connect(tps, &QAction::triggered, this, &SuperDash::ShowTpsTool);
+    // The menus stand in this order; a menu without entries stays hidden, so
+    // no menu is ever empty.
+    m_mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    m_mnuView->setObjectName(QStringLiteral("mnuView"));
+    m_mnuDiagnostic = menuBar()->addMenu(QStringLiteral("&Diagnostic"));
+    m_mnuDiagnostic->setObjectName(QStringLiteral("mnuDiagnostic"));
+    m_mnuSetup = menuBar()->addMenu(QStringLiteral("&Hardware Setup"));
+    m_mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
+    m_mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
 
-    QMenu* setup = menuBar()->addMenu(QStringLiteral("&Hardware Setup"));
-    setup->setObjectName(QStringLiteral("mnuSetup"));
-    QAction* serial = setup->addAction(QStringLiteral("&Serial Port Connection"));
-    serial->setObjectName(QStringLiteral("mnuSerialCommunication"));
-    connect(serial, &QAction::triggered, this, &SuperDash::ShowComSetup);
+    // View
+
+    // Diagnostic
+    AddMenuEntry(m_mnuDiagnostic, "&TPS Setting Tool", "mnuTPSSettingTool",
+                 [this] { ShowTpsTool(); });
+
+    // Hardware Setup
+    AddMenuEntry(m_mnuSetup, "&Serial Port Connection", "mnuSerialCommunication",
+                 [this] { ShowComSetup(); });
+
+    // Help
+
+    for (QMenu* menu : {m_mnuView, m_mnuDiagnostic, m_mnuSetup, m_mnuHelp})
+        menu->menuAction()->setVisible(!menu->actions().isEmpty());
+}
+
+QAction* SuperDash::AddMenuEntry(QMenu* menu, const char* caption, const char* name,
+                                 std::function<void()> action) {
+    QAction* entry = menu->addAction(QString::fromUtf8(caption));
+    entry->setObjectName(QString::fromLatin1(name));
+    connect(entry, &QAction::triggered, this, std::move(action));
+    return entry;
 }
 
 void SuperDash::Form_Load(Splash* splash) {

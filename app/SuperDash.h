@@ -20,7 +20,9 @@
 #include "link/SerialPort.h"
 #include "link/Settings.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 
 namespace quarn {
 
@@ -95,6 +97,8 @@ private:
     void BuildGauges(QWidget* ground);
     void BuildStatusBar();
     void BuildMenus();
+    QAction* AddMenuEntry(QMenu* menu, const char* caption, const char* name,
+                          std::function<void()> action);
     DialGauge* Target(Gauge g) const;
 
     std::unique_ptr<SerialPort> m_port;
@@ -113,6 +117,10 @@ private:
     std::array<DialGauge*, 16> m_gauges{};
     std::array<QLabel*, kPanels> m_panels{};
     ComStatLamp* m_comstat = nullptr;
+    QMenu* m_mnuView = nullptr;
+    QMenu* m_mnuDiagnostic = nullptr;
+    QMenu* m_mnuSetup = nullptr;
+    QMenu* m_mnuHelp = nullptr;
     QTimer m_timer1;
     QPointer<ComSetup> m_comSetup;
     QPointer<TPSTool> m_tpsTool;
