@@ -16,6 +16,8 @@
 #include "app/Twips.h"
 #include "diagnostics/TPSTool.h"
 #include "link/QtSerialPort.h"
+#include "logging/Logging.h"
+#include "scope/ScopeSlots.h"
 #include "settings/ComSetup.h"
 
 namespace quarn {
@@ -101,7 +103,8 @@ SuperDash::SuperDash(DashOptions options)
       m_alerts(options.alerts ? *options.alerts : *m_ownAlerts),
       m_splashSeconds(options.splashSeconds),
       m_link(*m_port, m_clock, m_yielder, *this, m_alerts, options.settingsPath),
-      m_monitor(m_link, *this, m_state, m_rec, m_conversion, m_vehicle, *this) {
+      m_monitor(m_link, *this, m_state, m_rec, m_conversion, m_vehicle, *this),
+      m_log(m_link, *this, m_state, m_monitor, m_rec, m_conversion, m_vehicle, *this, *this) {
     setObjectName(QStringLiteral("SuperDash"));
     setWindowTitle(QStringLiteral("Quarn_Dash"));
 
@@ -134,6 +137,7 @@ SuperDash::SuperDash(DashOptions options)
     m_comstat->setGeometry(TwipsRect(720, 7200, 495, 495));
 
     BuildStatusBar();
+    m_scopes = std::make_unique<ScopeSlots>(m_rec, m_state, m_clock, this);
     BuildMenus();
 
     // The frame rate of the last second, once a second.
@@ -194,6 +198,8 @@ void SuperDash::BuildMenus() {
     m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
 
     // View
+    AddMenuEntry(m_mnuView, "Quarn Scope", "mnuViewquarnscope1", [this] { m_scopes->Open(); });
+    AddMenuEntry(m_mnuView, "&Logging Control", "mnuLogging_Control", [this] { ShowLogging(); });
 
     // Diagnostic
     AddMenuEntry(m_mnuDiagnostic, "&TPS Setting Tool", "mnuTPSSettingTool",
@@ -280,6 +286,22 @@ void SuperDash::UpdateDash() {
     quarn::UpdateDash(m_rec, m_vehicle, *this);
 }
 
+void SuperDash::PrepareScopeSlot(int slot) {
+    m_scopes->Prepare(slot);
+}
+
+bool SuperDash::ScopeVisible(int slot) const {
+    return m_scopes->Visible(slot);
+}
+
+void SuperDash::FeedScopes(int slot) {
+    m_scopes->Feed(slot);
+}
+
+void SuperDash::ReapplyScopeSelections() {
+    m_scopes->ReapplySelections();
+}
+
 void SuperDash::ShowComSetup() {
     if (!m_comSetup) m_comSetup = new ComSetup(m_link, *this, this);
     m_comSetup->show();
@@ -290,6 +312,16 @@ void SuperDash::ShowTpsTool() {
     if (!m_tpsTool) m_tpsTool = new TPSTool(this);
     m_tpsTool->show();
     m_tpsTool->raise();
+}
+
+Logging* SuperDash::logging() const { return m_logging; }
+ComSetup* SuperDash::comSetup() const { return m_comSetup; }
+TPSTool* SuperDash::tpsTool() const { return m_tpsTool; }
+
+void SuperDash::ShowLogging() {
+    if (!m_logging) m_logging = new Logging(m_log, *this, *this, this);
+    m_logging->show();
+    m_logging->raise();
 }
 
 void SuperDash::Label1_Click() {

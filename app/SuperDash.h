@@ -19,6 +19,7 @@
 #include "link/LinkStatus.h"
 #include "link/SerialPort.h"
 #include "link/Settings.h"
+#include "logging/LogOperations.h"
 
 class QAction;
 class QLabel;
@@ -28,7 +29,9 @@ namespace quarn {
 
 class ComSetup;
 class ComStatLamp;
+class Logging;
 class DialGauge;
+class ScopeSlots;
 class Splash;
 class TPSTool;
 
@@ -45,7 +48,11 @@ struct DashOptions {
 // label, a five-panel status bar, the once-a-second frame-rate timer and the
 // menus. It owns the serial link and the run state, runs the start-up
 // sequence and the monitoring loop, and ends the program when it closes.
-class SuperDash : public QMainWindow, public LinkStatus, public GaugeSink, public FrameConsumers {
+class SuperDash : public QMainWindow,
+                  public LinkStatus,
+                  public GaugeSink,
+                  public FrameConsumers,
+                  public LoggingHost {
     Q_OBJECT
 public:
     static constexpr int kPanels = 5;
@@ -69,20 +76,29 @@ public:
     // FrameConsumers
     bool DashboardVisible() const override { return isVisible(); }
     void UpdateDash() override;
-    void PrepareScopeSlot(int) override {}
-    bool ScopeVisible(int) const override { return false; }
-    void FeedScopes(int) override {}
-    void WriteLogRecord() override {}
+    void PrepareScopeSlot(int slot) override;
+    bool ScopeVisible(int slot) const override;
+    void FeedScopes(int slot) override;
+    void WriteLogRecord() override { m_log.WriteLogRecord(); }
+
+    // LoggingHost
+    void ShowDashboard() override { show(); }
+    void ReapplyScopeSelections() override;
 
     void ShowComSetup();
     void ShowTpsTool();
+    void ShowLogging();
+    Logging* logging() const;
+    LogOperations& log() { return m_log; }
+    // The scope windows' slots.
+    ScopeSlots& scopes() { return *m_scopes; }
     // A click on the "COM Status" label: reconnect now.
     void Label1_Click();
 
     DialGauge* gauge(Gauge g) const { return m_gauges.at(static_cast<std::size_t>(g)); }
     QColor lampColour() const;
-    ComSetup* comSetup() const { return m_comSetup; }
-    TPSTool* tpsTool() const { return m_tpsTool; }
+    ComSetup* comSetup() const;
+    TPSTool* tpsTool() const;
 
     Link& link() { return m_link; }
     RunState& state() { return m_state; }
@@ -113,6 +129,7 @@ private:
     Conversion m_conversion;
     VehicleData m_vehicle;
     Monitor m_monitor;
+    LogOperations m_log;
 
     std::array<DialGauge*, 16> m_gauges{};
     std::array<QLabel*, kPanels> m_panels{};
@@ -122,8 +139,10 @@ private:
     QMenu* m_mnuSetup = nullptr;
     QMenu* m_mnuHelp = nullptr;
     QTimer m_timer1;
+    std::unique_ptr<ScopeSlots> m_scopes;
     QPointer<ComSetup> m_comSetup;
     QPointer<TPSTool> m_tpsTool;
+    QPointer<Logging> m_logging;
 };
 
 }  // namespace quarn

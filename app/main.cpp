@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "app/Splash.h"
 #include "app/SuperDash.h"
 #include "diagnostics/TPSTool.h"
+#include "logging/Logging.h"
 #include "settings/ComSetup.h"
 
 namespace {
@@ -35,6 +37,22 @@ void ScheduleScreenshots(quarn::SuperDash& dash, quarn::Splash& splash, const QS
             dash.comSetup()->grab().save(out.filePath(QStringLiteral("com_setup.png")));
         dash.close();
     });
+}
+
+// For scripts: records from the first good frame after the link is up.
+void ScheduleRecording(quarn::SuperDash& dash, const QString& file) {
+    auto* poll = new QTimer(&dash);
+    poll->setInterval(100);
+    QObject::connect(poll, &QTimer::timeout, &dash, [&dash, file, poll] {
+        if (!dash.PanelText(2).startsWith(QStringLiteral("Ready"))) return;
+        poll->stop();
+        dash.ShowLogging();
+        quarn::Logging* window = dash.logging();
+        window->logFile()->setText(file);
+        window->askOverwrite = [](const QString&) { return true; };
+        window->Record_Click();
+    });
+    poll->start();
 }
 
 }  // namespace
@@ -64,7 +82,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption shots(
         QStringLiteral("screenshots"),
         QStringLiteral("Save pictures of the windows into dir, then end."), QStringLiteral("dir"));
-    parser.addOptions({demo, boxArgs, quitAfter, stats, shots});
+    const QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("Start recording into file (replacing it) once the link is up."),
+        QStringLiteral("file"));
+    parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record});
     parser.process(app);
 
     quarn::DemoBox box;
@@ -94,6 +116,7 @@ int main(int argc, char** argv) {
         QTimer::singleShot(static_cast<int>(parser.value(quitAfter).toDouble() * 1000), &dash,
                            finish);
     if (parser.isSet(shots)) ScheduleScreenshots(dash, splash, parser.value(shots));
+    if (parser.isSet(record)) ScheduleRecording(dash, parser.value(record));
 
     QTimer::singleShot(0, &dash, [&dash, &splash] { dash.Form_Load(&splash); });
     return QApplication::exec();

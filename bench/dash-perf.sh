@@ -3,6 +3,8 @@
 # prints the frame rate against the wire limit, the CPU of quarn-dash and its
 # memory over the run.
 #   bench/dash-perf.sh [seconds] [build dir]
+# RECORD=1 also records every frame into a log, and checks the log holds as
+# many records as good frames arrived after the recording started.
 set -euo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,8 +16,10 @@ export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=$work
 
 cd "$work"
+record_args=()
+[ -n "${RECORD:-}" ] && record_args=(--record "$work/run.qz0")
 "$build/bin/quarn-dash" --demo --boxsim-args "--pace --latency $latency_ms ${BOXSIM_EXTRA:-}" --stats \
-  --quit-after "$seconds" 2>"$work/stderr" &
+  --quit-after "$seconds" "${record_args[@]}" 2>"$work/stderr" &
 pid=$!
 
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
@@ -46,5 +50,9 @@ cpu = (int(t1) - int(t0)) / int(hz) / (float(w1) - float(w0)) * 100
 print(f"frames: {good} good, {bad} bad" + (f", {answered.group(1)} answered by the box" if answered else ""))
 print(f"frame rate: {rate:.1f} frames/s against a wire limit of {limit:.1f} ({rate / limit:.3f})")
 print(f"CPU of quarn-dash: {cpu:.1f} % of one core")
+import os
+log = os.path.join(os.path.dirname(err), "run.qz0")
+if os.path.exists(log):
+    print(f"log: {os.path.getsize(log) // 48} records, {os.path.getsize(log) % 48} stray bytes")
 print(f"memory (RSS): {int(first) / 1024:.1f} MB after connecting, {int(last) / 1024:.1f} MB at the end, peak {int(peak) / 1024:.1f} MB")
 PY

@@ -48,7 +48,12 @@ const char* CsvHeader() {
     return kHeader;
 }
 
-LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem) {
+namespace {
+constexpr std::int64_t kProgressEvery = 4096;
+}  // namespace
+
+LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem,
+                const ExportProgress& progress) {
     LogScan scan;
     scan.records = reader.RecordCount();
     scan.trailingBytes = reader.TrailingBytes();
@@ -59,6 +64,7 @@ LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProble
     ByteBuffer rxBuf;
     RecordStatus status{};
     for (std::int64_t n = 1; reader.ReadNext(rxBuf, status); ++n) {
+        if (progress && n % kProgressEvery == 0 && !progress(n)) break;
         if (status == RecordStatus::Malformed) {
             ++scan.malformed;
             if (problem) problem(n, "malformed record header");
@@ -82,7 +88,8 @@ LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProble
     return scan;
 }
 
-LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem) {
+LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem,
+                  const ExportProgress& progress) {
     std::string buf;
     buf.reserve(kFlushAt + kMaxRowBytes);
     buf.append(kHeader).push_back('\n');
@@ -111,7 +118,7 @@ LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& proble
             buf.clear();
         }
     };
-    const LogScan scan = ScanLog(reader, visit, problem);
+    const LogScan scan = ScanLog(reader, visit, problem, progress);
     std::fwrite(buf.data(), 1, buf.size(), out);
     std::fflush(out);
     return scan;

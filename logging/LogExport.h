@@ -32,13 +32,18 @@ using RecordProblem = std::function<void(std::int64_t record, const std::string&
 using FrameVisitor = std::function<void(std::int64_t record, bool badChecksum,
                                         const ChannelRecord& raw, const ChannelRecord& rec)>;
 
-// Reads every record of an open log in order. Constant memory.
-LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem);
+using ExportProgress = std::function<bool(std::int64_t done)>;
+
+// Reads every record of an open log in order. Constant memory. progress is
+// called every few thousand records; returning false stops the scan.
+LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem,
+                const ExportProgress& progress = nullptr);
 
 // Writes the CSV export of an open log to out: one header row, then one row
 // per whole frame in file order. Floats are printed in their shortest
 // round-trip form. Returns the scan result; problems go to problem.
-LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem);
+LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem,
+                  const ExportProgress& progress = nullptr);
 
 // The CSV header row, without the line end.
 const char* CsvHeader();

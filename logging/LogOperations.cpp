@@ -1,0 +1,226 @@
+#include "logging/LogOperations.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "decode/Frame.h"
+
+namespace quarn {
+namespace {
+
+const QString kComStopped = QStringLiteral("COM Stopped");
+constexpr std::chrono::milliseconds kPauseWait{20};
+
+// Stands in for the logging window once it has gone, so an operation that
+// outlives it (a playback halted by the window's closing) winds down quietly.
+class NoView final : public LoggingView {
+public:
+    QString LogFileName() const override { return {}; }
+    void SetCounter(std::int64_t) override {}
+    void SetupSlider(std::int64_t, std::int64_t, std::int64_t) override {}
+    void SetSliderPosition(std::int64_t position) override { m_position = position; }
+    std::int64_t SliderPosition() const override { return m_position; }
+    void HideSlider() override {}
+    int PlaybackRate() const override { return 0; }
+    void ShowOverwriteDeclined() override {}
+    void HaltAction() override {}
+    bool AskOverwrite(const QString&) override { return false; }
+    void ShowProblem(const QString&) override {}
+
+private:
+    std::int64_t m_position = 1;
+};
+
+}  // namespace
+
+LogOperations::LogOperations(Link& link, LinkStatus& status, RunState& state, Monitor& monitor,
+                             ChannelRecord& rec, Conversion& conversion,
+                             const VehicleData& vehicle, FrameConsumers& consumers,
+                             LoggingHost& host)
+    : m_link(link),
+      m_status(status),
+      m_state(state),
+      m_monitor(monitor),
+      m_rec(rec),
+      m_conversion(conversion),
+      m_vehicle(vehicle),
+      m_consumers(consumers),
+      m_host(host) {}
+
+std::int64_t LogOperations::TickFrequency(std::int64_t recordCount) {
+    // Rounded half to even, as the program has always placed its ticks; a log
+    // of fewer than ten records would otherwise get an interval of 0.
+    const double twentieth = static_cast<double>(recordCount) / 20;
+    return std::max<std::int64_t>(1, static_cast<std::int64_t>(std::nearbyint(twentieth)));
+}
+
+void LogOperations::Problem(const QString& text) {
+    if (m_view) m_view->ShowProblem(text);
+}
+
+void LogOperations::StopLogging() { m_state.Recording = false; }
+
+void LogOperations::StartRecording() {
+    const QString name = m_view ? m_view->LogFileName() : QString();
+    if (name.trimmed().isEmpty()) {
+        Problem(QStringLiteral("Enter the name of the log file to record into."));
+        if (m_view) m_view->HaltAction();
+        return;
+    }
+    if (QFileInfo::exists(name)) {
+        if (!m_view || !m_view->AskOverwrite(name)) {
+            if (m_view) m_view->ShowOverwriteDeclined();
+            StopLogging();
+            return;
+        }
+        QFile file(name);
+        if (!file.remove()) {
+            Problem(QStringLiteral("The log file \"%1\" could not be deleted: %2")
+                        .arg(name, file.errorString()));
+            if (m_view) m_view->HaltAction();
+            return;
+        }
+    }
+    NextRecord = 1;
+    m_state.Recording = true;
+    if (m_status.PanelText(LinkStatus::kLinkPanel) != kComStopped) return;
+    // Monitoring had stopped (after a playback): bring the link back and run
+    // the loop from here until it stops again.
+    m_link.ConnectLink();
+    m_state.Monitoring = true;
+    m_monitor.MonitorLoop();
+}
+
+void LogOperations::WriteLogRecord() {
+    const QString name = m_view ? m_view->LogFileName() : QString();
+    std::string error;
+    if (name.isEmpty() || !WriteRecordAt(QFile::encodeName(name).toStdString(), NextRecord,
+                                         m_link.RxBuf(), &error)) {
+        // Stop at once: every record written so far stays as it is.
+        StopLogging();
+        Problem(name.isEmpty()
+                    ? QStringLiteral("Recording stopped: the log file has no name.")
+                    : QStringLiteral("Recording stopped: the log file could not be written.\n%1")
+                          .arg(QString::fromStdString(error)));
+        if (m_view) m_view->HaltAction();
+        return;
+    }
+    ++NextRecord;
+    if (m_view) m_view->SetCounter(NextRecord);
+}
+
+void LogOperations::PlayLog() {
+    StopRequested = false;
+    if (Paused) {
+        Paused = false;  // the playback waiting in its pause goes on
+        return;
+    }
+    m_state.Monitoring = false;
+    m_host.ShowDashboard();
+    m_state.StartSeconds = RoundSecondsHalfEven(m_link.SystemTime().TimeOfDay());
+
+    NoView noView;
+    auto view = [&]() -> LoggingView& { return m_view ? *m_view : noView; };
+    const QString name = view().LogFileName();
+    std::string error;
+    if (name.trimmed().isEmpty()) {
+        Problem(QStringLiteral("Enter the name of the log file to play."));
+    } else if (!QFileInfo(name).isFile()) {
+        // Never create the file: playing a mistyped name must leave no trace.
+        Problem(QStringLiteral("The log file \"%1\" does not exist.").arg(name));
+    } else if (!m_reader.Open(QFile::encodeName(name).toStdString(), &error)) {
+        Problem(QStringLiteral("The log file could not be opened.\n%1")
+                    .arg(QString::fromStdString(error)));
+    }
+
+    m_skipped = 0;
+    const std::int64_t recordCount = m_reader.IsOpen() ? m_reader.RecordCount() : 0;
+    if (recordCount > 0) {
+        view().SetupSlider(1, recordCount, TickFrequency(recordCount));
+        Clock& clock = m_link.SystemTime();
+        Clock::TimePoint paceFrom = clock.Now();
+        std::int64_t shownSincePause = 0;
+        for (std::int64_t i = 1; i <= recordCount; ++i) {
+            view().SetCounter(i);
+            view().SetSliderPosition(i);
+            if (Paused) {
+                while (Paused) m_link.Yield(kPauseWait);
+                paceFrom = clock.Now();
+                shownSincePause = 0;
+            }
+            // A position chosen while paused takes effect here.
+            i = std::clamp<std::int64_t>(view().SliderPosition(), 1, recordCount);
+            ShowRecord(i);
+            m_link.Yield();
+            PaceAfterRecord(++shownSincePause, paceFrom);
+            if (StopRequested) {
+                i = recordCount;
+                StopRequested = false;
+            }
+        }
+    }
+    const std::int64_t trailing = m_reader.IsOpen() ? m_reader.TrailingBytes() : 0;
+    m_reader.Close();
+    view().SetSliderPosition(1);
+    view().HideSlider();
+    view().HaltAction();
+    if (m_skipped > 0)
+        Problem(QStringLiteral("%1 damaged records of \"%2\" could not be shown and were skipped.")
+                    .arg(m_skipped)
+                    .arg(name));
+    if (trailing > 0)
+        Problem(QStringLiteral("The last %1 bytes of \"%2\" do not make a whole record and were "
+                               "not played.")
+                    .arg(trailing)
+                    .arg(name));
+}
+
+void LogOperations::PaceAfterRecord(std::int64_t shownSincePause, Clock::TimePoint since) {
+    const int rate = m_view ? m_view->PlaybackRate() : 0;
+    if (rate <= 0) return;
+    // Each record has its slot in time from the last start or resume, so the
+    // pace does not drift with the time the displays take.
+    Clock& clock = m_link.SystemTime();
+    const Clock::TimePoint due =
+        since + std::chrono::duration_cast<Clock::TimePoint::duration>(
+                    std::chrono::duration<double>(static_cast<double>(shownSincePause) / rate));
+    while (!StopRequested && !Paused) {
+        const Clock::TimePoint now = clock.Now();
+        if (now >= due) break;
+        m_link.Yield(std::chrono::ceil<std::chrono::milliseconds>(due - now));
+    }
+}
+
+void LogOperations::SeekLog() {
+    if (!m_reader.IsOpen() || !m_view) return;
+    const std::int64_t n = m_view->SliderPosition();
+    ShowRecord(n);
+    m_view->SetCounter(n);
+    m_link.Yield();
+}
+
+bool LogOperations::ShowRecord(std::int64_t n) {
+    ByteBuffer& rxBuf = m_link.RxBuf();
+    if (m_reader.Read(n, rxBuf) != RecordStatus::Ok) {
+        // A damaged record is never decoded past its end; it is counted and
+        // reported once the playback ends.
+        ++m_skipped;
+        return false;
+    }
+    m_state.BadFrame = DecodeFrame(rxBuf, m_rec);
+    m_conversion.ComputeChannels(m_rec, m_vehicle);
+    FeedDisplays();
+    return true;
+}
+
+void LogOperations::FeedDisplays() {
+    if (m_consumers.DashboardVisible()) m_consumers.UpdateDash();
+    for (int slot = Monitor::kFirstScopeSlot; slot <= Monitor::kLastScopeSlot; ++slot)
+        if (m_consumers.ScopeVisible(slot)) m_consumers.FeedScopes(slot);
+}
+
+}  // namespace quarn

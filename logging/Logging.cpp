@@ -1,0 +1,283 @@
+#include "logging/Logging.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+
+#include <cstdio>
+
+#include "app/Twips.h"
+#include "link/LinkStatus.h"
+#include "logging/LogExport.h"
+
+namespace quarn {
+namespace {
+
+constexpr int kClientWidth = 6840;
+constexpr int kClientHeight = 1785;
+// A strip below the classic controls for the playback speed and the export.
+constexpr int kExtraStrip = 30;
+constexpr int kRates[] = {0, 10, 25, 50, 100, 200};
+
+QPushButton* Button(const char* name, const QString& text, QRect rect, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(rect);
+    return b;
+}
+
+}  // namespace
+
+const QString Logging::kDefaultLogFile = QStringLiteral("c:\\test.qz0");
+
+Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_log(log),
+      m_status(status),
+      m_host(host) {
+    setObjectName(QStringLiteral("Logging"));
+    setWindowTitle(QStringLiteral("Logging Control"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(Twips(kClientWidth), Twips(kClientHeight) + kExtraStrip);
+    QFont small(QStringLiteral("Liberation Sans"));
+    small.setPixelSize(11);
+    setFont(small);
+
+    auto* label1 = new QLabel(QStringLiteral("Log File Name:"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->setGeometry(TwipsRect(240, 120, 1215, 255));
+    m_logFile = new QLineEdit(kDefaultLogFile, this);
+    m_logFile->setObjectName(QStringLiteral("LogFile"));
+    m_logFile->setGeometry(TwipsRect(1560, 120, 4335, 285));
+    m_browse = Button("Command1", QStringLiteral("Browse"), TwipsRect(6000, 120, 735, 255), this);
+    m_record = Button("Record", QStringLiteral("Record"), TwipsRect(240, 600, 1215, 375), this);
+    m_play = Button("Play", QStringLiteral("Play"), TwipsRect(3240, 600, 975, 375), this);
+    m_pause = Button("Pause", QStringLiteral("Pause"), TwipsRect(4440, 600, 975, 375), this);
+    m_halt = Button("Halt", QStringLiteral("Stop"), TwipsRect(5640, 600, 975, 375), this);
+    m_pause->setEnabled(false);
+    m_halt->setEnabled(false);
+
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setObjectName(QStringLiteral("Slider"));
+    m_slider->setGeometry(TwipsRect(120, 1200, 5535, 495));
+    m_slider->setTickPosition(QSlider::TicksBelow);
+    m_slider->hide();
+    m_counter = new QLabel(QStringLiteral("0"), this);
+    m_counter->setObjectName(QStringLiteral("pbcounter"));
+    m_counter->setGeometry(TwipsRect(5760, 1200, 975, 255));
+    m_counter->setAlignment(Qt::AlignCenter);
+
+    const int stripTop = Twips(kClientHeight) + 4;
+    auto* speedLabel = new QLabel(QStringLiteral("Playback:"), this);
+    speedLabel->setGeometry(8, stripTop, 52, 22);
+    m_speed = new QComboBox(this);
+    m_speed->setObjectName(QStringLiteral("Speed"));
+    m_speed->setGeometry(60, stripTop, 110, 22);
+    for (int rate : kRates)
+        m_speed->addItem(rate == 0 ? QStringLiteral("Max") : QStringLiteral("%1 records/s").arg(rate),
+                         rate);
+    m_speed->setToolTip(QStringLiteral("Max plays as fast as the displays allow"));
+    m_export = Button("ExportCsv", QStringLiteral("Export CSV"), QRect(180, stripTop, 90, 22), this);
+    m_export->setToolTip(QStringLiteral("Write the log as CSV next to it"));
+    m_progress = new QProgressBar(this);
+    m_progress->setGeometry(280, stripTop + 2, Twips(kClientWidth) - 288, 18);
+    m_progress->hide();
+
+    setTabOrder(m_record, m_halt);
+    setTabOrder(m_halt, m_slider);
+    setTabOrder(m_slider, m_play);
+    setTabOrder(m_play, m_logFile);
+    setTabOrder(m_logFile, m_pause);
+    setTabOrder(m_pause, m_browse);
+    setTabOrder(m_browse, m_speed);
+    setTabOrder(m_speed, m_export);
+
+    connect(m_record, &QPushButton::clicked, this, &Logging::Record_Click);
+    connect(m_play, &QPushButton::clicked, this, &Logging::Play_Click);
+    connect(m_pause, &QPushButton::clicked, this, &Logging::Pause_Click);
+    connect(m_halt, &QPushButton::clicked, this, &Logging::Halt_Click);
+    connect(m_browse, &QPushButton::clicked, this, &Logging::Browse_Click);
+    connect(m_export, &QPushButton::clicked, this, &Logging::ExportCsv_Click);
+    connect(m_slider, &QSlider::valueChanged, this, [this] {
+        if (!m_programMove) Slider_Moved();
+    });
+    m_log.SetView(this);
+}
+
+Logging::~Logging() { m_log.SetView(nullptr); }
+
+void Logging::Record_Click() {
+    m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Recording"));
+    m_record->setEnabled(false);
+    m_play->setEnabled(false);
+    m_halt->setEnabled(true);
+    m_pause->setEnabled(false);
+    m_slider->hide();
+    m_counter->show();
+    m_counter->setText(QStringLiteral("0"));
+    m_log.StartRecording();
+}
+
+void Logging::Play_Click() {
+    m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Log Playback"));
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
+    m_status.SetPanelText(3, QString());
+    m_record->setEnabled(false);
+    m_play->setEnabled(false);
+    m_halt->setEnabled(true);
+    m_pause->setEnabled(true);
+    m_slider->setEnabled(false);
+    m_slider->show();
+    m_counter->show();
+    m_host.ReapplyScopeSelections();
+    m_log.PlayLog();
+    m_slider->setEnabled(false);
+}
+
+void Logging::Pause_Click() {
+    m_log.Paused = true;
+    m_pause->setEnabled(false);
+    m_play->setEnabled(true);
+    m_halt->setEnabled(true);
+    m_slider->setEnabled(true);
+    m_counter->show();
+}
+
+void Logging::Halt_Click() {
+    m_record->setEnabled(true);
+    m_play->setEnabled(true);
+    m_pause->setEnabled(false);
+    m_log.StopLogging();
+    m_slider->hide();
+    m_counter->hide();
+    m_log.Paused = false;
+    m_log.StopRequested = true;
+}
+
+void Logging::Slider_Moved() {
+    m_counter->setText(QString::number(m_slider->value()));
+    m_log.SeekLog();
+}
+
+void Logging::Browse_Click() {
+    QFileDialog dialog(this, QStringLiteral("Log File"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Record asks its own question before it overwrites anything.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QStringLiteral("qz0"));
+    dialog.setNameFilters({QStringLiteral("Quarn logs (*.qz0)"), QStringLiteral("All files (*)")});
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        m_logFile->setText(dialog.selectedFiles().constFirst());
+}
+
+void Logging::ExportCsv_Click() {
+    const QString name = LogFileName();
+    const QFileInfo info(name);
+    if (!info.isFile()) {
+        ShowProblem(QStringLiteral("The log file \"%1\" does not exist.").arg(name));
+        return;
+    }
+    const QString csv = info.dir().filePath(info.completeBaseName() + QStringLiteral(".csv"));
+    LogReader reader;
+    std::string error;
+    if (!reader.Open(QFile::encodeName(name).toStdString(), &error)) {
+        ShowProblem(QStringLiteral("The log file could not be opened.\n%1")
+                        .arg(QString::fromStdString(error)));
+        return;
+    }
+    std::FILE* out = std::fopen(QFile::encodeName(csv).constData(), "wb");
+    if (!out) {
+        ShowProblem(QStringLiteral("\"%1\" could not be created.").arg(csv));
+        return;
+    }
+    m_export->setEnabled(false);
+    m_progress->setRange(0, static_cast<int>(std::min<std::int64_t>(reader.RecordCount(), INT32_MAX)));
+    m_progress->setValue(0);
+    m_progress->show();
+    std::int64_t damaged = 0;
+    // The window stays usable: events are served between blocks of records.
+    const LogScan scan = quarn::ExportCsv(
+        reader, out, [&](std::int64_t, const std::string&) { ++damaged; },
+        [this](std::int64_t done) {
+            m_progress->setValue(static_cast<int>(std::min<std::int64_t>(done, INT32_MAX)));
+            QCoreApplication::processEvents();
+            return true;
+        });
+    const bool writeFailed = std::ferror(out) != 0;
+    std::fclose(out);
+    m_progress->hide();
+    m_export->setEnabled(true);
+    if (writeFailed)
+        ShowProblem(QStringLiteral("Writing \"%1\" failed; the file is incomplete.").arg(csv));
+    else if (damaged > 0 || scan.trailingBytes > 0)
+        ShowProblem(QStringLiteral("Exported to \"%1\"; %2 damaged records were left out.")
+                        .arg(csv)
+                        .arg(damaged));
+}
+
+QString Logging::LogFileName() const { return m_logFile->text(); }
+
+void Logging::SetCounter(std::int64_t value) { m_counter->setText(QString::number(value)); }
+
+void Logging::SetupSlider(std::int64_t minimum, std::int64_t maximum, std::int64_t tick) {
+    m_programMove = true;
+    m_slider->setRange(static_cast<int>(minimum), static_cast<int>(std::min<std::int64_t>(maximum, INT32_MAX)));
+    m_slider->setTickInterval(static_cast<int>(tick));
+    m_slider->setPageStep(static_cast<int>(tick));
+    m_programMove = false;
+}
+
+void Logging::SetSliderPosition(std::int64_t position) {
+    m_programMove = true;
+    m_slider->setValue(static_cast<int>(position));
+    m_programMove = false;
+}
+
+std::int64_t Logging::SliderPosition() const { return m_slider->value(); }
+
+void Logging::HideSlider() { m_slider->hide(); }
+
+int Logging::PlaybackRate() const { return m_speed->currentData().toInt(); }
+
+void Logging::ShowOverwriteDeclined() {
+    m_record->setEnabled(true);
+    m_play->setEnabled(true);
+    m_pause->setEnabled(false);
+    m_slider->hide();
+}
+
+bool Logging::AskOverwrite(const QString& file) {
+    if (askOverwrite) return askOverwrite(file);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Warning"),
+                    QStringLiteral("File exists.  Overwrite?"), QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void Logging::ShowProblem(const QString& text) {
+    if (showProblem) {
+        showProblem(text);
+        return;
+    }
+    QMessageBox::warning(this, QStringLiteral("Logging Control"), text);
+}
+
+void Logging::closeEvent(QCloseEvent* event) {
+    // A recording or playback must not go on under a window that is gone.
+    if (m_log.Playing() || m_halt->isEnabled()) Halt_Click();
+    event->accept();
+}
+
+}  // namespace quarn

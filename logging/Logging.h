@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QWidget>
+
+#include "logging/LogOperations.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+
+namespace quarn {
+
+class LinkStatus;
+
+// The logging control window: the log file name, Record, Play, Pause, Stop,
+// the record counter and, while a playback is paused, a slider to move
+// through the log. Beyond those: the playback speed and a CSV export.
+class Logging : public QWidget, public LoggingView {
+    Q_OBJECT
+public:
+    static const QString kDefaultLogFile;
+
+    Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWidget* parent = nullptr);
+    ~Logging() override;
+
+    void Record_Click();
+    void Play_Click();
+    void Pause_Click();
+    void Halt_Click();
+    void Browse_Click();
+    void ExportCsv_Click();
+
+    // LoggingView
+    QString LogFileName() const override;
+    void SetCounter(std::int64_t value) override;
+    void SetupSlider(std::int64_t minimum, std::int64_t maximum, std::int64_t tick) override;
+    void SetSliderPosition(std::int64_t position) override;
+    std::int64_t SliderPosition() const override;
+    void HideSlider() override;
+    int PlaybackRate() const override;
+    void ShowOverwriteDeclined() override;
+    void HaltAction() override { Halt_Click(); }
+    bool AskOverwrite(const QString& file) override;
+    void ShowProblem(const QString& text) override;
+
+    QLineEdit* logFile() const { return m_logFile; }
+    QPushButton* recordButton() const { return m_record; }
+    QPushButton* playButton() const { return m_play; }
+    QPushButton* pauseButton() const { return m_pause; }
+    QPushButton* haltButton() const { return m_halt; }
+    QSlider* slider() const { return m_slider; }
+    QLabel* counter() const { return m_counter; }
+    QComboBox* speed() const { return m_speed; }
+
+    // Lets tests answer the questions and collect the messages instead of
+    // the message boxes.
+    std::function<bool(const QString&)> askOverwrite;
+    std::function<void(const QString&)> showProblem;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Slider_Moved();
+
+    LogOperations& m_log;
+    LinkStatus& m_status;
+    LoggingHost& m_host;
+    QLineEdit* m_logFile = nullptr;
+    QPushButton* m_browse = nullptr;
+    QPushButton* m_record = nullptr;
+    QPushButton* m_play = nullptr;
+    QPushButton* m_pause = nullptr;
+    QPushButton* m_halt = nullptr;
+    QSlider* m_slider = nullptr;
+    QLabel* m_counter = nullptr;
+    QComboBox* m_speed = nullptr;
+    QPushButton* m_export = nullptr;
+    QProgressBar* m_progress = nullptr;
+    bool m_programMove = false;
+};
+
+}  // namespace quarn

@@ -1,0 +1,346 @@
+// Recording and playback on a scripted link and a fake clock, with a fake
+// logging window whose "user" acts during the yields: record numbering, the
+// counter, a changed file name, write failures, overwrite declined, playback
+// order, the slider's ticks, pause, seek and halt, damaged and missing files,
+// paced playback, and a recording killed mid-way.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <functional>
+
+#include "TestUtil.h"
+#include "link/LinkFakes.h"
+#include "logging/LogOperations.h"
+
+namespace quarn {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeBox;
+using test::FakeClock;
+using test::FakeSerialPort;
+using test::FakeYielder;
+using test::RecordingAlerts;
+using test::RecordingStatus;
+
+// Frames that carry their own number in MafRaw, so what was shown can be told.
+ByteBuffer NumberedFrame(int n) {
+    RawFrame raw;
+    raw.analog[0] = static_cast<std::uint16_t>(n);
+    const FrameBytes f = EncodeFrame(raw);
+    return ByteBuffer(f.begin(), f.end());
+}
+
+class ShownFrames final : public FrameConsumers {
+public:
+    explicit ShownFrames(ChannelRecord& rec) : m_rec(rec) {}
+    bool DashboardVisible() const override { return true; }
+    void UpdateDash() override { shown.push_back(m_rec.MafRaw); }
+    void PrepareScopeSlot(int) override {}
+    bool ScopeVisible(int slot) const override { return slot == 3; }
+    void FeedScopes(int) override { ++scopeFeeds; }
+    void WriteLogRecord() override {
+        if (onWrite) onWrite();
+    }
+    std::vector<int> shown;
+    int scopeFeeds = 0;
+    std::function<void()> onWrite;
+
+private:
+    ChannelRecord& m_rec;
+};
+
+// The logging window as the operations see it; Halt behaves as the real
+// window's Stop button.
+class FakeView final : public LoggingView {
+public:
+    explicit FakeView(LogOperations*& log) : m_log(log) {}
+    QString LogFileName() const override { return name; }
+    void SetCounter(std::int64_t v) override { counter = v; }
+    void SetupSlider(std::int64_t lo, std::int64_t hi, std::int64_t t) override {
+        minimum = lo;
+        maximum = hi;
+        tick = t;
+    }
+    void SetSliderPosition(std::int64_t p) override { position = p; }
+    std::int64_t SliderPosition() const override { return position; }
+    void HideSlider() override { sliderHidden = true; }
+    int PlaybackRate() const override { return rate; }
+    void ShowOverwriteDeclined() override { declined = true; }
+    void HaltAction() override {
+        ++halts;
+        m_log->StopLogging();
+        m_log->Paused = false;
+        m_log->StopRequested = true;
+    }
+    bool AskOverwrite(const QString&) override { return overwrite; }
+    void ShowProblem(const QString& text) override { problems.push_back(text.toStdString()); }
+
+    QString name;
+    std::int64_t counter = 0, minimum = 0, maximum = 0, tick = 0, position = 0;
+    bool sliderHidden = false, declined = false, overwrite = true;
+    int rate = 0, halts = 0;
+    std::vector<std::string> problems;
+
+private:
+    LogOperations*& m_log;
+};
+
+class LogOperationsTest : public ::testing::Test, public LoggingHost {
+protected:
+    LogOperationsTest() {
+        logPtr = &log;
+        log.SetView(&view);
+        view.name = dir.filePath(QStringLiteral("drive.qz0"));
+    }
+    void ShowDashboard() override {}
+    void ReapplyScopeSelections() override {}
+
+    std::string Path() const { return view.name.toStdString(); }
+    void MakeLog(int records) {
+        for (int n = 1; n <= records; ++n) ASSERT_TRUE(WriteRecordAt(Path(), n, NumberedFrame(n)));
+    }
+    std::vector<int> Range(int from, int to) {
+        std::vector<int> v;
+        for (int i = from; i <= to; ++i) v.push_back(i);
+        return v;
+    }
+
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakeYielder yielder{clock};
+    FakeSerialPort port;
+    FakeBox box{port, 9600};
+    RecordingStatus status;
+    RecordingAlerts alerts;
+    Link link{port, clock, yielder, status, alerts, dir.filePath(QStringLiteral("quarnom.ini"))};
+    RunState state;
+    ChannelRecord rec;
+    Conversion conversion;
+    VehicleData vehicle;
+    ShownFrames consumers{rec};
+    Monitor monitor{link, status, state, rec, conversion, vehicle, consumers};
+    LogOperations log{link, status, state, monitor, rec, conversion, vehicle, consumers, *this};
+    LogOperations* logPtr = nullptr;
+    FakeView view{logPtr};
+};
+
+TEST(TickFrequency, AboutTwentyTicksRoundedHalfToEvenAndNeverZero) {
+    EXPECT_EQ(LogOperations::TickFrequency(12), 1);
+    EXPECT_EQ(LogOperations::TickFrequency(30), 2);  // 1.5
+    EXPECT_EQ(LogOperations::TickFrequency(50), 2);  // 2.5
+    EXPECT_EQ(LogOperations::TickFrequency(70), 4);  // 3.5
+    EXPECT_EQ(LogOperations::TickFrequency(5), 1);   // 0.25 would be no tick at all
+    EXPECT_EQ(LogOperations::TickFrequency(1000000), 50000);
+}
+
+TEST_F(LogOperationsTest, RecordingNumbersRecordsFromOneAndFollowsTheFileName) {
+    state.Monitoring = true;
+    status.SetPanelText(2, QStringLiteral("Ready @ 115200"));
+    log.StartRecording();
+    EXPECT_TRUE(state.Recording);
+    link.RxBuf() = NumberedFrame(7);
+    log.WriteLogRecord();
+    EXPECT_EQ(view.counter, 2);  // the number the next record will take
+    link.RxBuf() = NumberedFrame(8);
+    log.WriteLogRecord();
+
+    // A new name takes the following records, at the continuing numbers.
+    const QString first = view.name;
+    view.name = dir.filePath(QStringLiteral("second.qz0"));
+    link.RxBuf() = NumberedFrame(9);
+    log.WriteLogRecord();
+    EXPECT_EQ(test::ReadBytes(first.toStdString()).size(), 2u * kRecordBytes);
+    LogReader reader;
+    ASSERT_TRUE(reader.Open(Path()));
+    EXPECT_EQ(reader.RecordCount(), 3);  // records 1 and 2 are a gap
+    ByteBuffer rx;
+    EXPECT_EQ(reader.Read(3, rx), RecordStatus::Ok);
+    EXPECT_EQ(rx, NumberedFrame(9));
+    EXPECT_EQ(reader.Read(1, rx), RecordStatus::Malformed);
+}
+
+TEST_F(LogOperationsTest, ALongReceiveBufferIsStoredAsItsFirst38Bytes) {
+    log.StartRecording();
+    ByteBuffer two = NumberedFrame(1);
+    const ByteBuffer next = NumberedFrame(2);
+    two.insert(two.end(), next.begin(), next.end());
+    link.RxBuf() = two;
+    log.WriteLogRecord();
+    EXPECT_EQ(test::ReadBytes(Path()).size(), std::size_t(kRecordBytes));
+}
+
+TEST_F(LogOperationsTest, AFailedWriteStopsTheRecordingAndSaysWhy) {
+    MakeLog(2);
+    log.StartRecording();  // overwrite: yes
+    log.WriteLogRecord();
+    view.name = dir.filePath(QStringLiteral("no/such/folder/x.qz0"));
+    log.WriteLogRecord();
+    EXPECT_FALSE(state.Recording);
+    EXPECT_EQ(view.halts, 1);
+    ASSERT_EQ(view.problems.size(), 1u);
+    EXPECT_NE(view.problems[0].find("no/such/folder"), std::string::npos);
+    EXPECT_EQ(log.NextRecord, 2);
+}
+
+TEST_F(LogOperationsTest, DecliningTheOverwriteLeavesTheFileAlone) {
+    MakeLog(3);
+    const auto before = test::ReadBytes(Path());
+    view.overwrite = false;
+    log.StartRecording();
+    EXPECT_FALSE(state.Recording);
+    EXPECT_TRUE(view.declined);
+    EXPECT_EQ(test::ReadBytes(Path()), before);
+
+    view.overwrite = true;
+    log.StartRecording();
+    EXPECT_TRUE(state.Recording);
+    EXPECT_FALSE(QFileInfo::exists(view.name));  // deleted; the next write starts afresh
+}
+
+TEST_F(LogOperationsTest, RecordingWhileStoppedReconnectsAndRunsTheLoop) {
+    link.SetComPort(1);
+    box.rate = 115200;
+    status.SetPanelText(2, QStringLiteral("COM Stopped"));
+    consumers.onWrite = [&] {
+        log.WriteLogRecord();
+        if (log.NextRecord > 3) state.Monitoring = false;
+    };
+    port.onWrite = [&, chained = port.onWrite](char byte, int baud) {
+        if (byte == 'f' && baud == box.rate) {
+            const ByteBuffer f = NumberedFrame(5);
+            port.Feed(std::string(f.begin(), f.end()));
+            return;
+        }
+        chained(byte, baud);
+    };
+    log.StartRecording();
+    EXPECT_EQ(log.NextRecord, 4);
+    EXPECT_EQ(test::ReadBytes(Path()).size(), 3u * kRecordBytes);
+    EXPECT_EQ(status.PanelText(2).toStdString(), "COM Stopped");
+}
+
+TEST_F(LogOperationsTest, PlaybackShowsEveryRecordInOrderAndEndsWithHalt) {
+    MakeLog(12);
+    state.Monitoring = true;
+    log.PlayLog();
+    EXPECT_FALSE(state.Monitoring);
+    EXPECT_EQ(consumers.shown, Range(1, 12));
+    EXPECT_EQ(consumers.scopeFeeds, 12);  // only the visible slot
+    EXPECT_EQ(view.minimum, 1);
+    EXPECT_EQ(view.maximum, 12);
+    EXPECT_EQ(view.tick, 1);
+    EXPECT_EQ(view.counter, 12);
+    EXPECT_EQ(view.position, 1);
+    EXPECT_TRUE(view.sliderHidden);
+    EXPECT_EQ(view.halts, 1);
+    EXPECT_TRUE(log.StopRequested);  // stays set until the next playback
+    EXPECT_FALSE(log.Playing());
+    EXPECT_TRUE(view.problems.empty());
+}
+
+TEST_F(LogOperationsTest, PauseThenHaltShowsTheRecordInHandOnceMore) {
+    MakeLog(30);
+    yielder.onYield = [&] {
+        if (consumers.shown.size() == 5 && !log.Paused && view.halts == 0) {
+            log.Paused = true;
+        } else if (log.Paused) {
+            view.HaltAction();
+        }
+    };
+    log.PlayLog();
+    EXPECT_EQ(consumers.shown, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(view.tick, 2);
+}
+
+TEST_F(LogOperationsTest, SeekWhilePausedThenResumeGoesOnFromThere) {
+    MakeLog(50);
+    int step = 0;
+    yielder.onYield = [&] {
+        if (step == 0 && consumers.shown.size() == 10) {
+            log.Paused = true;
+            step = 1;
+        } else if (step == 1 && log.Paused) {
+            step = 2;
+            view.position = 40;  // the user drags the slider
+            log.SeekLog();
+            log.PlayLog();  // Play again resumes
+        }
+    };
+    log.PlayLog();
+    std::vector<int> expected = Range(1, 10);
+    expected.push_back(40);  // shown by the seek
+    for (int i = 40; i <= 50; ++i) expected.push_back(i);  // 40 again, then on
+    EXPECT_EQ(consumers.shown, expected);
+}
+
+TEST_F(LogOperationsTest, DamagedRecordsAreSkippedAndReportedOnceAtTheEnd) {
+    MakeLog(4);
+    std::vector<std::uint8_t> bytes = test::ReadBytes(Path());
+    bytes[kRecordBytes * 1] = 9;           // record 2: bad dimension count
+    bytes[kRecordBytes * 2 + 2] = 20;      // record 3: 20 frame bytes only
+    bytes.resize(bytes.size() + 30, 0xEE);  // and a cut-off record
+    test::WriteBytes(Path(), bytes);
+    log.PlayLog();
+    EXPECT_EQ(consumers.shown, (std::vector<int>{1, 4}));
+    EXPECT_EQ(log.SkippedRecords(), 2);
+    ASSERT_EQ(view.problems.size(), 2u);
+    EXPECT_NE(view.problems[0].find("2 damaged records"), std::string::npos);
+    EXPECT_NE(view.problems[1].find("30 bytes"), std::string::npos);
+}
+
+TEST_F(LogOperationsTest, AMissingOrEmptyNameIsReportedAndNoFileIsCreated) {
+    view.name = dir.filePath(QStringLiteral("typo.qz0"));
+    log.PlayLog();
+    EXPECT_FALSE(QFileInfo::exists(view.name));
+    ASSERT_EQ(view.problems.size(), 1u);
+    EXPECT_NE(view.problems[0].find("does not exist"), std::string::npos);
+    EXPECT_EQ(view.halts, 1);
+
+    view.name = QStringLiteral("  ");
+    log.PlayLog();
+    EXPECT_EQ(view.problems.size(), 2u);
+    EXPECT_TRUE(consumers.shown.empty());
+}
+
+TEST_F(LogOperationsTest, PacedPlaybackKeepsToTheChosenRate) {
+    MakeLog(50);
+    view.rate = 25;
+    const auto start = clock.Now();
+    log.PlayLog();
+    EXPECT_EQ(consumers.shown.size(), 50u);
+    EXPECT_NEAR(std::chrono::duration<double>(clock.Now() - start).count(), 2.0, 0.02);
+}
+
+TEST(LogFileKill, ARecordingKilledMidWayLeavesOnlyWholeRecords) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("killed.qz0")).toStdString();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        for (int n = 1;; ++n) WriteRecordAt(path, n, NumberedFrame(n & 0x7FFF));
+    }
+    usleep(200000);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+
+    LogReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_GT(reader.RecordCount(), 10);
+    EXPECT_EQ(reader.TrailingBytes(), 0);
+    ByteBuffer rx;
+    for (std::int64_t n = 1; n <= reader.RecordCount(); ++n) {
+        ASSERT_EQ(reader.Read(n, rx), RecordStatus::Ok) << n;
+        ASSERT_EQ(rx, NumberedFrame(static_cast<int>(n & 0x7FFF)));
+    }
+}
+
+}  // namespace
+}  // namespace quarn
