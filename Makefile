@@ -4,7 +4,7 @@ GENERATOR ?= Ninja
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= 2
 
-.PHONY: all deps configure build test demo bench screenshots clean
+.PHONY: all deps configure build test check-sanitize fuzz demo bench screenshots clean
 
 all: build
 
@@ -19,6 +19,14 @@ build: configure
 
 test: build
 	./scripts/run-tests.sh $(BUILD)
+	./scripts/check-sanitize.sh
+
+check-sanitize: deps
+	./scripts/check-sanitize.sh
+
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	./scripts/run-fuzz.sh $(FUZZ_SECONDS)
 
 demo: build
 	./scripts/run-demo.sh $(BUILD)
@@ -30,4 +38,4 @@ bench: build
 	./scripts/run-bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-fuzz

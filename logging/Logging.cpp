@@ -15,6 +15,7 @@
 
 #include <cstdio>
 
+#include "app/RefreshTick.h"
 #include "app/Twips.h"
 #include "link/LinkStatus.h"
 #include "logging/LogExport.h"
@@ -124,6 +125,7 @@ void Logging::Record_Click() {
     m_pause->setEnabled(false);
     m_slider->hide();
     m_counter->show();
+    m_counterValue = 0;
     m_counter->setText(QStringLiteral("0"));
     m_log.StartRecording();
 }
@@ -165,7 +167,9 @@ void Logging::Halt_Click() {
 }
 
 void Logging::Slider_Moved() {
-    m_counter->setText(QString::number(m_slider->value()));
+    m_sliderPosition = m_slider->value();
+    m_counterValue = m_sliderPosition;
+    m_counter->setText(QString::number(m_counterValue));
     m_log.SeekLog();
 }
 
@@ -228,7 +232,22 @@ void Logging::ExportCsv_Click() {
 
 QString Logging::LogFileName() const { return m_logFile->text(); }
 
-void Logging::SetCounter(std::int64_t value) { m_counter->setText(QString::number(value)); }
+// A playback moves the counter and the slider for every record, thousands of
+// times a second; the widgets follow at the display's pace instead of
+// repainting each time.
+void Logging::SetCounter(std::int64_t value) {
+    m_counterValue = value;
+    ScheduleDisplay();
+}
+
+void Logging::ScheduleDisplay() {
+    SharedRefreshTick().Schedule(this, [this] {
+        m_counter->setText(QString::number(m_counterValue));
+        m_programMove = true;
+        m_slider->setValue(static_cast<int>(m_sliderPosition));
+        m_programMove = false;
+    });
+}
 
 void Logging::SetupSlider(std::int64_t minimum, std::int64_t maximum, std::int64_t tick) {
     m_programMove = true;
@@ -239,12 +258,11 @@ void Logging::SetupSlider(std::int64_t minimum, std::int64_t maximum, std::int64
 }
 
 void Logging::SetSliderPosition(std::int64_t position) {
-    m_programMove = true;
-    m_slider->setValue(static_cast<int>(position));
-    m_programMove = false;
+    m_sliderPosition = position;
+    ScheduleDisplay();
 }
 
-std::int64_t Logging::SliderPosition() const { return m_slider->value(); }
+std::int64_t Logging::SliderPosition() const { return m_sliderPosition; }
 
 void Logging::HideSlider() { m_slider->hide(); }
 

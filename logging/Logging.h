@@ -65,6 +65,7 @@ protected:
 
 private:
     void Slider_Moved();
+    void ScheduleDisplay();
 
     LogOperations& m_log;
     LinkStatus& m_status;
@@ -81,6 +82,10 @@ private:
     QPushButton* m_export = nullptr;
     QProgressBar* m_progress = nullptr;
     bool m_programMove = false;
+    // What the counter and the slider stand for; the widgets catch up at the
+    // next display tick.
+    std::int64_t m_counterValue = 0;
+    std::int64_t m_sliderPosition = 1;
 };
 
 }  // namespace quarn
