@@ -31,7 +31,6 @@ class ComSetup;
 class ComStatLamp;
 class Logging;
 class DialGauge;
-class ScopeSlots;
 class Splash;
 class TPSTool;
 
@@ -76,22 +75,20 @@ public:
     // FrameConsumers
     bool DashboardVisible() const override { return isVisible(); }
     void UpdateDash() override;
-    void PrepareScopeSlot(int slot) override;
-    bool ScopeVisible(int slot) const override;
-    void FeedScopes(int slot) override;
+    void PrepareScopeSlot(int) override {}
+    bool ScopeVisible(int) const override { return false; }
+    void FeedScopes(int) override {}
     void WriteLogRecord() override { m_log.WriteLogRecord(); }
 
     // LoggingHost
     void ShowDashboard() override { show(); }
-    void ReapplyScopeSelections() override;
+    void ReapplyScopeSelections() override {}
 
     void ShowComSetup();
     void ShowTpsTool();
     void ShowLogging();
     Logging* logging() const;
     LogOperations& log() { return m_log; }
-    // The scope windows' slots.
-    ScopeSlots& scopes() { return *m_scopes; }
     // A click on the "COM Status" label: reconnect now.
     void Label1_Click();
 
@@ -139,7 +136,6 @@ private:
     QMenu* m_mnuSetup = nullptr;
     QMenu* m_mnuHelp = nullptr;
     QTimer m_timer1;
-    std::unique_ptr<ScopeSlots> m_scopes;
     QPointer<ComSetup> m_comSetup;
     QPointer<TPSTool> m_tpsTool;
     QPointer<Logging> m_logging;
