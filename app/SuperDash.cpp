@@ -9,15 +9,19 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include "about/frmAbout.h"
 #include "app/DashAlerts.h"
 #include "app/DialGauge.h"
 #include "app/GaugeSpecs.h"
 #include "app/Splash.h"
 #include "app/Twips.h"
+#include "diagnostics/SelfTester.h"
 #include "diagnostics/TPSTool.h"
 #include "link/QtSerialPort.h"
 #include "logging/Logging.h"
 #include "settings/ComSetup.h"
+#include "settings/QuarnFeatures.h"
+#include "settings/VP.h"
 
 namespace quarn {
 
@@ -199,14 +203,23 @@ void SuperDash::BuildMenus() {
     AddMenuEntry(m_mnuView, "&Logging Control", "mnuLogging_Control", [this] { ShowLogging(); });
 
     // Diagnostic
+    AddMenuEntry(m_mnuDiagnostic, "&Self Test Tool", "mnuSelfTestTool",
+                 [this] { ShowSelfTester(); });
     AddMenuEntry(m_mnuDiagnostic, "&TPS Setting Tool", "mnuTPSSettingTool",
                  [this] { ShowTpsTool(); });
 
     // Hardware Setup
     AddMenuEntry(m_mnuSetup, "&Serial Port Connection", "mnuSerialCommunication",
                  [this] { ShowComSetup(); });
+    AddMenuEntry(m_mnuSetup, "Quarn &Feature Connector", "mnuQuarnFeatureConnector",
+                 [this] { ShowQuarnFeatures(); });
+    // Without this entry nobody could enter a car, and every car would be
+    // computed with the default weight, injectors and cylinders.
+    AddMenuEntry(m_mnuSetup, "Session &Properties", "mnuSessionProperties",
+                 [this] { ShowSessionProperties(); });
 
     // Help
+    AddMenuEntry(m_mnuHelp, "&About QUARN...", "mnuHelpAbout", [this] { ShowAbout(); });
 
     for (QMenu* menu : {m_mnuView, m_mnuDiagnostic, m_mnuSetup, m_mnuHelp})
         menu->menuAction()->setVisible(!menu->actions().isEmpty());
@@ -295,9 +308,45 @@ void SuperDash::ShowTpsTool() {
     m_tpsTool->raise();
 }
 
+void SuperDash::ShowSelfTester() {
+    if (!m_selfTester) m_selfTester = new SelfTester(m_link, this);
+    m_selfTester->show();
+    m_selfTester->raise();
+}
+
 Logging* SuperDash::logging() const { return m_logging; }
 ComSetup* SuperDash::comSetup() const { return m_comSetup; }
 TPSTool* SuperDash::tpsTool() const { return m_tpsTool; }
+SelfTester* SuperDash::selfTester() const { return m_selfTester; }
+QuarnFeatures* SuperDash::quarnFeatures() const { return m_quarnFeatures; }
+VP* SuperDash::sessionProperties() const { return m_vp; }
+frmAbout* SuperDash::about() const { return m_about; }
+
+void SuperDash::ShowQuarnFeatures() {
+    if (!m_quarnFeatures) m_quarnFeatures = new QuarnFeatures(this);
+    m_quarnFeatures->show();
+    m_quarnFeatures->raise();
+}
+
+void SuperDash::ShowSessionProperties() {
+    // Never destroyed before the dashboard: its boxes show the vehicle data
+    // the conversion uses, so they must not fall back to the defaults.
+    if (!m_vp) m_vp = new VP(m_vehicle, this);
+    m_vp->show();
+    m_vp->raise();
+}
+
+void SuperDash::ShowAbout() {
+    // Shown rather than run in a nested event loop: exec() here would hold
+    // the monitoring loop, which called this handler, until the box closed.
+    if (!m_about) {
+        m_about = new frmAbout(this);
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+        m_about->setWindowModality(Qt::ApplicationModal);
+    }
+    m_about->show();
+    m_about->raise();
+}
 
 void SuperDash::ShowLogging() {
     if (!m_logging) m_logging = new Logging(m_log, *this, *this, this);

@@ -31,8 +31,12 @@ class ComSetup;
 class ComStatLamp;
 class Logging;
 class DialGauge;
+class frmAbout;
+class QuarnFeatures;
+class SelfTester;
 class Splash;
 class TPSTool;
+class VP;
 
 // How a dashboard is put together; tests replace the port, the alerts and the
 // file names.
@@ -85,7 +89,15 @@ public:
     void ReapplyScopeSelections() override {}
 
     void ShowComSetup();
+    void ShowQuarnFeatures();
+    // The session properties exist once for the whole run; closing the
+    // window only hides it.
+    void ShowSessionProperties();
+    // Modal: the dashboard takes no input until the box is closed, while
+    // monitoring goes on underneath.
+    void ShowAbout();
     void ShowTpsTool();
+    void ShowSelfTester();
     void ShowLogging();
     Logging* logging() const;
     LogOperations& log() { return m_log; }
@@ -95,7 +107,11 @@ public:
     DialGauge* gauge(Gauge g) const { return m_gauges.at(static_cast<std::size_t>(g)); }
     QColor lampColour() const;
     ComSetup* comSetup() const;
+    QuarnFeatures* quarnFeatures() const;
+    VP* sessionProperties() const;
+    frmAbout* about() const;
     TPSTool* tpsTool() const;
+    SelfTester* selfTester() const;
 
     Link& link() { return m_link; }
     RunState& state() { return m_state; }
@@ -137,7 +153,11 @@ private:
     QMenu* m_mnuHelp = nullptr;
     QTimer m_timer1;
     QPointer<ComSetup> m_comSetup;
+    QPointer<QuarnFeatures> m_quarnFeatures;
+    QPointer<VP> m_vp;
+    QPointer<frmAbout> m_about;
     QPointer<TPSTool> m_tpsTool;
+    QPointer<SelfTester> m_selfTester;
     QPointer<Logging> m_logging;
 };
 

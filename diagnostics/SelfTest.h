@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+#include "diagnostics/CodeTable.h"
+#include "diagnostics/FlashDecoder.h"
+#include "diagnostics/SelfTestReport.h"
+#include "link/Clock.h"
+
+namespace quarn {
+
+class Link;
+
+// What the self test shows, implemented by its window. The test calls these
+// from inside its run; none of them may start another test.
+class SelfTestView {
+public:
+    virtual ~SelfTestView() = default;
+    // Asks the user to cycle the ignition; returns once the prompt is closed.
+    virtual void ShowPrompt(const QString& text) = 0;
+    virtual void SetStatus(const QString& text) = 0;
+    // The check-engine lamp: called at every lamp query.
+    virtual void SetLamp(bool lit) = 0;
+    virtual void SetDigits(const std::array<char, 3>& digits) = 0;
+    virtual void ClearCodeList() = 0;
+    // One line of the code list, without its line end.
+    virtual void AppendCodeLine(const QString& line) = 0;
+    virtual void SetStartEnabled(bool enabled) = 0;
+    virtual void SetStopEnabled(bool enabled) = 0;
+    virtual void SetReportEnabled(bool enabled) = 0;
+};
+
+// The engine computer's key-on engine-off self test, driven through the
+// logger box: connect, start the test, watch the check-engine lamp, time each
+// lit and dark period and read the flashes into trouble codes.
+//
+// Start runs the whole test and returns when it has ended; every wait yields,
+// so Stop (and any other window event) runs nested inside it. Periods are
+// timed on the link's monotonic clock at its full resolution, from the lamp
+// query that saw one period begin to the query that saw the next begin, so no
+// time goes missing between periods and none is counted twice. The shared
+// StartSeconds of the scopes is left alone.
+class SelfTest {
+public:
+    static constexpr double kStartWaitSeconds = 6;
+
+    static constexpr char kReadyText[] =
+        "Close all other applications, and click Start Self Test to begin.";
+    static constexpr char kPromptText[] =
+        "Turn off ignition, wait 3 seconds, turn on ignition, and click OK.";
+    static constexpr char kConnectingText[] = "Initializing Communications";
+    static constexpr char kWaitingText[] = "Please Wait.  Self Test In Progress.";
+    static constexpr char kReadingText[] =
+        "Do not disturb computer in any way during self test or erroneous results will occur.";
+    static constexpr char kCompleteText[] = "Self Test Complete";
+
+    SelfTest(Link& link, SelfTestView& view);
+
+    SelfTest(const SelfTest&) = delete;
+    SelfTest& operator=(const SelfTest&) = delete;
+
+    // The Start button. A click while a test is already under way (its Start
+    // still on the stack further up) is ignored.
+    void Start();
+    // The Stop button: ends the lamp watch at its next query and tells the
+    // box to stop. Start is enabled again at once, or, when a test is still
+    // winding down, as soon as it has returned, so that a second test never
+    // runs nested inside the first. Stop stays enabled.
+    void Stop();
+
+    // The test keeps reading the lamp while this holds.
+    bool SelfTestRunning() const { return m_selfTestRunning; }
+    // Start is on the stack.
+    bool InProgress() const { return m_inProgress; }
+
+    // The codes listed so far, in order.
+    const std::vector<int>& ListedCodes() const { return m_listed; }
+    // The code list as its text box holds it: "code:text" lines, each ended
+    // by CR LF.
+    const QString& CodeListText() const { return m_codeListText; }
+    const FlashDecoder& Decoder() const { return m_decoder; }
+    const CodeTable& Codes() const { return m_codes; }
+
+    // The last run as a record for the report.
+    const SelfTestRecord& Record() const { return m_record; }
+
+    // How long to wait after starting the test before the lamp is watched.
+    // Only tests against the simulator shorten it.
+    void SetStartWaitSeconds(double seconds) { m_startWaitSeconds = seconds; }
+
+private:
+    void Run();
+    // Queries the lamp while it shows `lit` and the test runs; for a dark
+    // lamp also until `darkLimit` has passed since `since`. Returns the time
+    // of the last query: the one that saw the change, or the last one before
+    // the test was stopped or the limit passed.
+    Clock::TimePoint WatchLamp(bool lit, Clock::TimePoint since, bool darkLimit);
+    void AddPeriod(bool lit, Clock::TimePoint begin, double seconds);
+    void Apply(const FlashDecoder::Step& step);
+
+    Link& m_link;
+    SelfTestView& m_view;
+    CodeTable m_codes;
+    FlashDecoder m_decoder;
+    double m_startWaitSeconds = kStartWaitSeconds;
+
+    bool m_selfTestRunning = false;
+    bool m_inProgress = false;
+    bool m_stopClicked = false;
+    bool m_endedByLamp = false;
+
+    std::vector<int> m_listed;
+    QString m_codeListText;
+    SelfTestRecord m_record;
+    Clock::TimePoint m_firstFlash{};
+};
+
+}  // namespace quarn

@@ -1,0 +1,328 @@
+#include "settings/VP.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTabWidget>
+
+#include "app/Twips.h"
+#include "decode/VehicleData.h"
+#include "settings/VehicleFile.h"
+
+namespace quarn {
+namespace {
+
+constexpr int kClientWidth = 6240;
+constexpr int kClientHeight = 6150;
+
+// What each vehicle number box accepts, as the hints tell it.
+struct BoxRule {
+    const char* name;
+    const char* what;
+    const char* unit;
+    double maxValue;
+    bool integral;
+};
+
+constexpr std::array<BoxRule, 3> kRules{{
+    {"weight", "Curb weight", "lb", VehicleData::kMaxWeight, false},
+    {"injsize", "Injector flow rate", "lb/hr", VehicleData::kMaxInjSize, false},
+    {"numcyl", "Number of cylinders", "", VehicleData::kMaxNumCyl, true},
+}};
+
+constexpr const char* kRefusedStyle =
+    "QLineEdit { border: 1px solid #d00000; background: #ffe0e0; }";
+
+QString RuleText(const BoxRule& rule) {
+    return QStringLiteral("%1%2: %3 above 0 and at most %4.")
+        .arg(QLatin1String(rule.what),
+             *rule.unit ? QStringLiteral(" (%1)").arg(QLatin1String(rule.unit)) : QString(),
+             rule.integral ? QStringLiteral("a whole number") : QStringLiteral("a number"),
+             VehicleNumberText(rule.maxValue));
+}
+
+QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect rect) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(rect);
+    return label;
+}
+
+QLineEdit* AddTextBox(QWidget* parent, const char* name, const QString& text, QRect rect) {
+    auto* box = new QLineEdit(text, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(rect);
+    return box;
+}
+
+}  // namespace
+
+VP::VP(VehicleData& vehicle, QWidget* parent)
+    : QWidget(parent,
+              Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      m_vehicle(vehicle) {
+    setObjectName(QStringLiteral("VP"));
+    setWindowTitle(QStringLiteral("Session Properties"));
+    setFixedSize(Twips(kClientWidth), Twips(kClientHeight));
+    // The layout was made for an 8 pt sans serif; the wider default font
+    // would cut the labels off.
+    QFont dialogFont(QStringLiteral("Liberation Sans"));
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
+
+    // The tab strip only draws the tabs and their pane and tells which tab
+    // is picked; the two panels laid over it hold the controls and are
+    // switched by TabStrip1_Click.
+    m_tabStrip = new QTabWidget(this);
+    m_tabStrip->setObjectName(QStringLiteral("TabStrip1"));
+    m_tabStrip->setGeometry(TwipsRect(240, 120, 5775, 5895));
+    m_tabStrip->addTab(new QWidget, QStringLiteral("Vehicle Properties"));
+    m_tabStrip->addTab(new QWidget, QStringLiteral("Datalogging"));
+
+    m_frame1 = new QWidget(this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setGeometry(TwipsRect(360, 720, 5535, 5175));
+    m_frame2 = new QWidget(this);
+    m_frame2->setObjectName(QStringLiteral("Frame2"));
+    m_frame2->setGeometry(TwipsRect(360, 480, 5535, 5415));
+    BuildVehicleTab();
+    BuildDataloggingTab();
+    m_frame2->hide();
+
+    connect(m_tabStrip, &QTabWidget::currentChanged, this, &VP::TabStrip1_Click);
+}
+
+void VP::BuildVehicleTab() {
+    QWidget* f = m_frame1;
+    AddLabel(f, "Label3", QStringLiteral("File Name"), TwipsRect(120, 240, 1335, 255));
+    m_text5 = AddTextBox(f, "Text5", QStringLiteral("mustang.vf"), TwipsRect(1680, 240, 3375, 285));
+    m_text5->setToolTip(
+        QStringLiteral("The vehicle file (.vf) that Load reads and Save writes; a name without a "
+                       "folder is in the working directory, ~/ is your home folder"));
+    AddLabel(f, "Label10", QStringLiteral("Vehicle Name/ID"), TwipsRect(120, 600, 1455, 255));
+    m_text1 =
+        AddTextBox(f, "Text1", QStringLiteral("1989 Mustang GT"), TwipsRect(1680, 600, 3375, 285));
+    AddLabel(f, "Label2", QStringLiteral("Description"), TwipsRect(120, 960, 1095, 255));
+    m_text2 = new QPlainTextEdit(f);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_text2->setGeometry(TwipsRect(1680, 960, 3375, 1485));
+    m_text2->setTabChangesFocus(true);
+
+    AddLabel(f, "Label4", QStringLiteral("Injector Flow Rate"), TwipsRect(240, 2640, 1335, 255));
+    AddLabel(f, "Label6", QStringLiteral("Lb/Hr"), TwipsRect(2280, 2640, 615, 255));
+    // Wider and taller than first drawn: in this font the texts were cut off.
+    AddLabel(f, "Label5", QStringLiteral("# of Cylinders"), TwipsRect(240, 3000, 1335, 255));
+    AddLabel(f, "label9", QStringLiteral("Curb Weight"), TwipsRect(240, 3360, 1335, 255));
+    AddLabel(f, "Label7", QStringLiteral("lbs"), TwipsRect(2280, 3360, 495, 255));
+
+    const std::array<int, 3> tops{3360, 2640, 3000};  // weight, injsize, numcyl
+    const std::array<double, 3> inForce{m_vehicle.weight(), m_vehicle.injsize(),
+                                        m_vehicle.numcyl()};
+    for (std::size_t i = 0; i < kRules.size(); ++i) {
+        QLineEdit* box = AddTextBox(f, kRules[i].name, VehicleNumberText(inForce[i]),
+                                    TwipsRect(1680, tops[i], 495, 285));
+        box->setToolTip(RuleText(kRules[i]));
+        m_boxes[i] = box;
+        // Beside the unit texts: says a text was refused and which value the
+        // conversion goes on using.
+        QLabel* hint = AddLabel(f, "", QString(), TwipsRect(2940, tops[i], 2595, 285));
+        hint->setObjectName(QStringLiteral("%1Hint").arg(QLatin1String(kRules[i].name)));
+        hint->setStyleSheet(QStringLiteral("color: #d00000;"));
+        hint->hide();
+        m_hints[i] = hint;
+        connect(box, &QLineEdit::textChanged, this, [this, i] { ApplyBox(static_cast<Box>(i)); });
+    }
+
+    // The vehicle file: pick a name, then load or save the fields above.
+    auto* browse = new QPushButton(QStringLiteral("Browse..."), f);
+    browse->setObjectName(QStringLiteral("cmdBrowse"));
+    browse->setGeometry(TwipsRect(1680, 3840, 1045, 375));
+    connect(browse, &QPushButton::clicked, this, &VP::BrowseVehicle_Click);
+    auto* load = new QPushButton(QStringLiteral("Load"), f);
+    load->setObjectName(QStringLiteral("cmdLoad"));
+    load->setGeometry(TwipsRect(2845, 3840, 1045, 375));
+    load->setToolTip(QStringLiteral("Fill the vehicle fields from the file named above"));
+    connect(load, &QPushButton::clicked, this, &VP::LoadVehicle_Click);
+    auto* save = new QPushButton(QStringLiteral("Save"), f);
+    save->setObjectName(QStringLiteral("cmdSave"));
+    save->setGeometry(TwipsRect(4010, 3840, 1045, 375));
+    save->setToolTip(QStringLiteral("Write the vehicle fields into the file named above"));
+    connect(save, &QPushButton::clicked, this, &VP::SaveVehicle_Click);
+    AddLabel(f, "lblVehicleFile", QStringLiteral("Vehicle File"), TwipsRect(240, 3900, 1335, 255));
+    m_fileStatus = AddLabel(f, "lblFileStatus", QString(), TwipsRect(1680, 4320, 3375, 495));
+    m_fileStatus->setWordWrap(true);
+    m_fileStatus->setStyleSheet(QStringLiteral("color: #555;"));
+}
+
+void VP::BuildDataloggingTab() {
+    QWidget* f = m_frame2;
+    AddLabel(f, "Label11", QStringLiteral("Start logging when:"), TwipsRect(120, 240, 3735, 255));
+    // Siblings, so picking one clears the others; none is picked at first.
+    const std::array<std::pair<const char*, const char*>, 3> options{{
+        {"Option1", "Trigger Active"},
+        {"Option2", "TPS > 4.0V"},
+        {"Option3", "Keyboard Triggered"},
+    }};
+    // The last is wider than first drawn: in this font its caption was cut off.
+    const std::array<QRect, 3> rects{TwipsRect(120, 600, 1455, 255),
+                                     TwipsRect(1680, 600, 1215, 255),
+                                     TwipsRect(3120, 600, 2295, 255)};
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        auto* option = new QRadioButton(QString::fromLatin1(options[i].second), f);
+        option->setObjectName(QString::fromLatin1(options[i].first));
+        option->setGeometry(rects[i]);
+    }
+    AddLabel(f, "Label12", QStringLiteral("Reconnect to Quarn on disconnection"),
+             TwipsRect(120, 1080, 3615, 375))
+        ->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* check1 = new QCheckBox(QStringLiteral("Yes"), f);
+    check1->setObjectName(QStringLiteral("Check1"));
+    check1->setGeometry(TwipsRect(3120, 1080, 1335, 255));
+    AddLabel(f, "Label13", QStringLiteral("Datalog directory:"), TwipsRect(120, 1800, 3495, 255));
+    // The desktop, as on the system the window was first drawn for; on a
+    // desktop without one, the home folder.
+    AddTextBox(
+        f, "Text4",
+        QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)),
+        TwipsRect(120, 2040, 2895, 285));
+    AddLabel(f, "Label14", QStringLiteral("Maximum Logging rate in Samples/Second"),
+             TwipsRect(120, 2760, 3255, 255));
+    AddTextBox(f, "Text3", QStringLiteral("200"), TwipsRect(3600, 2760, 495, 285));
+}
+
+void VP::TabStrip1_Click() {
+    m_frame1->hide();
+    m_frame2->hide();
+    const int index = m_tabStrip->currentIndex() + 1;
+    if (index == 1) m_frame1->show();
+    if (index == 2) m_frame2->show();
+}
+
+void VP::ApplyBox(Box b) {
+    const auto i = static_cast<std::size_t>(b);
+    QLineEdit* box = m_boxes[i];
+    const std::string text = box->text().toStdString();
+    bool accepted = false;
+    double inForce = 0;
+    switch (b) {
+        case Box::weight:
+            accepted = m_vehicle.SetWeight(text);
+            inForce = m_vehicle.weight();
+            break;
+        case Box::injsize:
+            accepted = m_vehicle.SetInjSize(text);
+            inForce = m_vehicle.injsize();
+            break;
+        case Box::numcyl:
+            accepted = m_vehicle.SetNumCyl(text);
+            inForce = m_vehicle.numcyl();
+            break;
+    }
+    m_refused[i] = !accepted;
+    if (accepted) {
+        box->setStyleSheet(QString());
+        box->setToolTip(RuleText(kRules[i]));
+        m_hints[i]->hide();
+        return;
+    }
+    const QString kept = VehicleNumberText(inForce);
+    box->setStyleSheet(QLatin1String(kRefusedStyle));
+    box->setToolTip(QStringLiteral("Refused. %1 %2 stays in use.").arg(RuleText(kRules[i]), kept));
+    m_hints[i]->setText(QStringLiteral("Refused: %1 stays in use").arg(kept));
+    m_hints[i]->setToolTip(box->toolTip());
+    m_hints[i]->show();
+}
+
+QString VP::FilePath() const {
+    const QString text = m_text5->text().trimmed();
+    if (text == QLatin1String("~")) return QDir::homePath();
+    if (text.startsWith(QLatin1String("~/"))) return QDir::home().filePath(text.mid(2));
+    return text;
+}
+
+void VP::Warn(const QString& text) {
+    QMessageBox::warning(this, windowTitle(), text);
+}
+
+void VP::BrowseVehicle_Click() {
+    const QString picked =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Vehicle File"), FilePath(),
+                                     QStringLiteral("Vehicle files (*.vf);;All files (*)"), nullptr,
+                                     QFileDialog::DontConfirmOverwrite);
+    if (!picked.isEmpty()) m_text5->setText(picked);
+}
+
+bool VP::LoadVehicle_Click() {
+    const QString path = FilePath();
+    if (path.isEmpty()) {
+        Warn(QStringLiteral("Type the name of a vehicle file into the File Name box first."));
+        return false;
+    }
+    VehicleFile car;
+    QString error;
+    if (!ReadVehicleFile(path, car, error)) {
+        Warn(QStringLiteral("The vehicle file %1 could not be loaded:\n%2\n\nNothing was changed.")
+                 .arg(path, error));
+        return false;
+    }
+    m_text1->setText(car.name);
+    m_text2->setPlainText(car.description);
+    // Each box passes its text on to the vehicle data; the file's numbers
+    // passed the same checks, so none is refused.
+    box(Box::weight)->setText(VehicleNumberText(car.weight));
+    box(Box::injsize)->setText(VehicleNumberText(car.injsize));
+    box(Box::numcyl)->setText(VehicleNumberText(car.numcyl));
+    m_fileStatus->setText(QStringLiteral("Loaded %1").arg(path));
+    return true;
+}
+
+bool VP::SaveVehicle_Click() {
+    const QString path = FilePath();
+    if (path.isEmpty()) {
+        Warn(QStringLiteral("Type the name of a vehicle file into the File Name box first."));
+        return false;
+    }
+    // A refused box would save a value the user does not see.
+    for (std::size_t i = 0; i < m_boxes.size(); ++i) {
+        if (!m_refused[i]) continue;
+        Warn(QStringLiteral("%1 \"%2\" is refused; correct it before saving.\n\n%3")
+                 .arg(QLatin1String(kRules[i].what), m_boxes[i]->text(), RuleText(kRules[i])));
+        return false;
+    }
+    // Replace an earlier vehicle file, or an empty one, but never another
+    // kind of file that happens to carry the name.
+    const QFileInfo target(path);
+    if (target.exists() && !(target.isFile() && target.size() == 0)) {
+        VehicleFile existing;
+        QString error;
+        if (!ReadVehicleFile(path, existing, error)) {
+            Warn(QStringLiteral("%1 exists and is not a vehicle file, so it was left as it is. "
+                                "Choose another file name.")
+                     .arg(path));
+            return false;
+        }
+    }
+    VehicleFile car;
+    car.name = m_text1->text();
+    car.description = m_text2->toPlainText();
+    car.weight = m_vehicle.weight();
+    car.injsize = m_vehicle.injsize();
+    car.numcyl = m_vehicle.numcyl();
+    QString error;
+    if (!WriteVehicleFile(path, car, error)) {
+        Warn(QStringLiteral("The vehicle file %1 could not be saved:\n%2").arg(path, error));
+        return false;
+    }
+    m_fileStatus->setText(QStringLiteral("Saved %1").arg(path));
+    return true;
+}
+
+}  // namespace quarn

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace quarn {
+
+class VehicleData;
+
+// The session properties: the car on the "Vehicle Properties" tab, the
+// datalogging choices on the "Datalogging" tab. The curb weight, injector
+// flow and cylinder boxes drive the VehicleData the conversion and the fuel
+// economy read, at every edit: a text that is not a valid number is refused
+// at its box (red frame, a hint beside it and in its tooltip) and the last
+// valid value stays in force. The vehicle fields load from and save to the
+// vehicle file named in the File Name box. Nothing reads the datalogging
+// choices.
+//
+// One window for the whole run: closing it only hides it, so the boxes keep
+// showing the values in force.
+class VP : public QWidget {
+    Q_OBJECT
+public:
+    enum class Box { weight, injsize, numcyl };
+
+    explicit VP(VehicleData& vehicle, QWidget* parent = nullptr);
+
+    // Picking a tab: tab 1 shows the vehicle panel, tab 2 the datalogging
+    // panel, any other index neither.
+    void TabStrip1_Click();
+
+    // Load and Save act on the file named in the File Name box; a failure
+    // is told in a message box and changes nothing. True on success.
+    bool LoadVehicle_Click();
+    bool SaveVehicle_Click();
+
+    QTabWidget* tabStrip() const { return m_tabStrip; }
+    QWidget* frame1() const { return m_frame1; }
+    QWidget* frame2() const { return m_frame2; }
+    QLineEdit* box(Box b) const { return m_boxes.at(static_cast<std::size_t>(b)); }
+    QLabel* hint(Box b) const { return m_hints.at(static_cast<std::size_t>(b)); }
+    bool refused(Box b) const { return m_refused.at(static_cast<std::size_t>(b)); }
+    QLineEdit* fileNameBox() const { return m_text5; }
+    QLineEdit* nameBox() const { return m_text1; }
+    QPlainTextEdit* descriptionBox() const { return m_text2; }
+    QLabel* fileStatus() const { return m_fileStatus; }
+
+private:
+    void BuildVehicleTab();
+    void BuildDataloggingTab();
+    void ApplyBox(Box b);
+    void BrowseVehicle_Click();
+    QString FilePath() const;
+    void Warn(const QString& text);
+
+    VehicleData& m_vehicle;
+    QTabWidget* m_tabStrip = nullptr;
+    QWidget* m_frame1 = nullptr;
+    QWidget* m_frame2 = nullptr;
+    QLineEdit* m_text5 = nullptr;
+    QLineEdit* m_text1 = nullptr;
+    QPlainTextEdit* m_text2 = nullptr;
+    std::array<QLineEdit*, 3> m_boxes{};
+    std::array<QLabel*, 3> m_hints{};
+    std::array<bool, 3> m_refused{};
+    QLabel* m_fileStatus = nullptr;
+};
+
+}  // namespace quarn

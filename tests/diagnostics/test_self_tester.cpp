@@ -1,0 +1,205 @@
+// Covers the Self Test Tool window: a run on the fake box shown in the lamp,
+// the digits and the code list, closing the window in the middle of a run,
+// saving the report, the dashboard's menu entry, and one whole test against
+// quarn-boxsim through a real pseudo-terminal.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "SelfTestRig.h"
+#include "SimProcess.h"
+#include "app/SuperDash.h"
+#include "diagnostics/SelfTester.h"
+
+namespace quarn::test {
+namespace {
+
+// Presses OK on every modal message box while it lives, keeping the texts.
+class ModalAnswerer {
+public:
+    ModalAnswerer() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->accept();
+            }
+        });
+        m_timer.start(5);
+    }
+    QStringList texts;
+
+private:
+    QTimer m_timer;
+};
+
+std::string Digits(const SelfTester& w) {
+    return (w.digit(0)->text() + w.digit(1)->text() + w.digit(2)->text()).toStdString();
+}
+
+TEST(SelfTester, RunShowsTheLampTheDigitsAndTheCodes) {
+    SelfTestRig rig({23, 12}, 7.0, 0.1, 3);
+    SelfTester window(rig.link);
+    window.show();
+    bool lampWentRed = false;
+    std::string digitsAfterFirstCode;
+    rig.onYield = [&] {
+        lampWentRed = lampWentRed || window.lampColour() == SelfTester::kLampLit;
+        if (window.selfTest().ListedCodes().size() == 1 && digitsAfterFirstCode.empty())
+            digitsAfterFirstCode = Digits(window);
+    };
+    ModalAnswerer answerer;
+    window.startButton()->click();
+
+    EXPECT_EQ(answerer.texts, QStringList{QString::fromLatin1(SelfTest::kPromptText)});
+    EXPECT_TRUE(lampWentRed);
+    EXPECT_EQ(window.lampColour(), SelfTester::kLampDark);
+    EXPECT_EQ(digitsAfterFirstCode, "023");
+    EXPECT_EQ(Digits(window), "012");
+    EXPECT_EQ(window.codeList()->toPlainText().toStdString(), "23:TPS out of self test range\n12:");
+    EXPECT_EQ(window.statusLabel()->text().toStdString(), SelfTest::kCompleteText);
+    EXPECT_FALSE(window.startButton()->isEnabled());
+    EXPECT_TRUE(window.stopButton()->isEnabled());
+    EXPECT_TRUE(window.reportButton()->isEnabled());
+    window.stopButton()->click();
+    EXPECT_TRUE(window.startButton()->isEnabled());
+}
+
+TEST(SelfTester, ClosingDuringARunStopsItAndDestroysTheWindowOnlyAfterwards) {
+    SelfTestRig rig;
+    QPointer<SelfTester> window = new SelfTester(rig.link);
+    window->show();
+    rig.onYield = [&] {
+        if (window->selfTest().SelfTestRunning() && window->isVisible()) window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    ModalAnswerer answerer;
+    window->startButton()->click();
+
+    ASSERT_FALSE(window.isNull());  // its Start button's handler was still running
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->selfTest().Record().outcome, SelfTestRecord::Outcome::Stopped);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+TEST(SelfTester, SaveReportWritesTheLastRunAndSaysWhenItCannot) {
+    SelfTestRig rig;
+    SelfTester window(rig.link);
+    {
+        ModalAnswerer answerer;
+        window.startButton()->click();
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.txt"));
+    window.SetReportPathChooser([&](const QString&) { return path; });
+    window.reportButton()->click();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(text, SelfTestReportText(window.selfTest().Record()));
+    EXPECT_TRUE(text.contains(QStringLiteral("   11: System Pass\n")));
+
+    const QString unwritable = dir.filePath(QStringLiteral("no/such/folder/report.txt"));
+    window.SetReportPathChooser([&](const QString&) { return unwritable; });
+    ModalAnswerer answerer;
+    window.reportButton()->click();
+    ASSERT_EQ(answerer.texts.size(), 1);
+    EXPECT_TRUE(answerer.texts[0].contains(QStringLiteral("could not be saved")));
+    EXPECT_FALSE(QFile::exists(unwritable));
+}
+
+class SelfTesterOnDashboard : public ::testing::Test {
+protected:
+    void TearDown() override { qunsetenv("QUARN_COM1"); }
+
+    std::unique_ptr<SuperDash> MakeDash() {
+        DashOptions options;
+        options.alerts = &alerts;
+        options.settingsPath = m_dir.filePath(QStringLiteral("quarnom.ini"));
+        options.splashSeconds = 0;
+        return std::make_unique<SuperDash>(std::move(options));
+    }
+    static QAction* Entry(SuperDash& dash, const char* name) {
+        return dash.findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    QTemporaryDir m_dir;
+    RecordingAlerts alerts;
+};
+
+TEST_F(SelfTesterOnDashboard, MenuEntryShowsOneWindowAndAFreshOneAfterClosing) {
+    auto dash = MakeDash();
+    QAction* entry = Entry(*dash, "mnuSelfTestTool");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text().toStdString(), "&Self Test Tool");
+    const auto entries = dash->findChild<QMenu*>(QStringLiteral("mnuDiagnostic"))->actions();
+    EXPECT_EQ(entries.indexOf(entry) + 1, entries.indexOf(Entry(*dash, "mnuTPSSettingTool")));
+
+    entry->trigger();
+    QPointer<SelfTester> first = dash->selfTester();
+    ASSERT_FALSE(first.isNull());
+    entry->trigger();
+    EXPECT_EQ(dash->selfTester(), first.data());
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    entry->trigger();
+    ASSERT_NE(dash->selfTester(), nullptr);
+    EXPECT_TRUE(dash->selfTester()->isVisible());
+}
+
+// The whole way: the dashboard's link over QSerialPort and a real
+// pseudo-terminal to the simulated box, whose lamp flashes 11 with jitter.
+TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorListsSystemPass) {
+    if (!SimProcess::Built()) GTEST_SKIP() << "no simulator";
+    SimProcess sim;
+    const QString box = m_dir.filePath(QStringLiteral("box"));
+    ASSERT_TRUE(
+        sim.Start({QStringLiteral("--codes"), QStringLiteral("11"), QStringLiteral("--jitter"),
+                   QStringLiteral("100"), QStringLiteral("--lamp-delay"), QStringLiteral("1.5")},
+                  box));
+    qputenv("QUARN_COM1", QFile::encodeName(box));
+    auto dash = MakeDash();
+    dash->link().SetComPort(1);
+    Entry(*dash, "mnuSelfTestTool")->trigger();
+    SelfTester* window = dash->selfTester();
+    // The box starts flashing 1.5 s after the start command; the reader
+    // looks after 1 s rather than 6 to keep the test short.
+    window->selfTest().SetStartWaitSeconds(1.0);
+    bool lampWentRed = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        lampWentRed = lampWentRed || window->lampColour() == SelfTester::kLampLit;
+    });
+    watch.start(20);
+    ModalAnswerer answerer;
+    window->startButton()->click();
+
+    EXPECT_EQ(dash->PanelText(2).toStdString(), "Ready @ 115200");
+    EXPECT_TRUE(alerts.log.empty());
+    EXPECT_TRUE(lampWentRed);
+    EXPECT_EQ(window->codeList()->toPlainText().toStdString(), "11:System Pass");
+    EXPECT_EQ(Digits(*window), "011");
+    EXPECT_EQ(window->selfTest().Record().outcome, SelfTestRecord::Outcome::Completed);
+    // A flash, the 2 s between the digits, a flash (each +-0.1 s of jitter)
+    // and the final dark, timed at the pace of the lamp queries.
+    const auto& timeline = window->selfTest().Record().timeline;
+    ASSERT_EQ(timeline.size(), 4u);
+    const double nominal[] = {0.5, 2.0, 0.5};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(timeline[i].seconds, nominal[i], 0.1 + 0.03) << i;
+    EXPECT_GT(timeline[3].seconds, 6.0);
+}
+
+}  // namespace
+}  // namespace quarn::test

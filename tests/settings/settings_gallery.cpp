@@ -1,0 +1,48 @@
+// Saves pictures of the feature connector options, the session properties
+// and the about box for eyeballing and the README.
+// Usage: settings_gallery [output directory]
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QPixmap>
+#include <QPlainTextEdit>
+
+#include <cstdlib>
+
+#include "about/frmAbout.h"
+#include "decode/VehicleData.h"
+#include "settings/QuarnFeatures.h"
+#include "settings/VP.h"
+
+using namespace quarn;
+
+namespace {
+
+bool Save(QWidget& window, const QDir& out, const char* name) {
+    window.show();
+    QCoreApplication::processEvents();
+    return window.grab().save(out.filePath(QString::fromLatin1(name)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+
+    QuarnFeatures features;
+    features.WideBandEn()->setChecked(true);
+    features.EGTen()->setChecked(true);
+    if (!Save(features, out, "features.png")) return EXIT_FAILURE;
+
+    VehicleData vehicle;
+    VP vp(vehicle);
+    vp.descriptionBox()->setPlainText(QStringLiteral("Notchback, 36 lb injectors, 3.73 gears"));
+    if (!Save(vp, out, "session_properties.png")) return EXIT_FAILURE;
+
+    frmAbout about;
+    if (!Save(about, out, "about.png")) return EXIT_FAILURE;
+    return EXIT_SUCCESS;
+}

@@ -1,0 +1,172 @@
+// Covers the session properties as the dashboard opens them: the tab rule,
+// the vehicle boxes driving the numbers the conversion and the fuel economy
+// use (defaults, edits from the next frame on, refused texts marked at the
+// box while the last valid value stays), hiding on close without losing the
+// car, and vehicle files loaded and saved through the window.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "MessageCatcher.h"
+#include "TestDash.h"
+#include "decode/Conversion.h"
+#include "settings/VP.h"
+
+namespace quarn {
+namespace {
+
+using Box = VP::Box;
+
+class SessionProperties : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dash = test::MakeTestDash(alerts, m_dir.path());
+        test::ChooseMenu(*dash, "mnuSessionProperties");
+        vp = dash->sessionProperties();
+        ASSERT_NE(vp, nullptr);
+    }
+
+    QString File(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+    // Types into a box as a user does: select everything, then key by key.
+    static void Type(QLineEdit* box, const QString& text) {
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, text);
+    }
+
+    // The wheel power of one frame accelerating at a known rate.
+    float FramePower() {
+        ChannelRecord rec;
+        rec.VssPeriodPrev = 8291;
+        rec.VssPeriod = 6909;
+        rec.AccelInterval = 57582;
+        m_conversion.ComputeChannels(rec, dash->vehicle());
+        return rec.Rwhp;
+    }
+
+    QTemporaryDir m_dir;
+    test::RecordingAlerts alerts;
+    std::unique_ptr<SuperDash> dash;
+    VP* vp = nullptr;
+    Conversion m_conversion;
+};
+
+TEST_F(SessionProperties, DefaultsReachTheConversionAndEditsCountFromTheNextFrame) {
+    EXPECT_EQ(vp->box(Box::weight)->text(), QStringLiteral("3500"));
+    EXPECT_NEAR(FramePower(), 469.0404, 1e-3);
+    const double mpg = FuelEconomyMpg(10, 60, dash->vehicle());
+    EXPECT_NEAR(mpg, 13.19, 0.005);
+
+    Type(vp->box(Box::weight), QStringLiteral("1750"));
+    EXPECT_NEAR(FramePower(), 469.0404 / 2, 1e-3);
+    Type(vp->box(Box::injsize), QStringLiteral("18"));
+    Type(vp->box(Box::numcyl), QStringLiteral("4"));
+    EXPECT_NEAR(FuelEconomyMpg(10, 60, dash->vehicle()), mpg * 4, 1e-9);
+}
+
+TEST_F(SessionProperties, TabTwoShowsOnlyTheDataloggingControlsAndTabOneBringsTheCarBack) {
+    auto shown = [&](const char* name) {
+        auto* w = vp->findChild<QWidget*>(QString::fromLatin1(name));
+        return w && w->isVisible();
+    };
+    for (int tab : {1, 0}) {
+        vp->tabStrip()->setCurrentIndex(tab);
+        for (const char* name : {"Text5", "weight", "numcyl", "cmdSave"})
+            EXPECT_EQ(shown(name), tab == 0) << name;
+        for (const char* name : {"Option1", "Check1", "Text4", "Text3"})
+            EXPECT_EQ(shown(name), tab == 1) << name;
+    }
+}
+
+TEST_F(SessionProperties, RefusedTextIsMarkedAtItsBoxAndTheLastValidValueStaysAfterClosing) {
+    const float power = FramePower();
+    // Pasted at once: typed key by key, "1e9" would pass through a valid 1.
+    for (const char* bad : {"heavy", "0", "-3500", "", "1e9"}) {
+        vp->box(Box::weight)->setText(QString::fromLatin1(bad));
+        EXPECT_TRUE(vp->refused(Box::weight)) << bad;
+        EXPECT_TRUE(vp->hint(Box::weight)->isVisible()) << bad;
+        EXPECT_EQ(vp->hint(Box::weight)->text(), QStringLiteral("Refused: 3500 stays in use"));
+        EXPECT_EQ(FramePower(), power) << bad;
+    }
+    vp->box(Box::numcyl)->setText(QStringLiteral("6.5"));
+    EXPECT_TRUE(vp->refused(Box::numcyl));
+    EXPECT_EQ(dash->vehicle().numcyl(), 8);
+
+    Type(vp->box(Box::weight), QStringLiteral("2980.5"));
+    EXPECT_FALSE(vp->refused(Box::weight));
+    EXPECT_FALSE(vp->hint(Box::weight)->isVisible());
+    EXPECT_EQ(dash->vehicle().weight(), 2980.5);
+
+    // Closing only hides the window: the car it shows stays in force.
+    QPointer<VP> kept = vp;
+    vp->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(kept.isNull());
+    test::ChooseMenu(*dash, "mnuSessionProperties");
+    EXPECT_EQ(dash->sessionProperties(), vp);
+    EXPECT_EQ(vp->box(Box::weight)->text(), QStringLiteral("2980.5"));
+    EXPECT_EQ(dash->vehicle().weight(), 2980.5);
+}
+
+TEST_F(SessionProperties, VehicleFileRoundTripAndBadFilesChangeNothing) {
+    vp->fileNameBox()->setText(File("fox.vf"));
+    vp->nameBox()->setText(QStringLiteral("Fox 5.0"));
+    vp->descriptionBox()->setPlainText(QStringLiteral("Notchback\nStage 2 cam"));
+    Type(vp->box(Box::weight), QStringLiteral("3010"));
+    Type(vp->box(Box::injsize), QStringLiteral("24.5"));
+    ASSERT_TRUE(vp->SaveVehicle_Click());
+
+    vp->nameBox()->setText(QStringLiteral("Other car"));
+    vp->descriptionBox()->clear();
+    Type(vp->box(Box::weight), QStringLiteral("4000"));
+    Type(vp->box(Box::injsize), QStringLiteral("19"));
+    ASSERT_TRUE(vp->LoadVehicle_Click());
+    EXPECT_EQ(vp->nameBox()->text(), QStringLiteral("Fox 5.0"));
+    EXPECT_EQ(vp->descriptionBox()->toPlainText(), QStringLiteral("Notchback\nStage 2 cam"));
+    EXPECT_EQ(vp->box(Box::weight)->text(), QStringLiteral("3010"));
+    EXPECT_EQ(dash->vehicle().injsize(), 24.5);
+    EXPECT_TRUE(vp->SaveVehicle_Click());  // an earlier vehicle file is simply replaced
+
+    QFile bad(File("bad.vf"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("weight=0\ninjsize=36\nnumcyl=8\n");
+    bad.close();
+    for (const QString& path : {bad.fileName(), File("missing.vf")}) {
+        vp->fileNameBox()->setText(path);
+        const auto message = test::CatchMessage([&] { EXPECT_FALSE(vp->LoadVehicle_Click()); });
+        ASSERT_TRUE(message.has_value());
+        EXPECT_EQ(message->icon, QMessageBox::Warning);
+        EXPECT_TRUE(message->text.contains(QStringLiteral("Nothing was changed")));
+        EXPECT_EQ(vp->nameBox()->text(), QStringLiteral("Fox 5.0"));
+        EXPECT_EQ(dash->vehicle().weight(), 3010);
+    }
+}
+
+TEST_F(SessionProperties, SaveRefusesARefusedBoxAndNeverOverwritesAnotherKindOfFile) {
+    vp->fileNameBox()->setText(File("car.vf"));
+    Type(vp->box(Box::numcyl), QStringLiteral("eight"));
+    EXPECT_TRUE(test::CatchMessage([&] { EXPECT_FALSE(vp->SaveVehicle_Click()); }).has_value());
+    EXPECT_FALSE(QFile::exists(File("car.vf")));
+
+    Type(vp->box(Box::numcyl), QStringLiteral("8"));
+    QFile notes(File("notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("my notes\n");
+    notes.close();
+    vp->fileNameBox()->setText(notes.fileName());
+    EXPECT_TRUE(test::CatchMessage([&] { EXPECT_FALSE(vp->SaveVehicle_Click()); }).has_value());
+    ASSERT_TRUE(notes.open(QIODevice::ReadOnly));
+    EXPECT_EQ(notes.readAll(), QByteArray("my notes\n"));
+}
+
+}  // namespace
+}  // namespace quarn
