@@ -10,4 +10,6 @@ export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 (cd "$build/demo" && "$build/bin/quarn-dash" --demo --screenshots "$out")
 "$build/tests-bin/gauge_gallery" "$out" >/dev/null
+"$build/tests-bin/settings_gallery" "$out" >/dev/null
+"$build/tests-bin/self_test_shot" "$out" >/dev/null
 ls "$out"
