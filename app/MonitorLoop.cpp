@@ -76,6 +76,7 @@ void Monitor::WaitForFrame() {
             ++repeats;
         }
         if (repeats > kMaxRepeats) {
+            ++m_linkFailures;
             m_state.ComResetPending = true;
             m_status.SetComStat(LinkStatus::kLampRed);
             m_status.SetPanelText(LinkStatus::kActivityPanel, kComFail);
@@ -101,6 +102,7 @@ void Monitor::HandleFrame() {
     m_state.BadFrame = DecodeFrame(m_link.RxBuf(), m_rec);
     if (m_state.BadFrame) {
         ++m_badFrames;
+        Resynchronise();
         return;
     }
     m_lastGood = m_link.SystemTime().Now();
@@ -112,6 +114,30 @@ void Monitor::HandleFrame() {
         if (m_consumers.ScopeVisible(slot)) m_consumers.FeedScopes(slot);
     }
     if (m_state.Recording) m_consumers.WriteLogRecord();
+}
+
+// A frame that fails validation usually means the frame boundary slipped:
+// noise on the line or a partial answer put a few extra bytes in front, and
+// the rest of the broken answer is still arriving. Reading on would take every
+// later frame across two answers, and all of them would fail while the box
+// answers perfectly well. So the bytes of the broken answer are let in until
+// the line has been quiet for a moment, and thrown away; the next request
+// starts in step again.
+void Monitor::Resynchronise() {
+    Clock& clock = m_link.SystemTime();
+    const Clock::TimePoint start = clock.Now();
+    Clock::TimePoint quietSince = start;
+    int waiting = m_link.InBufferCount();
+    while (SecondsSince(clock, quietSince) < kQuietSeconds &&
+           SecondsSince(clock, start) < kFrameTimeoutSeconds) {
+        m_link.Yield(std::chrono::milliseconds(1));
+        const int now = m_link.InBufferCount();
+        if (now != waiting) {
+            waiting = now;
+            quietSince = clock.Now();
+        }
+    }
+    m_link.ReadInput();
 }
 
 double Monitor::GoodFrameSpanSeconds() const {

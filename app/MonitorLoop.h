@@ -33,6 +33,9 @@ public:
     // The link fails when the repeats of one request exceed this.
     static constexpr int kMaxRepeats = 10;
     static constexpr double kReconnectPauseSeconds = 1;
+    // After a bad frame the line must be this quiet before the next request:
+    // longer than a byte group takes at the slowest rate.
+    static constexpr double kQuietSeconds = 0.01;
     static constexpr int kFirstScopeSlot = 1;
     static constexpr int kLastScopeSlot = 10;
 
@@ -51,6 +54,8 @@ public:
     // Totals since the program started, for fault finding and soak runs.
     std::int64_t GoodFrames() const { return m_goodFrames; }
     std::int64_t BadFrames() const { return m_badFrames; }
+    // Times the link was declared failed (the eleventh time-out in a row).
+    std::int64_t LinkFailures() const { return m_linkFailures; }
     // Seconds from the first good frame to the last one.
     double GoodFrameSpanSeconds() const;
 
@@ -58,6 +63,7 @@ private:
     void WaitForFrame();
     void Reconnect();
     void HandleFrame();
+    void Resynchronise();
 
     Link& m_link;
     LinkStatus& m_status;
@@ -68,6 +74,7 @@ private:
     FrameConsumers& m_consumers;
     std::int64_t m_goodFrames = 0;
     std::int64_t m_badFrames = 0;
+    std::int64_t m_linkFailures = 0;
     Clock::TimePoint m_firstGood{};
     Clock::TimePoint m_lastGood{};
 };

@@ -293,6 +293,19 @@ void BoxSim::AnswerFrame(Clock::time_point now) {
         frame[kChecksumIndex] = static_cast<std::uint8_t>(FrameChecksum(frame) + 1);
         ++m_counters.badFrames;
     }
+    if (m_opt.garbageEvery > 0 &&
+        m_counters.framesAnswered % static_cast<std::uint64_t>(m_opt.garbageEvery) == 0) {
+        // Line noise before the answer: a burst of bytes that looks like the
+        // tail of some frame, so the program's frame boundary slips.
+        std::uint8_t noise[kMaxGarbageBytes];
+        const std::size_t n = 1 + m_garbageState % kMaxGarbageBytes;
+        for (std::size_t i = 0; i < n; ++i) {
+            m_garbageState = m_garbageState * 6364136223846793005ULL + 1442695040888963407ULL;
+            noise[i] = static_cast<std::uint8_t>(m_garbageState >> 56);
+        }
+        ++m_counters.garbageBursts;
+        Send(noise, n, now);
+    }
     Send(frame.data(), frame.size(), now);
 }
 
@@ -385,12 +398,13 @@ std::string BoxSim::CountersText() const {
     char text[256];
     std::snprintf(text, sizeof text,
                   "frames_answered=%llu bad_frames=%llu requests_dropped=%llu bytes_ignored=%llu "
-                  "bytes_lost=%llu",
+                  "bytes_lost=%llu garbage_bursts=%llu",
                   static_cast<unsigned long long>(m_counters.framesAnswered),
                   static_cast<unsigned long long>(m_counters.badFrames),
                   static_cast<unsigned long long>(m_counters.requestsDropped),
                   static_cast<unsigned long long>(m_counters.bytesIgnored),
-                  static_cast<unsigned long long>(m_counters.bytesLost));
+                  static_cast<unsigned long long>(m_counters.bytesLost),
+                  static_cast<unsigned long long>(m_counters.garbageBursts));
     return text;
 }
 

@@ -36,6 +36,7 @@ struct BoxOptions {
     double latencySeconds = 0;  // before an answer starts
     int badEvery = 0;           // corrupt every Nth frame's checksum
     int dropEvery = 0;          // leave every Nth frame request unanswered
+    int garbageEvery = 0;       // a burst of noise bytes before every Nth frame
     std::optional<double> unplugAfterSeconds;
 };
 
@@ -45,6 +46,7 @@ struct BoxCounters {
     std::uint64_t requestsDropped = 0;  // frame requests left unanswered on purpose
     std::uint64_t bytesIgnored = 0;     // received while the port was at another rate
     std::uint64_t bytesLost = 0;        // answer bytes the port could not take
+    std::uint64_t garbageBursts = 0;    // bursts of noise sent before a frame
 };
 
 // The logger box on a pseudo-terminal: the program opens the slave side as
@@ -76,6 +78,8 @@ public:
     bool Unplugged() const { return m_unplugged; }
 
 private:
+    static constexpr std::size_t kMaxGarbageBytes = 20;
+
     struct PendingByte {
         std::uint8_t byte;
         Clock::time_point due;
@@ -97,6 +101,7 @@ private:
 
     BoxOptions m_opt;
     BoxCounters m_counters;
+    std::uint64_t m_garbageState = 0x9E3779B97F4A7C15ULL;
     EngineModel m_engine;
     LampSequence m_lamp;
     LogReader m_replay;

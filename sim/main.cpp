@@ -45,13 +45,16 @@ Options:
   --latency MS         delay before an answer starts (0)
   --bad-every N        corrupt the checksum of every Nth frame (0: never)
   --drop-every N       leave every Nth frame request unanswered (0: never)
+  --garbage-every N    send a burst of 1 to 20 noise bytes before every Nth
+                       frame (0: never)
   --unplug-after S     after S seconds the device vanishes (the pty closes,
                        the link goes) and the simulator exits with status 0
   --help               show this text
 
 Counters: frames_answered (corrupted ones included), bad_frames,
 requests_dropped, bytes_ignored (received at a rate other than the box's),
-bytes_lost (answer bytes that met a port at another rate or a full buffer).
+bytes_lost (answer bytes that met a port at another rate or a full buffer),
+garbage_bursts.
 )";
 
 enum Option {
@@ -66,6 +69,7 @@ enum Option {
     kOptPace,
     kOptLatency,
     kOptPaceChunk,
+    kOptGarbageEvery,
     kOptBadEvery,
     kOptDropEvery,
     kOptUnplugAfter,
@@ -115,6 +119,7 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
         {"pace", no_argument, nullptr, kOptPace},
         {"latency", required_argument, nullptr, kOptLatency},
         {"pace-chunk", required_argument, nullptr, kOptPaceChunk},
+        {"garbage-every", required_argument, nullptr, kOptGarbageEvery},
         {"bad-every", required_argument, nullptr, kOptBadEvery},
         {"drop-every", required_argument, nullptr, kOptDropEvery},
         {"unplug-after", required_argument, nullptr, kOptUnplugAfter},
@@ -162,6 +167,9 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
             case kOptLatency:
                 ok = ParseNonNegative(arg, ms);
                 opt.latencySeconds = ms / 1000;
+                break;
+            case kOptGarbageEvery:
+                ok = ParseNumber(arg, opt.garbageEvery) && opt.garbageEvery >= 0;
                 break;
             case kOptPaceChunk:
                 ok = ParseNumber(arg, opt.paceChunk) && opt.paceChunk >= 1;

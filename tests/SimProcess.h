@@ -44,6 +44,7 @@ public:
     }
 
     const QString& device() const { return m_device; }
+    qint64 pid() const { return m_process.processId(); }
 
 private:
     QProcess m_process;

@@ -58,7 +58,7 @@ protected:
         QObject::connect(&watch, &QTimer::timeout, [&] {
             if (stop()) dash.state().Monitoring = false;
         });
-        QTimer::singleShot(limitMs, [&] { dash.state().Monitoring = false; });
+        QTimer::singleShot(limitMs, &dash, [&dash] { dash.state().Monitoring = false; });
         watch.start();
         dash.Form_Load(nullptr);
     }
@@ -107,7 +107,7 @@ TEST_F(DashboardTest, FirstStartWaitsForThePortChoiceThenConnects) {
     if (!StartBox()) GTEST_SKIP() << "no simulator";
     auto dash = MakeDash();
     bool sawDialogFirst = false;
-    QTimer::singleShot(300, [&] {
+    QTimer::singleShot(300, dash.get(), [&] {
         ASSERT_NE(dash->comSetup(), nullptr);
         sawDialogFirst = dash->comSetup()->isVisible() && dash->PanelText(2).isEmpty() &&
                          dash->link().ComPort() == 0;

@@ -97,7 +97,7 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
             dash->state().Monitoring = false;
         }
     });
-    QTimer::singleShot(20000, [&] { dash->state().Monitoring = false; });
+    QTimer::singleShot(20000, dash.get(), [this] { dash->state().Monitoring = false; });
     script.start();
     dash->Form_Load(nullptr);
     script.stop();
@@ -138,7 +138,7 @@ TEST_F(LoggingWindowTest, PauseEnablesTheSliderAndClosingHaltsThePlayback) {
     window->speed()->setCurrentIndex(window->speed()->findData(200));
     std::string pausedButtons;
     bool sliderEnabled = false;
-    QTimer::singleShot(100, [&] {
+    QTimer::singleShot(100, dash.get(), [&] {
         window->pauseButton()->click();
         pausedButtons = Buttons();
         sliderEnabled = window->slider()->isEnabled() && window->slider()->isVisible();
