@@ -113,7 +113,10 @@ void Monitor::HandleFrame() {
         m_consumers.PrepareScopeSlot(slot);
         if (m_consumers.ScopeVisible(slot)) m_consumers.FeedScopes(slot);
     }
-    if (m_state.Recording) m_consumers.WriteLogRecord();
+    if (m_state.Recording) {
+        ++m_framesForLog;
+        m_consumers.WriteLogRecord();
+    }
 }
 
 // A frame that fails validation usually means the frame boundary slipped:

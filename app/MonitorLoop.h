@@ -56,6 +56,8 @@ public:
     std::int64_t BadFrames() const { return m_badFrames; }
     // Times the link was declared failed (the eleventh time-out in a row).
     std::int64_t LinkFailures() const { return m_linkFailures; }
+    // Good frames handed to the log while recording.
+    std::int64_t FramesForLog() const { return m_framesForLog; }
     // Seconds from the first good frame to the last one.
     double GoodFrameSpanSeconds() const;
 
@@ -75,6 +77,7 @@ private:
     std::int64_t m_goodFrames = 0;
     std::int64_t m_badFrames = 0;
     std::int64_t m_linkFailures = 0;
+    std::int64_t m_framesForLog = 0;
     Clock::TimePoint m_firstGood{};
     Clock::TimePoint m_lastGood{};
 };

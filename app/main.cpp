@@ -1,5 +1,6 @@
 // quarn-dash: the dashboard program.
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -86,7 +87,10 @@ int main(int argc, char** argv) {
         QStringLiteral("record"),
         QStringLiteral("Start recording into file (replacing it) once the link is up."),
         QStringLiteral("file"));
-    parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record});
+    const QCommandLineOption scopes(QStringLiteral("scopes"),
+                                    QStringLiteral("Open this many scope windows at the start."),
+                                    QStringLiteral("count"));
+    parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record, scopes});
     parser.process(app);
 
     quarn::DemoBox box;
@@ -106,9 +110,14 @@ int main(int argc, char** argv) {
     const bool printStats = parser.isSet(stats);
     const auto finish = [&dash, printStats] {
         if (printStats)
-            std::fprintf(stderr, "quarn-dash: good_frames=%lld bad_frames=%lld span_seconds=%.3f\n",
+            std::fprintf(stderr,
+                         "quarn-dash: good_frames=%lld bad_frames=%lld link_failures=%lld "
+                         "frames_for_log=%lld records_written=%lld span_seconds=%.3f\n",
                          static_cast<long long>(dash.monitor().GoodFrames()),
                          static_cast<long long>(dash.monitor().BadFrames()),
+                         static_cast<long long>(dash.monitor().LinkFailures()),
+                         static_cast<long long>(dash.monitor().FramesForLog()),
+                         static_cast<long long>(dash.log().NextRecord - 1),
                          dash.monitor().GoodFrameSpanSeconds());
         dash.close();
     };
@@ -117,6 +126,14 @@ int main(int argc, char** argv) {
                            finish);
     if (parser.isSet(shots)) ScheduleScreenshots(dash, splash, parser.value(shots));
     if (parser.isSet(record)) ScheduleRecording(dash, parser.value(record));
+    if (parser.isSet(scopes)) {
+        // Opened as a user opens them, through the View menu.
+        const int count = parser.value(scopes).toInt();
+        QTimer::singleShot(0, &dash, [&dash, count] {
+            auto* open = dash.findChild<QAction*>(QStringLiteral("mnuViewquarnscope1"));
+            for (int i = 0; open && i < count; ++i) open->trigger();
+        });
+    }
 
     QTimer::singleShot(0, &dash, [&dash, &splash] { dash.Form_Load(&splash); });
     return QApplication::exec();
