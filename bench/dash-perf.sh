@@ -41,7 +41,7 @@ python3 - "$work/stderr" "$t0" "$t1" "$w0" "$w1" "$hz" "$rss_first" "$rss_last" 
 import re, sys
 err, t0, t1, w0, w1, hz, first, last, peak, lat = sys.argv[1:]
 text = open(err).read()
-m = re.search(r"good_frames=(\d+) bad_frames=(\d+) span_seconds=([\d.]+)", text)
+m = re.search(r"good_frames=(\d+) bad_frames=(\d+) .*span_seconds=([\d.]+)", text)
 good, bad, span = int(m.group(1)), int(m.group(2)), float(m.group(3))
 answered = re.search(r"frames_answered=(\d+)", text)
 limit = 1 / (39 * 10 / 115200 + float(lat) / 1000)
