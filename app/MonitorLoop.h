@@ -58,6 +58,8 @@ public:
     std::int64_t LinkFailures() const { return m_linkFailures; }
     // Good frames handed to the log while recording.
     std::int64_t FramesForLog() const { return m_framesForLog; }
+    // When the first good frame arrived (the epoch when none has).
+    Clock::TimePoint FirstGoodAt() const { return m_firstGood; }
     // Seconds from the first good frame to the last one.
     double GoodFrameSpanSeconds() const;
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
 
 #include "Version.h"
@@ -59,6 +60,7 @@ void ScheduleRecording(quarn::SuperDash& dash, const QString& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const auto programStart = std::chrono::steady_clock::now();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quarn_Dash"));
     QApplication::setApplicationVersion(QString::fromLatin1(quarn::kVersionText));
@@ -108,17 +110,20 @@ int main(int argc, char** argv) {
     quarn::SuperDash dash;
 
     const bool printStats = parser.isSet(stats);
-    const auto finish = [&dash, printStats] {
+    const auto finish = [&dash, printStats, programStart] {
         if (printStats)
             std::fprintf(stderr,
                          "quarn-dash: good_frames=%lld bad_frames=%lld link_failures=%lld "
-                         "frames_for_log=%lld records_written=%lld span_seconds=%.3f\n",
+                         "frames_for_log=%lld records_written=%lld span_seconds=%.3f "
+                         "first_frame_seconds=%.3f\n",
                          static_cast<long long>(dash.monitor().GoodFrames()),
                          static_cast<long long>(dash.monitor().BadFrames()),
                          static_cast<long long>(dash.monitor().LinkFailures()),
                          static_cast<long long>(dash.monitor().FramesForLog()),
                          static_cast<long long>(dash.log().NextRecord - 1),
-                         dash.monitor().GoodFrameSpanSeconds());
+                         dash.monitor().GoodFrameSpanSeconds(),
+                         std::chrono::duration<double>(dash.monitor().FirstGoodAt() - programStart)
+                             .count());
         dash.close();
     };
     if (parser.isSet(quitAfter))

@@ -10,6 +10,7 @@ seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-$root/build}
 latency_ms=0.5
+rate=${RATE:-115200}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
@@ -18,7 +19,7 @@ export XDG_RUNTIME_DIR=$work
 cd "$work"
 record_args=()
 [ -n "${RECORD:-}" ] && record_args=(--record "$work/run.qz0")
-"$build/bin/quarn-dash" --demo --boxsim-args "--pace --latency $latency_ms ${BOXSIM_EXTRA:-}" --stats \
+"$build/bin/quarn-dash" --demo --boxsim-args "--pace --latency $latency_ms --max-rate $rate ${BOXSIM_EXTRA:-}" --stats \
   --quit-after "$seconds" "${record_args[@]}" 2>"$work/stderr" &
 pid=$!
 
@@ -37,19 +38,22 @@ done
 wait "$pid" || true
 
 hz=$(getconf CLK_TCK)
-python3 - "$work/stderr" "$t0" "$t1" "$w0" "$w1" "$hz" "$rss_first" "$rss_last" "$rss_peak" "$latency_ms" <<'PY'
+python3 - "$work/stderr" "$t0" "$t1" "$w0" "$w1" "$hz" "$rss_first" "$rss_last" "$rss_peak" "$latency_ms" "$rate" <<'PY'
 import re, sys
-err, t0, t1, w0, w1, hz, first, last, peak, lat = sys.argv[1:]
+err, t0, t1, w0, w1, hz, first, last, peak, lat, baud = sys.argv[1:]
 text = open(err).read()
 m = re.search(r"good_frames=(\d+) bad_frames=(\d+) .*span_seconds=([\d.]+)", text)
 good, bad, span = int(m.group(1)), int(m.group(2)), float(m.group(3))
 answered = re.search(r"frames_answered=(\d+)", text)
-limit = 1 / (39 * 10 / 115200 + float(lat) / 1000)
+limit = 1 / (39 * 10 / int(baud) + float(lat) / 1000)
+first_frame = re.search(r"first_frame_seconds=([\d.]+)", text)
 rate = (good - 1) / span if span > 0 else 0
 cpu = (int(t1) - int(t0)) / int(hz) / (float(w1) - float(w0)) * 100
 print(f"frames: {good} good, {bad} bad" + (f", {answered.group(1)} answered by the box" if answered else ""))
-print(f"frame rate: {rate:.1f} frames/s against a wire limit of {limit:.1f} ({rate / limit:.3f})")
+print(f"frame rate at {baud}: {rate:.1f} frames/s against a wire limit of {limit:.1f} ({rate / limit:.3f})")
 print(f"CPU of quarn-dash: {cpu:.1f} % of one core")
+if first_frame:
+    print(f"start-up to the first frame: {float(first_frame.group(1)):.2f} s (2 s of it the splash)")
 import os
 log = os.path.join(os.path.dirname(err), "run.qz0")
 if os.path.exists(log):
