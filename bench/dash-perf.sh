@@ -3,8 +3,8 @@
 # prints the frame rate against the wire limit, the CPU of quarn-dash and its
 # memory over the run.
 #   bench/dash-perf.sh [seconds] [build dir]
-# RECORD=1 also records every frame into a log, and checks the log holds as
-# many records as good frames arrived after the recording started.
+# RECORD=1 also records every frame into a log; SCOPES=N opens N scope
+# windows; RATE=9600 limits the box (and the wire limit) to that rate.
 set -euo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,6 +19,7 @@ export XDG_RUNTIME_DIR=$work
 cd "$work"
 record_args=()
 [ -n "${RECORD:-}" ] && record_args=(--record "$work/run.qz0")
+[ -n "${SCOPES:-}" ] && record_args+=(--scopes "$SCOPES")
 "$build/bin/quarn-dash" --demo --boxsim-args "--pace --latency $latency_ms --max-rate $rate ${BOXSIM_EXTRA:-}" --stats \
   --quit-after "$seconds" "${record_args[@]}" 2>"$work/stderr" &
 pid=$!
