@@ -19,6 +19,7 @@
 #include "diagnostics/TPSTool.h"
 #include "link/QtSerialPort.h"
 #include "logging/Logging.h"
+#include "scope/ScopeSlots.h"
 #include "settings/ComSetup.h"
 #include "settings/QuarnFeatures.h"
 #include "settings/VP.h"
@@ -140,6 +141,7 @@ SuperDash::SuperDash(DashOptions options)
     m_comstat->setGeometry(TwipsRect(720, 7200, 495, 495));
 
     BuildStatusBar();
+    m_scopes = std::make_unique<ScopeSlots>(m_rec, m_state, m_clock, this);
     BuildMenus();
 
     // The frame rate of the last second, once a second.
@@ -200,6 +202,7 @@ void SuperDash::BuildMenus() {
     m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
 
     // View
+    AddMenuEntry(m_mnuView, "Quarn Scope", "mnuViewquarnscope1", [this] { m_scopes->Open(); });
     AddMenuEntry(m_mnuView, "&Logging Control", "mnuLogging_Control", [this] { ShowLogging(); });
 
     // Diagnostic
@@ -294,6 +297,22 @@ bool SuperDash::TpsToolVisible() const {
 
 void SuperDash::UpdateDash() {
     quarn::UpdateDash(m_rec, m_vehicle, *this);
+}
+
+void SuperDash::PrepareScopeSlot(int slot) {
+    m_scopes->Prepare(slot);
+}
+
+bool SuperDash::ScopeVisible(int slot) const {
+    return m_scopes->Visible(slot);
+}
+
+void SuperDash::FeedScopes(int slot) {
+    m_scopes->Feed(slot);
+}
+
+void SuperDash::ReapplyScopeSelections() {
+    m_scopes->ReapplySelections();
 }
 
 void SuperDash::ShowComSetup() {

@@ -33,6 +33,7 @@ class Logging;
 class DialGauge;
 class frmAbout;
 class QuarnFeatures;
+class ScopeSlots;
 class SelfTester;
 class Splash;
 class TPSTool;
@@ -79,14 +80,14 @@ public:
     // FrameConsumers
     bool DashboardVisible() const override { return isVisible(); }
     void UpdateDash() override;
-    void PrepareScopeSlot(int) override {}
-    bool ScopeVisible(int) const override { return false; }
-    void FeedScopes(int) override {}
+    void PrepareScopeSlot(int slot) override;
+    bool ScopeVisible(int slot) const override;
+    void FeedScopes(int slot) override;
     void WriteLogRecord() override { m_log.WriteLogRecord(); }
 
     // LoggingHost
     void ShowDashboard() override { show(); }
-    void ReapplyScopeSelections() override {}
+    void ReapplyScopeSelections() override;
 
     void ShowComSetup();
     void ShowQuarnFeatures();
@@ -101,6 +102,8 @@ public:
     void ShowLogging();
     Logging* logging() const;
     LogOperations& log() { return m_log; }
+    // The scope windows' slots.
+    ScopeSlots& scopes() { return *m_scopes; }
     // A click on the "COM Status" label: reconnect now.
     void Label1_Click();
 
@@ -152,6 +155,7 @@ private:
     QMenu* m_mnuSetup = nullptr;
     QMenu* m_mnuHelp = nullptr;
     QTimer m_timer1;
+    std::unique_ptr<ScopeSlots> m_scopes;
     QPointer<ComSetup> m_comSetup;
     QPointer<QuarnFeatures> m_quarnFeatures;
     QPointer<VP> m_vp;

@@ -1,0 +1,161 @@
+#include "scope/StripChart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "app/RefreshTick.h"
+
+namespace quarn {
+
+// Ticks of the value axis for chart setting 2: round steps, about as many as
+// the divisions asked for, or only the two ends of the range for 0.
+class StripChart::DivisionTicker final : public QCPAxisTicker {
+public:
+    void SetDivisions(int divisions) {
+        m_divisions = divisions;
+        if (divisions > 0) setTickCount(divisions);
+    }
+
+protected:
+    QVector<double> createTickVector(double tickStep, const QCPRange& range) override {
+        if (m_divisions == 0) return {range.lower, range.upper};
+        return QCPAxisTicker::createTickVector(tickStep, range);
+    }
+
+private:
+    int m_divisions = 5;
+};
+
+namespace {
+
+const QColor kGround(0, 0, 0);
+const QColor kTrace(0, 255, 0);
+const QColor kAxis(192, 192, 192);
+const QColor kGrid(0, 96, 0);
+
+void StyleAxis(QCPAxis* axis, const QFont& font) {
+    axis->setBasePen(QPen(kAxis, 1));
+    axis->setTickPen(QPen(kAxis, 1));
+    axis->setSubTickPen(QPen(kAxis, 1));
+    axis->setTickLabelColor(kAxis);
+    axis->setTickLabelFont(font);
+    axis->setSubTicks(false);
+    axis->grid()->setPen(QPen(kGrid, 1, Qt::DotLine));
+    axis->grid()->setZeroLinePen(Qt::NoPen);
+}
+
+}  // namespace
+
+StripChart::StripChart(QWidget* parent)
+    : QCustomPlot(parent), m_ticker(QSharedPointer<DivisionTicker>::create()) {
+    setObjectName(QStringLiteral("Scope"));
+    // The trace is drawn straight; smoothing thousands of segments 30 times
+    // a second for ten charts would cost more than the rest of the program.
+    setPlottingHints(QCP::phCacheLabels | QCP::phFastPolylines);
+    setNotAntialiasedElements(QCP::aeAll);
+    // Everything on one paint buffer: QCustomPlot gives its overlay layer a
+    // buffer of its own, which costs a clear and a blend of the whole chart
+    // at every redraw though nothing is ever drawn on it. The ground is
+    // filled once, under the buffer, not again inside it.
+    layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    setBackground(kGround);
+
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(10);
+    StyleAxis(xAxis, font);
+    StyleAxis(yAxis, font);
+    yAxis->setTicker(m_ticker);
+
+    m_graph = addGraph();
+    m_graph->setPen(QPen(kTrace, 1));
+    m_graph->setAdaptiveSampling(true);
+    m_data = m_graph->data();
+
+    SetRange(m_low, m_high);
+    SetSpanSeconds(m_spanSeconds);
+    SetDivisions(m_divisions);
+}
+
+void StripChart::SetRange(double low, double high) {
+    if (!std::isfinite(low) || !std::isfinite(high) || !(low < high)) return;
+    m_low = low;
+    m_high = high;
+    yAxis->setRange(low, high);
+    ScheduleRefresh();
+}
+
+void StripChart::SetSpanSeconds(int seconds) {
+    m_spanSeconds = std::max(1, seconds);
+    ScheduleRefresh();
+}
+
+void StripChart::SetDivisions(int divisions) {
+    m_divisions = std::clamp(divisions, 0, kMaxDivisions);
+    m_ticker->SetDivisions(m_divisions);
+    yAxis->grid()->setVisible(m_divisions > 0);
+    ScheduleRefresh();
+}
+
+void StripChart::Restart() {
+    m_data->clear();
+    ScheduleRefresh();
+}
+
+void StripChart::AddPoint(double x, double value) {
+    if (!std::isfinite(x)) return;  // no place on the time axis
+    // QCustomPlot breaks the line at a NaN; an infinity would draw a line off
+    // to the edge of the coordinate system.
+    if (!std::isfinite(value)) value = std::numeric_limits<double>::quiet_NaN();
+    if (m_data->isEmpty()) {
+        m_originX = x;
+    } else if (x < (m_data->constEnd() - 1)->key) {
+        m_data->clear();
+        m_originX = x;
+    }
+    m_data->add(QCPGraphData(x, value));
+
+    if (m_data->size() >= kHistoryPoints + kTrimBatch) {
+        // Dropping from the front only moves QCustomPlot's start index; it
+        // compacts its storage now and then on its own.
+        m_data->removeBefore((m_data->constEnd() - kHistoryPoints)->key);
+        if (m_data->size() >= kHistoryPoints + kTrimBatch) {
+            // All of the cut fell on one x (a clock that stood still while
+            // points came); keep the newest points by count instead.
+            QVector<QCPGraphData> newest(m_data->constEnd() - kHistoryPoints, m_data->constEnd());
+            m_data->set(newest, true);
+        }
+    }
+    ScheduleRefresh();
+}
+
+void StripChart::Refresh() {
+    m_refreshPending = false;
+    const double span = m_spanSeconds;
+    double right = span;
+    if (!m_data->isEmpty()) right = std::max((m_data->constEnd() - 1)->key, m_originX + span);
+    xAxis->setRange(right - span, right);
+    // A hidden chart keeps its data up to date; it draws when shown.
+    if (isVisible()) replot(rpImmediateRefresh);
+}
+
+void StripChart::showEvent(QShowEvent* event) {
+    QCustomPlot::showEvent(event);
+    ScheduleRefresh();
+}
+
+void StripChart::SetRefreshRequest(std::function<void()> request) {
+    m_refreshRequest = std::move(request);
+}
+
+void StripChart::ScheduleRefresh() {
+    m_refreshPending = true;
+    if (m_refreshRequest) {
+        m_refreshRequest();
+    } else {
+        SharedRefreshTick().Schedule(this, [this] { Refresh(); });
+    }
+}
+
+}  // namespace quarn
