@@ -3,7 +3,7 @@
 # docs/screenshots (dashboard, TPS tool, setup dialog, splash, and every dial).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+build=$(cd "${1:-$root/build}" && pwd)
 out="$root/docs/screenshots"
 mkdir -p "$out" "$build/demo"
 export QT_QPA_PLATFORM=offscreen
