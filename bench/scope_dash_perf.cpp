@@ -18,6 +18,9 @@
 
 #include "app/DemoBox.h"
 #include "app/SuperDash.h"
+#include "scope/ScopeSlots.h"
+#include "scope/StripChart.h"
+#include "scope/SuperScope.h"
 
 namespace {
 
@@ -101,9 +104,11 @@ int main(int argc, char** argv) {
         std::printf("%d scopes, %.0f s: %.1f frames/s against a wire limit of %.1f (%.3f)\n",
                     scopes, t, rate, kWireLimit, rate / kWireLimit);
         std::printf("CPU: %.1f %% of one core\n", (CpuSeconds() - cpu0) / t * 100);
-        std::printf(
-            "RSS: %.1f MB at the start, %.1f MB at 1 min, %.1f MB at the end, peak %.1f MB\n",
-            rssStart, rssMinute, rss, rssPeak);
+        std::printf("RSS: %.1f MB at the start, ", rssStart);
+        if (rssMinute > 0) std::printf("%.1f MB at 1 min, ", rssMinute);
+        std::printf("%.1f MB at the end, peak %.1f MB\n", rss, rssPeak);
+        if (scopes > 0)
+            std::printf("Scope1 holds %d points\n", dash.scopes().Window(1)->chart()->pointCount());
         std::fflush(stdout);
         dash.close();
     });

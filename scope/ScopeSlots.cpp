@@ -16,10 +16,6 @@ namespace quarn {
 ScopeSlots::ScopeSlots(const ChannelRecord& rec, const RunState& state, const Clock& clock,
                        QWidget* owner, Notice notice)
     : m_rec(rec), m_state(state), m_clock(clock), m_owner(owner), m_notice(std::move(notice)) {
-    m_drawTimer.setSingleShot(true);
-    m_drawTimer.setTimerType(Qt::PreciseTimer);
-    m_drawTimer.setInterval(kDrawSpacing);
-    QObject::connect(&m_drawTimer, &QTimer::timeout, &m_redraw, [this] { DrawNext(); });
     if (!m_notice) {
         m_notice = [this](const QString& text) {
             QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
@@ -58,7 +54,7 @@ void ScopeSlots::Prepare(int slot) {
     // of it can be running now, since none of them waits or yields.
     delete window.data();
     window = new SuperScope(m_owner);
-    window->chart()->SetRefreshRequest([this] { ScheduleRedraw(); });
+    window->chart()->SetRefreshRequest([this] { ScheduleTick(); });
 }
 
 bool ScopeSlots::Visible(int slot) const {
@@ -72,6 +68,7 @@ void ScopeSlots::Feed(int slot) {
     const float value = ScopeChannelValue(m_rec, window->ChannelIndex());
     const double x = ScopeTime(TimeOfDay(), m_state.StartSeconds);
     window->chart()->AddPoint(x, value);
+    DrawAfterThisFrame();
 }
 
 void ScopeSlots::ReapplySelections() {
@@ -90,41 +87,53 @@ double ScopeSlots::TimeOfDay() {
     return m_timeBase->timeOfDay + std::chrono::duration<double>(now - m_timeBase->at).count();
 }
 
-void ScopeSlots::ScheduleRedraw() {
-    SharedRefreshTick().Schedule(&m_redraw, [this] { StartRedraw(); });
+void ScopeSlots::ScheduleTick() {
+    SharedRefreshTick().Schedule(&m_redraw, [this] { OnTick(); });
 }
 
-void ScopeSlots::StartRedraw() {
-    m_drawTimer.stop();
-    m_tickSpent = {};
-    m_tickDrawn = 0;
-    DrawNext();
+void ScopeSlots::OnTick() {
+    if (m_drawDue && !m_drawPosted) {
+        m_drawDue = false;  // a whole tick without a frame
+        Redraw();
+        return;
+    }
+    m_drawDue = true;
+    ScheduleTick();
 }
 
-int ScopeSlots::NextDueSlot() const {
+void ScopeSlots::DrawAfterThisFrame() {
+    if (!m_drawDue || m_drawPosted) return;
+    m_drawPosted = true;
+    // Posted: it runs once the frame's handling is over and the loop has
+    // asked for the next frame and yields to wait for it.
+    QMetaObject::invokeMethod(
+        &m_redraw,
+        [this] {
+            m_drawPosted = false;
+            if (!m_drawDue) return;
+            m_drawDue = false;
+            Redraw();
+        },
+        Qt::QueuedConnection);
+}
+
+void ScopeSlots::Redraw() {
+    QElapsedTimer spent;
+    spent.start();
+    bool drewOne = false;
     for (int i = 0; i < kLastSlot; ++i) {
         const int slot = kFirstSlot + (m_nextRedraw - kFirstSlot + i) % kLastSlot;
         const SuperScope* window = Window(slot);
-        if (window && window->chart()->refreshPending()) return slot;
+        if (!window || !window->chart()->refreshPending()) continue;
+        if (drewOne && std::chrono::nanoseconds(spent.nsecsElapsed()) >= m_redrawBudget) {
+            // The rest go first at the next tick.
+            m_nextRedraw = slot;
+            ScheduleTick();
+            return;
+        }
+        window->chart()->Refresh();
+        drewOne = true;
     }
-    return 0;
-}
-
-void ScopeSlots::DrawNext() {
-    const int slot = NextDueSlot();
-    if (slot == 0) return;
-    QElapsedTimer spent;
-    spent.start();
-    Window(slot)->chart()->Refresh();
-    m_tickSpent += std::chrono::nanoseconds(spent.nsecsElapsed());
-    ++m_tickDrawn;
-    m_nextRedraw = slot % kLastSlot + kFirstSlot;
-    if (NextDueSlot() == 0) return;
-    if (m_tickSpent >= kRedrawBudget || m_tickDrawn >= kLastSlot) {
-        ScheduleRedraw();  // the rest first at the next tick
-        return;
-    }
-    m_drawTimer.start();
 }
 
 SuperScope* ScopeSlots::Window(int slot) const {

@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 #include <array>
 #include <chrono>
@@ -32,21 +31,23 @@ public:
     static constexpr int kLastSlot = 10;
     static inline const QString kMaximumMessage =
         QStringLiteral("A maximum of 10 Quarn Scopes can be displayed.");
-    // Drawing time the charts may take from one tick of the shared refresh
-    // (33 ms apart), painting included: five or so charts fit; with more
-    // open they take turns, the ones left over first at the next tick. Ten
-    // charts drawn at every tick would cost more than the whole dashboard.
-    static constexpr std::chrono::microseconds kRedrawBudget{1500};
-    // The charts of one tick are drawn one at a time, this far apart. The
-    // monitoring loop runs in this thread and a frame that arrives while a
-    // chart is drawn waits for it: one chart (0.2 ms) at a time holds a frame
-    // back seldom and briefly, a whole tick's drawing (over 1 ms) often.
-    static constexpr std::chrono::milliseconds kDrawSpacing{1};
+    // Drawing time the charts may take per tick of the shared refresh (33 ms
+    // apart), painting included: five or so charts fit; with more open they
+    // take turns, the ones left over first at the next tick. Ten charts drawn
+    // at every tick would cost more than the whole dashboard.
+    //
+    // When the charts are drawn matters as much: the monitoring loop runs in
+    // this thread, and a frame that arrives while charts are drawn waits for
+    // them. So a tick only marks the drawing due, and it is done just after
+    // the next frame's feed, in the loop's first wait for the following
+    // frame, whose 3.4 ms on the wire hide it. Without frames (a pause, a
+    // lost link) the next tick draws.
+    static constexpr std::chrono::microseconds kRedrawBudget{1000};
     // The time of day is read from the clock once a second and carried on by
     // the monotonic clock in between: reading it costs a system call (tens of
     // microseconds once the waiting program's caches have gone cold), which
-    // once a frame would take a frame in a hundred at full rate. The scopes
-    // of one frame get the same x to within microseconds.
+    // once a frame would cost about one frame in two hundred at full rate.
+    // The scopes of one frame get the same x to within microseconds.
     static constexpr std::chrono::seconds kTimeOfDayResync{1};
 
     // How the refusal reaches the user; a message box over owner by default.
@@ -89,15 +90,16 @@ public:
     // range).
     SuperScope* Window(int slot) const;
 
-    // Charts of this tick still waiting for their turn to be drawn.
-    bool RedrawPending() const { return m_drawTimer.isActive(); }
+    // At least one chart is drawn at each tick whatever the budget; tests use
+    // 0 to draw exactly one.
+    void SetRedrawBudget(std::chrono::microseconds budget) { m_redrawBudget = budget; }
 
 private:
     static bool InRange(int slot) { return slot >= kFirstSlot && slot <= kLastSlot; }
-    void ScheduleRedraw();
-    void StartRedraw();
-    int NextDueSlot() const;
-    void DrawNext();
+    void ScheduleTick();
+    void OnTick();
+    void DrawAfterThisFrame();
+    void Redraw();
     double TimeOfDay();
 
     const ChannelRecord& m_rec;
@@ -107,10 +109,10 @@ private:
     Notice m_notice;
     std::array<QPointer<SuperScope>, kSlotCount> m_windows;
     QObject m_redraw;               // stands for all the charts at the shared tick
-    QTimer m_drawTimer;             // the next chart of this tick
     int m_nextRedraw = kFirstSlot;  // the slot whose turn to be drawn is next
-    std::chrono::nanoseconds m_tickSpent{};
-    int m_tickDrawn = 0;
+    std::chrono::microseconds m_redrawBudget = kRedrawBudget;
+    bool m_drawDue = false;     // a tick passed since the charts were last drawn
+    bool m_drawPosted = false;  // the drawing waits for the loop's next wait
     struct TimeBase {
         double timeOfDay;
         Clock::TimePoint at;

@@ -136,7 +136,9 @@ void StripChart::Refresh() {
     double right = span;
     if (!m_data->isEmpty()) right = std::max((m_data->constEnd() - 1)->key, m_originX + span);
     xAxis->setRange(right - span, right);
-    // A hidden chart keeps its data up to date; it draws when shown.
+    // A hidden chart keeps its data up to date; it draws when shown. The
+    // window is painted at once, within the time the caller allows for
+    // drawing, not later at whatever moment the event loop next wakes.
     if (isVisible()) replot(rpImmediateRefresh);
 }
 

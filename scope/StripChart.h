@@ -29,9 +29,9 @@ namespace quarn {
 // AddPoint is cheap and never draws: the point goes into the graph's data,
 // and a redraw is asked of the program's shared refresh tick (directly or
 // through the scope slots), which runs it at most once per tick however many
-// points arrived in between. History is a
-// ring of the last kHistoryPoints points (over two minutes at the fastest
-// link rate), so memory stays flat however long the chart runs.
+// points arrived in between. The history is the last kHistoryPoints points
+// (over two minutes at the fastest link rate), older ones dropped in
+// batches, so memory stays flat however long the chart runs.
 class StripChart : public QCustomPlot {
     Q_OBJECT
 public:

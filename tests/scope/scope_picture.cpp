@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
         clock.timeOfDay = startOfDay + t;
         scopes.Feed(slot);
     }
+    // The frames are over: the tick after next draws the chart.
     SharedRefreshTick().Flush();
-    QApplication::processEvents();
+    SharedRefreshTick().Flush();
     return window->grab().save(file) ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -1,6 +1,5 @@
 // The scope feed without a window: which value each channel name plots, the
-// names that plot 0, the duty-cycle floor the dashboard leaves for the
-// scopes, and the time axis across midnight.
+// names that plot 0, and the time axis across midnight.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "decode/GaugeFeed.h"
 #include "decode/ScopeFeed.h"
 
 namespace quarn {
@@ -64,21 +62,6 @@ TEST(ScopeChannels, TextsThatAreNoChannelPlotZero) {
     }
     EXPECT_EQ(ScopeChannelValue(rec, 16), 0.0f);
     EXPECT_EQ(ScopeChannelValue(rec, -1), 0.0f);
-}
-
-class NoGauges final : public GaugeSink {
-public:
-    void SelectNeedle(Gauge, std::int16_t) override {}
-    void NeedleValue(Gauge, double) override {}
-    bool TpsToolVisible() const override { return false; }
-};
-
-TEST(ScopeChannels, ZeroDutyPlotsTheDashboardsFloorOnlyWhenTheDashboardRan) {
-    ChannelRecord rec;
-    EXPECT_EQ(ScopeChannelValue(rec, QStringLiteral("INJDUTY")), 0.0f);  // dashboard hidden
-    NoGauges gauges;
-    UpdateDash(rec, VehicleData(), gauges);
-    EXPECT_EQ(ScopeChannelValue(rec, QStringLiteral("INJDUTY")), 0.00001f);
 }
 
 TEST(ScopeTime, RunsOnAcrossMidnightInsteadOfJumpingBackADay) {

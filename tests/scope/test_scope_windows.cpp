@@ -1,6 +1,7 @@
 // Scope windows offscreen: the opener with its limit of ten, closing and
 // reopening, the channel scales, the feed into the chart across midnight, the
-// redraw left to the shared tick, the bounded history and the smallest size.
+// drawing left to the shared tick and done between frames, the bounded
+// history and the smallest size.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <QMenu>
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -21,7 +24,8 @@
 namespace quarn {
 namespace {
 
-// Each setting of the time of day is a frame a second after the last.
+// Each setting of the time of day is a frame a second after the last;
+// Advance moves only the monotonic clock.
 class SetClock final : public Clock {
 public:
     TimePoint Now() const override { return m_now; }
@@ -30,6 +34,7 @@ public:
         m_timeOfDay = timeOfDay;
         m_now += std::chrono::seconds(1);
     }
+    void Advance(std::chrono::milliseconds step) { m_now += step; }
 
 private:
     TimePoint m_now{};
@@ -49,6 +54,13 @@ protected:
         for (int s = ScopeSlots::kFirstSlot; s <= ScopeSlots::kLastSlot; ++s)
             if (scopes.Visible(s)) titles << scopes.Window(s)->windowTitle();
         return titles;
+    }
+    // Lets the windows' first drawing (shown, resized) happen.
+    static void Settle() {
+        for (int i = 0; i < 3; ++i) {
+            SharedRefreshTick().Flush();
+            QCoreApplication::processEvents();
+        }
     }
     void Pick(int slot, const QString& channel) {
         scopes.Window(slot)->selection()->setCurrentText(channel);
@@ -115,11 +127,69 @@ TEST_F(ScopeSlotsTest, TheFeedPlotsTheListedChannelAgainstSecondsAcrossMidnight)
     EXPECT_DOUBLE_EQ(mph.at(0)->key, 4.5);  // the same x as slot 1 in that frame
     EXPECT_DOUBLE_EQ(mph.at(0)->value, 55);
 
+    // Between readings, once a second, the time of day runs on with the
+    // monotonic clock.
+    clock.Advance(std::chrono::milliseconds(250));
+    scopes.Feed(1);
+    EXPECT_DOUBLE_EQ(rpm.at(2)->key, 5.75);
+    clock.Set(2.0);
+    scopes.Feed(1);
+    EXPECT_DOUBLE_EQ(rpm.at(3)->key, 7.0);
+
     scopes.ReapplySelections();  // as a playback starts
     EXPECT_EQ(scopes.Window(1)->chart()->pointCount(), 0);
     EXPECT_EQ(scopes.Window(2)->SelectionText(), "MPH");
     ASSERT_NE(scopes.Window(10), nullptr);
     EXPECT_FALSE(scopes.Visible(10));
+}
+
+// Drawing while the monitoring loop handles a frame, or at a tick that falls
+// just as the next frame arrives, would hold that frame back.
+TEST_F(ScopeSlotsTest, ATickLeavesTheDrawingToJustAfterTheNextFrame) {
+    ASSERT_EQ(scopes.Open(), 1);
+    int replots = 0;
+    QObject::connect(scopes.Window(1)->chart(), &QCustomPlot::afterReplot,
+                     [&replots] { ++replots; });
+    Settle();
+    replots = 0;
+
+    scopes.Feed(1);
+    SharedRefreshTick().Flush();
+    EXPECT_EQ(replots, 0);
+    scopes.Feed(1);
+    EXPECT_EQ(replots, 0);
+    QCoreApplication::processEvents();  // the loop's wait for the next frame
+    EXPECT_EQ(replots, 1);
+
+    scopes.Window(1)->ApplySelection("MPH");  // no frames come now: a tick draws
+    SharedRefreshTick().Flush();
+    SharedRefreshTick().Flush();
+    EXPECT_EQ(replots, 2);
+}
+
+// With more charts fed than a tick may draw, the ones left over go first at
+// the next tick: none waits behind the others for ever.
+TEST_F(ScopeSlotsTest, TicksDrawEveryChangedChartInTurn) {
+    std::array<int, ScopeSlots::kLastSlot + 1> replots{};
+    for (int s = 1; s <= 10; ++s) {
+        ASSERT_EQ(scopes.Open(), s);
+        QObject::connect(scopes.Window(s)->chart(), &QCustomPlot::afterReplot,
+                         [&replots, s] { ++replots[s]; });
+    }
+    Settle();
+    replots.fill(0);
+    scopes.SetRedrawBudget(std::chrono::microseconds(0));  // one chart a tick
+    const auto undrawn = [&replots] {
+        return std::count(replots.begin() + 1, replots.end(), 0) > 0;
+    };
+    for (int frame = 0; frame < 40 && undrawn(); ++frame) {
+        for (int s = 1; s <= 10; ++s) scopes.Feed(s);
+        SharedRefreshTick().Flush();
+        QCoreApplication::processEvents();
+    }
+    const auto [fewest, most] = std::minmax_element(replots.begin() + 1, replots.end());
+    EXPECT_GE(*fewest, 1);
+    EXPECT_LE(*most - *fewest, 1);  // in turn: none twice before another once
 }
 
 TEST(DashboardScopes, TheFirstViewEntryOpensScopesAndTheDashboardFeedsThem) {
