@@ -42,6 +42,7 @@ void Monitor::MonitorLoop() {
                 HandleFrame();
             }
         }
+        DropOutstandingAnswer();
     } catch (const SerialPortError&) {
         // The device went away or the port failed: the same path as a port
         // that cannot be opened. Every record written so far is whole.
@@ -54,8 +55,12 @@ void Monitor::MonitorLoop() {
 
 void Monitor::WaitForFrame() {
     Clock& clock = m_link.SystemTime();
-    m_link.RequestFrame();
-    Clock::TimePoint requested = clock.Now();
+    if (!m_requestOutstanding) {
+        m_link.RequestFrame();
+        m_requestedAt = clock.Now();
+    }
+    m_requestOutstanding = false;
+    Clock::TimePoint requested = m_requestedAt;
     int repeats = 0;
     while (m_link.InBufferCount() < kFrameBytes && !m_state.ComResetPending) {
         // Block until bytes or an event arrive, but never past the time-out.
@@ -107,6 +112,15 @@ void Monitor::HandleFrame() {
     }
     m_lastGood = m_link.SystemTime().Now();
     if (m_goodFrames++ == 0) m_firstGood = m_lastGood;
+    // The frame is in RxBuf; the box can send the next one while this one
+    // goes through the displays and the log, instead of waiting idle for a
+    // request that comes only after all of them. Still one request at a
+    // time, and none once the loop is about to end.
+    if (m_state.Monitoring && !m_state.ComResetPending) {
+        m_link.RequestFrame();
+        m_requestedAt = m_link.SystemTime().Now();
+        m_requestOutstanding = true;
+    }
     m_conversion.ComputeChannels(m_rec, m_vehicle);
     if (m_consumers.DashboardVisible()) m_consumers.UpdateDash();
     for (int slot = kFirstScopeSlot; slot <= kLastScopeSlot; ++slot) {
@@ -139,6 +153,23 @@ void Monitor::Resynchronise() {
             waiting = now;
             quietSince = clock.Now();
         }
+    }
+    m_link.ReadInput();
+}
+
+// The loop is ending (Monitoring was cleared while a frame was handled) with
+// the next frame already asked for. Its answer is let in, up to the
+// time-out, and thrown away, so whoever uses the link next does not find a
+// stray frame in front of its own replies.
+void Monitor::DropOutstandingAnswer() {
+    if (!m_requestOutstanding) return;
+    m_requestOutstanding = false;
+    Clock& clock = m_link.SystemTime();
+    while (m_link.InBufferCount() < kFrameBytes &&
+           SecondsSince(clock, m_requestedAt) <= kFrameTimeoutSeconds) {
+        const double left = kFrameTimeoutSeconds - SecondsSince(clock, m_requestedAt);
+        m_link.Yield(std::chrono::milliseconds(
+            std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(left * 1000)))));
     }
     m_link.ReadInput();
 }

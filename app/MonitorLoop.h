@@ -23,7 +23,8 @@ public:
     virtual void WriteLogRecord() = 0;
 };
 
-// The monitoring loop: one frame request at a time, a 0.1 s time-out that
+// The monitoring loop: one frame request at a time (the next one sent as soon
+// as a good frame has been read, before it is displayed), a 0.1 s time-out that
 // repeats the request, a reconnect after the eleventh time-out in a row or
 // when the setup dialog asks for one ("COM Reset" in panel 1), and the frame
 // chain for every complete frame: decode, convert, dashboard, scopes, log.
@@ -68,6 +69,7 @@ private:
     void Reconnect();
     void HandleFrame();
     void Resynchronise();
+    void DropOutstandingAnswer();
 
     Link& m_link;
     LinkStatus& m_status;
@@ -82,6 +84,9 @@ private:
     std::int64_t m_framesForLog = 0;
     Clock::TimePoint m_firstGood{};
     Clock::TimePoint m_lastGood{};
+    // The next frame was requested as soon as the last good one was read.
+    bool m_requestOutstanding = false;
+    Clock::TimePoint m_requestedAt{};
 };
 
 }  // namespace quarn

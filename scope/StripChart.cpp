@@ -28,6 +28,30 @@ private:
     int m_divisions = 5;
 };
 
+// The graph's point store with its room for the whole history taken at once:
+// appends never reallocate and dropping the oldest points never frees, so a
+// chart's memory is the same after a minute as after a day.
+class StripChart::History final : public QCPGraphDataContainer {
+public:
+    History() { setAutoSqueeze(false); }
+
+    // Takes the room and touches it, so the memory is counted from the
+    // start rather than creeping up as the trace fills.
+    void Reserve(int points) {
+        mData.resize(points);
+        mData.clear();  // keeps the capacity
+    }
+    int Capacity() const { return static_cast<int>(mData.capacity()); }
+
+    // Drops every point before the newest `keep`, moving those to the front
+    // of the store.
+    void KeepNewest(int keep) {
+        if (size() <= keep) return;
+        mPreallocSize += size() - keep;
+        squeeze(true, false);
+    }
+};
+
 namespace {
 
 const QColor kGround(0, 0, 0);
@@ -71,6 +95,8 @@ StripChart::StripChart(QWidget* parent)
     m_graph = addGraph();
     m_graph->setPen(QPen(kTrace, 1));
     m_graph->setAdaptiveSampling(true);
+    m_history = QSharedPointer<History>::create();
+    m_graph->setData(m_history.staticCast<QCPGraphDataContainer>());
     m_data = m_graph->data();
 
     SetRange(m_low, m_high);
@@ -108,6 +134,12 @@ void StripChart::AddPoint(double x, double value) {
     // QCustomPlot breaks the line at a NaN; an infinity would draw a line off
     // to the edge of the coordinate system.
     if (!std::isfinite(value)) value = std::numeric_limits<double>::quiet_NaN();
+    if (!m_reserved) {
+        // Only charts that are fed take the room: the hidden windows kept in
+        // empty slots cost nothing.
+        m_history->Reserve(kHistoryPoints + kTrimBatch);
+        m_reserved = true;
+    }
     if (m_data->isEmpty()) {
         m_originX = x;
     } else if (x < (m_data->constEnd() - 1)->key) {
@@ -116,19 +148,13 @@ void StripChart::AddPoint(double x, double value) {
     }
     m_data->add(QCPGraphData(x, value));
 
-    if (m_data->size() >= kHistoryPoints + kTrimBatch) {
-        // Dropping from the front only moves QCustomPlot's start index; it
-        // compacts its storage now and then on its own.
-        m_data->removeBefore((m_data->constEnd() - kHistoryPoints)->key);
-        if (m_data->size() >= kHistoryPoints + kTrimBatch) {
-            // All of the cut fell on one x (a clock that stood still while
-            // points came); keep the newest points by count instead.
-            QVector<QCPGraphData> newest(m_data->constEnd() - kHistoryPoints, m_data->constEnd());
-            m_data->set(newest, true);
-        }
-    }
+    // The oldest points go in a batch, the rest moving down in one copy; by
+    // count, so a clock that stood still while points came changes nothing.
+    if (m_data->size() >= kHistoryPoints + kTrimBatch) m_history->KeepNewest(kHistoryPoints);
     ScheduleRefresh();
 }
+
+int StripChart::storeCapacity() const { return m_history->Capacity(); }
 
 void StripChart::Refresh() {
     m_refreshPending = false;

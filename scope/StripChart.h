@@ -31,7 +31,8 @@ namespace quarn {
 // through the scope slots), which runs it at most once per tick however many
 // points arrived in between. The history is the last kHistoryPoints points
 // (over two minutes at the fastest link rate), older ones dropped in
-// batches, so memory stays flat however long the chart runs.
+// batches. Its whole room is taken when the first point arrives, so memory
+// stays flat however long the chart runs.
 class StripChart : public QCustomPlot {
     Q_OBJECT
 public:
@@ -39,7 +40,7 @@ public:
     // 512 KB of points per chart.
     static constexpr int kHistoryPoints = 1 << 15;
     // The oldest points are dropped in batches of this many, so the cost of
-    // dropping them is spread thinly over the appends.
+    // dropping them (moving the rest down) is spread thinly over the appends.
     static constexpr int kTrimBatch = 1024;
     static constexpr int kMaxDivisions = 50;
 
@@ -78,17 +79,22 @@ public:
     int pointCount() const { return m_data->size(); }
     // The points kept, oldest first; for tests and the look of the trace.
     const QCPGraphDataContainer& points() const { return *m_data; }
+    // Points the store has room for: 0 until the first point, then fixed.
+    int storeCapacity() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     class DivisionTicker;
+    class History;
 
     void ScheduleRefresh();
 
     QCPGraph* m_graph = nullptr;
-    QSharedPointer<QCPGraphDataContainer> m_data;
+    QSharedPointer<History> m_history;
+    QSharedPointer<QCPGraphDataContainer> m_data;  // the same store
+    bool m_reserved = false;
     QSharedPointer<DivisionTicker> m_ticker;
     double m_low = 0;
     double m_high = 1;

@@ -106,9 +106,41 @@ TEST_F(MonitorLoopTest, ThirtyEightBytesCompleteAFrameAndAllWaitingBytesAreRead)
     monitor.MonitorLoop();
     EXPECT_EQ(consumers.dash, 2);
     EXPECT_EQ(link.RxBuf().size(), 38u);
-    EXPECT_EQ(requests, 2);
     EXPECT_EQ(status.log.front(), "panel1=Monitoring");
     EXPECT_EQ(status.PanelText(2).toStdString(), "COM Stopped");
+    EXPECT_EQ(status.lamp, LinkStatus::kLampGrey);
+}
+
+TEST_F(MonitorLoopTest, NextRequestGoesOutBeforeTheDisplaysAndALastAnswerIsDropped) {
+    answer = [](int n) { return GoodFrame(static_cast<std::uint16_t>(n)); };
+    std::vector<int> requestsAtDash;
+    std::vector<int> waitingAtDash;
+    consumers.onFrame = [&] {
+        requestsAtDash.push_back(requests);
+        waitingAtDash.push_back(link.InBufferCount());
+        if (consumers.dash == 3) state.Monitoring = false;
+    };
+    monitor.MonitorLoop();
+    // While frame n is displayed, request n + 1 is out and (this box answers
+    // at once) its answer waits; the frame being shown stays in RxBuf.
+    EXPECT_EQ(requestsAtDash, (std::vector<int>{2, 3, 4}));
+    EXPECT_EQ(waitingAtDash, (std::vector<int>{38, 38, 38}));
+    EXPECT_EQ(consumers.dash, 3);
+    // The answer to the request sent while the last frame was handled is not
+    // left for the next user of the link.
+    EXPECT_EQ(link.InBufferCount(), 0);
+    EXPECT_EQ(status.PanelText(2).toStdString(), "COM Stopped");
+}
+
+TEST_F(MonitorLoopTest, ALoopEndingWhileTheNextAnswerIsLateWaitsOnlyUpToTheTimeOut) {
+    answer = [](int n) { return n == 1 ? GoodFrame() : std::string(); };
+    StopAfterFrames(1);
+    const auto start = clock.Now();
+    monitor.MonitorLoop();
+    EXPECT_EQ(requests, 2);
+    const double waited = std::chrono::duration<double>(clock.Now() - start).count();
+    EXPECT_GE(waited, Monitor::kFrameTimeoutSeconds);
+    EXPECT_LT(waited, Monitor::kFrameTimeoutSeconds + 0.01);
     EXPECT_EQ(status.lamp, LinkStatus::kLampGrey);
 }
 

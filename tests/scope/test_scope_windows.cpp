@@ -289,11 +289,22 @@ TEST(StripChart, SpanFillsFromTheLeftThenScrollsAndZeroDivisionsLabelTheEnds) {
 // dropping "all points before x" drops nothing.
 TEST(StripChart, HistoryKeepsTheNewestPointsAndABoundedCount) {
     StripChart chart;
-    const int total = StripChart::kHistoryPoints * 3;
-    for (int i = 0; i < total; ++i) chart.AddPoint(i * 0.004, i);
+    EXPECT_EQ(chart.storeCapacity(), 0);  // an unfed chart takes no room
+    chart.AddPoint(0, 0);
+    const int capacity = chart.storeCapacity();
+    EXPECT_GE(capacity, StripChart::kHistoryPoints + StripChart::kTrimBatch);
+    const int total = StripChart::kHistoryPoints * 3 + 77;
+    for (int i = 1; i < total; ++i) chart.AddPoint(i * 0.004, i);
     EXPECT_GE(chart.pointCount(), StripChart::kHistoryPoints);
     EXPECT_LT(chart.pointCount(), StripChart::kHistoryPoints + StripChart::kTrimBatch);
-    EXPECT_DOUBLE_EQ(chart.points().at(chart.pointCount() - 1)->value, total - 1);
+    // The newest points, every one of them, in order, after several trims.
+    const int kept = chart.pointCount();
+    for (int i = 0; i < kept; ++i)
+        ASSERT_DOUBLE_EQ(chart.points().at(i)->value, total - kept + i) << i;
+    EXPECT_EQ(chart.storeCapacity(), capacity);  // never grew
+    chart.Restart();
+    chart.AddPoint(1, 1);
+    EXPECT_EQ(chart.storeCapacity(), capacity);
 
     StripChart standing;
     for (int i = 0; i < StripChart::kHistoryPoints * 2; ++i) standing.AddPoint(7, i);
