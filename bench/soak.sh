@@ -21,18 +21,23 @@ ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 rss() { awk '/VmRSS/ {print $2}' "/proc/$pid/status"; }
 sleep 5
 t0=$(ticks); w0=$(date +%s.%N); first=$(rss); peak=$first; last=$first; t1=$t0; w1=$w0
+start=$SECONDS; at1=0; at10=0
 while kill -0 "$pid" 2>/dev/null; do
   r=$(rss 2>/dev/null || true)
-  if [ -n "$r" ]; then last=$r; [ "$r" -gt "$peak" ] && peak=$r; fi
+  if [ -n "$r" ]; then
+    last=$r; [ "$r" -gt "$peak" ] && peak=$r
+    [ "$at1" = 0 ] && [ $((SECONDS - start)) -ge 60 ] && at1=$r
+    [ "$at10" = 0 ] && [ $((SECONDS - start)) -ge 600 ] && at10=$r
+  fi
   t=$(ticks 2>/dev/null || true); [ -n "$t" ] && { t1=$t; w1=$(date +%s.%N); }
   sleep 2
 done
 wait "$pid" || true
 sleep 1  # the simulator prints its counters as it ends
 
-python3 - "$work" "$t0" "$t1" "$w0" "$w1" "$(getconf CLK_TCK)" "$first" "$last" "$peak" <<'PY'
+python3 - "$work" "$t0" "$t1" "$w0" "$w1" "$(getconf CLK_TCK)" "$first" "$last" "$peak" "$at1" "$at10" <<'PY'
 import os, re, sys
-work, t0, t1, w0, w1, hz, first, last, peak = sys.argv[1:]
+work, t0, t1, w0, w1, hz, first, last, peak, at1, at10 = sys.argv[1:]
 text = open(os.path.join(work, "stderr")).read()
 def counters(prefix):
     lines = [l for l in text.splitlines() if l.startswith(prefix) and "=" in l]
@@ -47,6 +52,7 @@ ok = get(prog, 'frames_for_log') == get(prog, 'records_written') == records
 print("log complete:", "yes" if ok else "NO")
 cpu = (int(t1) - int(t0)) / int(hz) / (float(w1) - float(w0)) * 100
 print(f"CPU of quarn-dash: {cpu:.1f} % of one core")
-print(f"memory (RSS): {int(first)/1024:.1f} MB at the start, {int(last)/1024:.1f} MB at the end, peak {int(peak)/1024:.1f} MB")
+marks = "".join(f", {int(v)/1024:.1f} MB at {m}" for v, m in ((at1, "1 min"), (at10, "10 min")) if int(v))
+print(f"memory (RSS): {int(first)/1024:.1f} MB at the start{marks}, {int(last)/1024:.1f} MB at the end, peak {int(peak)/1024:.1f} MB")
 sys.exit(0 if ok else 1)
 PY
