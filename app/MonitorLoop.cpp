@@ -19,6 +19,15 @@ double SecondsSince(const Clock& clock, Clock::TimePoint since) {
     return std::chrono::duration<double>(clock.Now() - since).count();
 }
 
+// How long a wait for the answer to a request made at `since` may block: up
+// to its time-out, and at least a millisecond, so that time moves on even
+// when the time-out falls due exactly now.
+std::chrono::milliseconds UntilTimeOut(const Clock& clock, Clock::TimePoint since) {
+    const double left = Monitor::kFrameTimeoutSeconds - SecondsSince(clock, since);
+    return std::chrono::milliseconds(
+        std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(left * 1000))));
+}
+
 }  // namespace
 
 Monitor::Monitor(Link& link, LinkStatus& status, RunState& state, ChannelRecord& rec,
@@ -64,12 +73,7 @@ void Monitor::WaitForFrame() {
     int repeats = 0;
     while (m_link.InBufferCount() < kFrameBytes && !m_state.ComResetPending) {
         // Block until bytes or an event arrive, but never past the time-out.
-        // At least a millisecond, so that time moves on even when the
-        // time-out falls due exactly now.
-        const double left = kFrameTimeoutSeconds - SecondsSince(clock, requested);
-        const auto maxWait = std::chrono::milliseconds(
-            std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(left * 1000))));
-        m_link.Yield(maxWait);
+        m_link.Yield(UntilTimeOut(clock, requested));
 
         if (m_status.PanelText(LinkStatus::kActivityPanel) == kComReset)
             m_state.ComResetPending = true;
@@ -167,9 +171,7 @@ void Monitor::DropOutstandingAnswer() {
     Clock& clock = m_link.SystemTime();
     while (m_link.InBufferCount() < kFrameBytes &&
            SecondsSince(clock, m_requestedAt) <= kFrameTimeoutSeconds) {
-        const double left = kFrameTimeoutSeconds - SecondsSince(clock, m_requestedAt);
-        m_link.Yield(std::chrono::milliseconds(
-            std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(left * 1000)))));
+        m_link.Yield(UntilTimeOut(clock, m_requestedAt));
     }
     m_link.ReadInput();
 }
