@@ -72,7 +72,9 @@ void Monitor::WaitForFrame() {
     Clock::TimePoint requested = m_requestedAt;
     int repeats = 0;
     while (m_link.InBufferCount() < kFrameBytes && !m_state.ComResetPending) {
-        // Block until bytes or an event arrive, but never past the time-out.
+        // Block until the whole frame or an event arrives, but never past
+        // the time-out.
+        m_link.WakeWhenWaiting(kFrameBytes);
         m_link.Yield(UntilTimeOut(clock, requested));
 
         if (m_status.PanelText(LinkStatus::kActivityPanel) == kComReset)

@@ -108,6 +108,8 @@ public:
     void WaitSeconds(double seconds);
     void Yield(std::chrono::milliseconds maxWait = Yielder::kNoWait);
     int InBufferCount() { return m_port.InBufferCount(); }
+    // See SerialPort::WakeWhenWaiting.
+    void WakeWhenWaiting(int bytes) { m_port.WakeWhenWaiting(bytes); }
 
     SerialPort& Port() { return m_port; }
     // The monitoring loop times its frame requests on the same clock.

@@ -3,6 +3,7 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <algorithm>
@@ -94,6 +95,7 @@ void QtSerialPort::Open() {
     m_port->setRequestToSend(m_rts);
     // Bytes that arrived while nobody held the port belong to no request.
     m_port->clear();
+    m_minimumRead = 0;
     if (!m_fault.isEmpty()) ThrowUnlessUsable("open");
 }
 
@@ -130,17 +132,53 @@ void QtSerialPort::SetRTSEnable(bool on) {
 
 int QtSerialPort::InBufferCount() {
     ThrowUnlessUsable("count waiting bytes");
-    return static_cast<int>(std::min<qint64>(m_port->bytesAvailable(), kReceiveBufferBytes));
+    qint64 waiting = m_port->bytesAvailable();
+    if (m_minimumRead > 0) waiting += BytesNotYetTaken();
+    return static_cast<int>(std::min<qint64>(waiting, kReceiveBufferBytes));
 }
 
 ByteBuffer QtSerialPort::Input() {
     ThrowUnlessUsable("read");
+    if (m_minimumRead > 0) {
+        // Bytes short of the hinted count are still with the line; take them
+        // in too, so that "all waiting bytes" means all of them.
+        SetMinimumRead(0);
+        if (BytesNotYetTaken() > 0) m_port->waitForReadyRead(0);
+    }
     const QByteArray data = m_port->readAll();
     return ByteBuffer(data.begin(), data.end());
 }
 
+// A terminal line in raw mode reports itself readable once VMIN bytes are
+// waiting; until then the event loop sleeps on, instead of waking for each
+// group of bytes the adapter hands over (five or more for one frame).
+void QtSerialPort::WakeWhenWaiting(int bytes) {
+    if (!IsOpen()) return;
+    const qint64 more = bytes - m_port->bytesAvailable();
+    SetMinimumRead(more > 1 ? static_cast<int>(std::min<qint64>(more, 255)) : 0);
+}
+
+void QtSerialPort::SetMinimumRead(int bytes) {
+    if (bytes == m_minimumRead) return;
+    termios t{};
+    const int fd = m_port->handle();
+    if (::tcgetattr(fd, &t) != 0) return;
+    t.c_cc[VMIN] = static_cast<cc_t>(bytes);
+    t.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &t) != 0) return;
+    m_minimumRead = bytes;
+}
+
+// Bytes the line holds that QSerialPort has not read yet.
+int QtSerialPort::BytesNotYetTaken() const {
+    int pending = 0;
+    if (::ioctl(m_port->handle(), FIONREAD, &pending) != 0) return 0;
+    return std::max(pending, 0);
+}
+
 void QtSerialPort::Output(char byte) {
     ThrowUnlessUsable("write");
+    SetMinimumRead(0);  // the answer may be any length
     if (m_port->write(&byte, 1) != 1)
         throw SerialPortError(
             QStringLiteral("Cannot write to %1: %2").arg(PortLabel(), m_port->errorString()));

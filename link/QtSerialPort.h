@@ -37,12 +37,15 @@ public:
     int InBufferCount() override;
     ByteBuffer Input() override;
     void Output(char byte) override;
+    void WakeWhenWaiting(int bytes) override;
 
 private:
     void OnPortError(int error);
     void CloseAfterFault();
     void ThrowUnlessUsable(const char* operation);
     QString PortLabel() const;
+    int BytesNotYetTaken() const;
+    void SetMinimumRead(int bytes);
 
     std::unique_ptr<QSerialPort> m_port;
     int m_commPort = 0;
@@ -51,6 +54,9 @@ private:
     bool m_dtr = false;
     bool m_rts = false;
     bool m_closing = false;
+    // The line's minimum read count (VMIN) as set by WakeWhenWaiting; 0, the
+    // usual value, while no wait is hinted.
+    int m_minimumRead = 0;
     // Why the open device failed; empty while it works.
     QString m_fault;
 };

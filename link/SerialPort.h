@@ -84,6 +84,13 @@ public:
     virtual ByteBuffer Input() = 0;
     // Sends one byte at once. Throws when the port is not open.
     virtual void Output(char byte) = 0;
+
+    // A hint for a caller about to wait for `bytes` bytes: the waiting program
+    // need not be woken for each few bytes of them as they arrive, only once
+    // they are all there. Counting and reading are unchanged: InBufferCount
+    // and Input still see every byte that has arrived. The next Output (or
+    // Open) ends the hint. Does nothing on a port that is not open.
+    virtual void WakeWhenWaiting(int bytes) { (void)bytes; }
 };
 
 }  // namespace quarn
