@@ -7,12 +7,12 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 
 #include <chrono>
 #include <memory>
 
 #include "app/RefreshTick.h"
+#include "bench/ResidentMemory.h"
 #include "scope/ScopeSlots.h"
 #include "scope/StripChart.h"
 #include "scope/SuperScope.h"
@@ -36,14 +36,7 @@ public:
     double timeOfDay = 36000;
 };
 
-double ResidentMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    return 0;
-}
+using quarn::bench::ResidentMegabytes;
 
 // Ten open scopes, each on its own channel, fed as the monitoring loop would.
 struct TenScopes {

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -17,6 +16,7 @@
 #include <cstdio>
 
 #include "app/DemoBox.h"
+#include "bench/ResidentMemory.h"
 #include "app/SuperDash.h"
 #include "scope/ScopeSlots.h"
 #include "scope/StripChart.h"
@@ -28,14 +28,7 @@ constexpr double kLatencySeconds = 0.0005;
 // 39 bytes a frame (the request and the reply) of ten bits each.
 constexpr double kWireLimit = 1 / (39 * 10 / 115200.0 + kLatencySeconds);
 
-double ResidentMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    return 0;
-}
+using quarn::bench::ResidentMegabytes;
 
 double CpuSeconds() {
     rusage use{};

@@ -97,7 +97,6 @@ StripChart::StripChart(QWidget* parent)
     m_graph->setAdaptiveSampling(true);
     m_history = QSharedPointer<History>::create();
     m_graph->setData(m_history.staticCast<QCPGraphDataContainer>());
-    m_data = m_graph->data();
 
     SetRange(m_low, m_high);
     SetSpanSeconds(m_spanSeconds);
@@ -125,7 +124,7 @@ void StripChart::SetDivisions(int divisions) {
 }
 
 void StripChart::Restart() {
-    m_data->clear();
+    m_history->clear();
     ScheduleRefresh();
 }
 
@@ -134,33 +133,32 @@ void StripChart::AddPoint(double x, double value) {
     // QCustomPlot breaks the line at a NaN; an infinity would draw a line off
     // to the edge of the coordinate system.
     if (!std::isfinite(value)) value = std::numeric_limits<double>::quiet_NaN();
-    if (!m_reserved) {
-        // Only charts that are fed take the room: the hidden windows kept in
-        // empty slots cost nothing.
-        m_history->Reserve(kHistoryPoints + kTrimBatch);
-        m_reserved = true;
-    }
-    if (m_data->isEmpty()) {
+    // Only charts that are fed take the room: the hidden windows kept in
+    // empty slots cost nothing.
+    if (m_history->Capacity() == 0) m_history->Reserve(kHistoryPoints + kTrimBatch);
+    if (m_history->isEmpty()) {
         m_originX = x;
-    } else if (x < (m_data->constEnd() - 1)->key) {
-        m_data->clear();
+    } else if (x < (m_history->constEnd() - 1)->key) {
+        m_history->clear();
         m_originX = x;
     }
-    m_data->add(QCPGraphData(x, value));
+    m_history->add(QCPGraphData(x, value));
 
     // The oldest points go in a batch, the rest moving down in one copy; by
     // count, so a clock that stood still while points came changes nothing.
-    if (m_data->size() >= kHistoryPoints + kTrimBatch) m_history->KeepNewest(kHistoryPoints);
+    if (m_history->size() >= kHistoryPoints + kTrimBatch) m_history->KeepNewest(kHistoryPoints);
     ScheduleRefresh();
 }
 
 int StripChart::storeCapacity() const { return m_history->Capacity(); }
+int StripChart::pointCount() const { return m_history->size(); }
+const QCPGraphDataContainer& StripChart::points() const { return *m_history; }
 
 void StripChart::Refresh() {
     m_refreshPending = false;
     const double span = m_spanSeconds;
     double right = span;
-    if (!m_data->isEmpty()) right = std::max((m_data->constEnd() - 1)->key, m_originX + span);
+    if (!m_history->isEmpty()) right = std::max((m_history->constEnd() - 1)->key, m_originX + span);
     xAxis->setRange(right - span, right);
     // A hidden chart keeps its data up to date; it draws when shown. The
     // window is painted at once, within the time the caller allows for

@@ -76,9 +76,9 @@ public:
     double rangeHigh() const { return m_high; }
     int spanSeconds() const { return m_spanSeconds; }
     int divisions() const { return m_divisions; }
-    int pointCount() const { return m_data->size(); }
+    int pointCount() const;
     // The points kept, oldest first; for tests and the look of the trace.
-    const QCPGraphDataContainer& points() const { return *m_data; }
+    const QCPGraphDataContainer& points() const;
     // Points the store has room for: 0 until the first point, then fixed.
     int storeCapacity() const;
 
@@ -92,9 +92,7 @@ private:
     void ScheduleRefresh();
 
     QCPGraph* m_graph = nullptr;
-    QSharedPointer<History> m_history;
-    QSharedPointer<QCPGraphDataContainer> m_data;  // the same store
-    bool m_reserved = false;
+    QSharedPointer<History> m_history;  // the graph's data
     QSharedPointer<DivisionTicker> m_ticker;
     double m_low = 0;
     double m_high = 1;
