@@ -11,10 +11,10 @@
 
 #include "about/frmAbout.h"
 #include "app/DashAlerts.h"
-#include "app/DialGauge.h"
-#include "app/GaugeSpecs.h"
+#include "widgets/DialGauge.h"
+#include "widgets/GaugeSpecs.h"
 #include "app/Splash.h"
-#include "app/Twips.h"
+#include "widgets/Twips.h"
 #include "diagnostics/SelfTester.h"
 #include "diagnostics/TPSTool.h"
 #include "link/QtSerialPort.h"

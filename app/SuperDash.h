@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/MonitorLoop.h"
-#include "app/RunState.h"
+#include "monitor/MonitorLoop.h"
+#include "monitor/RunState.h"
 #include "decode/ChannelRecord.h"
 #include "decode/Conversion.h"
 #include "decode/GaugeFeed.h"

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <memory>
 
-#include "app/RefreshTick.h"
+#include "widgets/RefreshTick.h"
 #include "bench/ResidentMemory.h"
 #include "scope/ScopeSlots.h"
 #include "scope/StripChart.h"

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 
-#include "app/Twips.h"
+#include "widgets/Twips.h"
 #include "diagnostics/SelfTestReport.h"
 
 namespace quarn {

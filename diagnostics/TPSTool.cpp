@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "app/DialGauge.h"
-#include "app/GaugeSpecs.h"
+#include "widgets/DialGauge.h"
+#include "widgets/GaugeSpecs.h"
 
 namespace quarn {
 

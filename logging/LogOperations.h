@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "app/MonitorLoop.h"
-#include "app/RunState.h"
+#include "monitor/MonitorLoop.h"
+#include "monitor/RunState.h"
 #include "logging/LogFormat.h"
 
 namespace quarn {

@@ -15,8 +15,8 @@
 
 #include <cstdio>
 
-#include "app/RefreshTick.h"
-#include "app/Twips.h"
+#include "widgets/RefreshTick.h"
+#include "widgets/Twips.h"
 #include "link/LinkStatus.h"
 #include "logging/LogExport.h"
 

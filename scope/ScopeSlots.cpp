@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "app/RefreshTick.h"
+#include "widgets/RefreshTick.h"
 #include "decode/ScopeFeed.h"
 #include "scope/StripChart.h"
 #include "scope/SuperScope.h"

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/RunState.h"
+#include "monitor/RunState.h"
 #include "decode/ChannelRecord.h"
 #include "link/Clock.h"
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-#include "app/RefreshTick.h"
+#include "widgets/RefreshTick.h"
 
 namespace quarn {
 

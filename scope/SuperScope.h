@@ -4,7 +4,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/Twips.h"
+#include "widgets/Twips.h"
 
 class QComboBox;
 

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/Twips.h"
+#include "widgets/Twips.h"
 #include "link/Link.h"
 #include "link/LinkStatus.h"
 #include "link/SerialPort.h"

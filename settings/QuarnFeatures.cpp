@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/Twips.h"
+#include "widgets/Twips.h"
 
 namespace quarn {
 namespace {

@@ -13,7 +13,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 
-#include "app/Twips.h"
+#include "widgets/Twips.h"
 #include "decode/VehicleData.h"
 #include "settings/VehicleFile.h"
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/DialGauge.h"
-#include "app/GaugeSpecs.h"
-#include "app/Twips.h"
+#include "widgets/DialGauge.h"
+#include "widgets/GaugeSpecs.h"
+#include "widgets/Twips.h"
 #include "diagnostics/TPSTool.h"
 
 using namespace quarn;

@@ -14,7 +14,7 @@
 
 #include "SimProcess.h"
 #include "TestUtil.h"
-#include "app/DialGauge.h"
+#include "widgets/DialGauge.h"
 #include "app/SuperDash.h"
 #include "diagnostics/TPSTool.h"
 #include "link/LinkFakes.h"

@@ -13,9 +13,9 @@
 #include <cmath>
 #include <limits>
 
-#include "app/DialGauge.h"
-#include "app/GaugeSpecs.h"
-#include "app/RefreshTick.h"
+#include "widgets/DialGauge.h"
+#include "widgets/GaugeSpecs.h"
+#include "widgets/RefreshTick.h"
 
 namespace quarn {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "app/MonitorLoop.h"
+#include "monitor/MonitorLoop.h"
 #include "decode/Frame.h"
 #include "link/LinkFakes.h"
 

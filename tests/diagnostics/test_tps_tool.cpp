@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QTest>
 
-#include "app/DialGauge.h"
+#include "widgets/DialGauge.h"
 #include "diagnostics/TPSTool.h"
 
 namespace quarn {

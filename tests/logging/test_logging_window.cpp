@@ -14,8 +14,8 @@
 #include <QTimer>
 
 #include "SimProcess.h"
-#include "app/DialGauge.h"
-#include "app/RefreshTick.h"
+#include "widgets/DialGauge.h"
+#include "widgets/RefreshTick.h"
 #include "app/SuperDash.h"
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"

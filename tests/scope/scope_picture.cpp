@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/RefreshTick.h"
+#include "widgets/RefreshTick.h"
 #include "decode/Conversion.h"
 #include "decode/Frame.h"
 #include "decode/GaugeFeed.h"

@@ -14,7 +14,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/RefreshTick.h"
+#include "widgets/RefreshTick.h"
 #include "app/SuperDash.h"
 #include "link/LinkFakes.h"
 #include "scope/ScopeSlots.h"

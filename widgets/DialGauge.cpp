@@ -1,4 +1,4 @@
-#include "app/DialGauge.h"
+#include "widgets/DialGauge.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>
@@ -12,7 +12,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/RefreshTick.h"
+#include "widgets/RefreshTick.h"
 
 namespace quarn {
 

@@ -1,4 +1,4 @@
-#include "app/RefreshTick.h"
+#include "widgets/RefreshTick.h"
 
 #include <QCoreApplication>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "app/GaugeSpecs.h"
+#include "widgets/GaugeSpecs.h"
 
 namespace quarn {
 

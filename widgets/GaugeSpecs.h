@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "app/DialGauge.h"
-#include "app/Twips.h"
+#include "widgets/DialGauge.h"
+#include "widgets/Twips.h"
 #include "decode/GaugeFeed.h"
 
 namespace quarn {

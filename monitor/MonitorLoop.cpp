@@ -1,4 +1,4 @@
-#include "app/MonitorLoop.h"
+#include "monitor/MonitorLoop.h"
 
 #include <algorithm>
 #include <chrono>

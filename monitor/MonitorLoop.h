@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/RunState.h"
+#include "monitor/RunState.h"
 #include "decode/ChannelRecord.h"
 #include "decode/Conversion.h"
 #include "decode/VehicleData.h"
