@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -183,9 +185,17 @@ TEST_F(QtSerialPortTest, ClosedMissingBusyAndInvalidPortsThrow) {
 }
 
 TEST_F(QtSerialPortTest, VanishedDeviceClosesThePortInsteadOfFlooding) {
+    // The device is reached through a name that goes away with it, as an
+    // adapter's node does: the freed pseudo-terminal number may be handed to
+    // another test's terminal at once.
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("ttyUSB-vanishing"));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(m_pty.SlavePath()), node));
+    qputenv("QUARN_COM5", node.toLocal8Bit());
     m_port.Open();
     SocketEventCounter counter;
     m_pty.CloseMaster();
+    QFile::remove(node);
 
     // Nothing calls the port: the failure is noticed by the event loop alone.
     ASSERT_TRUE(YieldUntil([&] { return !m_port.IsOpen(); }));
