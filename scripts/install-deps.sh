@@ -9,6 +9,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-serialport-dev libqcustomplot-dev
   xvfb xauth fonts-liberation2 imagemagick
+  python3
 )
 
 missing=()
