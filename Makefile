@@ -11,12 +11,17 @@ all: build
 deps:
 	./scripts/install-deps.sh
 
+# Configured once; the build itself configures again when a CMakeLists.txt
+# changes.
 configure: deps
-	cmake -S . -B $(BUILD) -G $(GENERATOR) $(CMAKE_FLAGS)
+	@[ -f $(BUILD)/build.ninja ] || [ -f $(BUILD)/Makefile ] || \
+	  cmake -S . -B $(BUILD) -G $(GENERATOR) $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The whole suite on the release build, then the headless and widget tests
+# again built with the sanitizers.
 test: build
 	./scripts/run-tests.sh $(BUILD)
 	./scripts/check-sanitize.sh
@@ -32,9 +37,11 @@ demo: build
 	./scripts/run-demo.sh $(BUILD)
 
 screenshots: build
+	cmake --build $(BUILD) -j $(JOBS) --target pictures
 	./scripts/screenshots.sh $(BUILD)
 
 bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	./scripts/run-bench.sh $(BUILD)
 
 clean:

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds the tree with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs the headless test suite with it.
+# Builds the programs and tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs the headless and widget tests with them
+# (the soak, a measurement, runs on the release build only).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-asan}
 flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -DQT_FORCE_ASSERTS"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+fi
 cmake --build "$build" -j 2
 export QT_QPA_PLATFORM=offscreen
 XDG_RUNTIME_DIR=$(mktemp -d)
@@ -16,4 +19,4 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp"
 cd "$build"
-ctest -L headless --output-on-failure -j 2 --timeout 300
+ctest -L "headless|widgets" --output-on-failure -j "${TEST_JOBS:-4}" --timeout 300

@@ -7,4 +7,5 @@ XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 cd "$build"
-ctest --output-on-failure -j 2 --timeout 300
+# The tests mostly wait on timers and terminals: four at a time on two cores.
+ctest --output-on-failure -j "${TEST_JOBS:-4}" --timeout 300

@@ -222,16 +222,16 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // The event loop takes these signals as readable data, so they are
+    // The event loop takes these blockedSignals as readable data, so they are
     // blocked before anything else runs.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
-    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    sigset_t blockedSignals;
+    sigemptyset(&blockedSignals);
+    sigaddset(&blockedSignals, SIGINT);
+    sigaddset(&blockedSignals, SIGTERM);
+    sigaddset(&blockedSignals, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &blockedSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+    const int signalFd = signalfd(-1, &blockedSignals, SFD_CLOEXEC);
     if (signalFd < 0) {
         std::perror("quarn-boxsim: signalfd");
         return 1;

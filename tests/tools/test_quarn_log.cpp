@@ -29,7 +29,8 @@ std::vector<std::string> Split(const std::string& s, char sep) {
 }
 
 std::string QuarnLog(const std::string& args) {
-    return BinPath("quarn-log") + " " + args;
+    std::string command = BinPath("quarn-log");
+    return command.append(" ").append(args);
 }
 
 class QuarnLogTest : public ::testing::Test {

@@ -1,0 +1,1 @@
+// Compiles the precompiled headers; holds no code of its own.
