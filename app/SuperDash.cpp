@@ -252,9 +252,21 @@ void SuperDash::Form_Load(Splash* splash) {
         while (m_link.ComPort() == 0) m_link.Yield(std::chrono::milliseconds(kFramePollMs));
     }
     m_link.ConnectLink();
+    m_started = true;
     m_state.Monitoring = !m_state.Monitoring;
     if (!m_state.Monitoring) return;
     show();
+    m_state.StartSeconds = RoundSecondsHalfEven(m_clock.TimeOfDay());
+    m_monitor.MonitorLoop();
+}
+
+void SuperDash::GoLive() {
+    if (!m_started || m_monitor.Running() || m_log.Playing() || m_link.ComPort() == 0) return;
+    m_link.ConnectLink();
+    // The connection yields: a nested handler may have started a loop or a
+    // playback meanwhile.
+    if (m_monitor.Running() || m_log.Playing()) return;
+    m_state.Monitoring = true;
     m_state.StartSeconds = RoundSecondsHalfEven(m_clock.TimeOfDay());
     m_monitor.MonitorLoop();
 }
@@ -316,7 +328,12 @@ void SuperDash::ReapplyScopeSelections() {
 }
 
 void SuperDash::ShowComSetup() {
-    if (!m_comSetup) m_comSetup = new ComSetup(m_link, *this, this);
+    if (!m_comSetup) {
+        m_comSetup = new ComSetup(m_link, *this, this);
+        // Apply asks a running loop to reconnect; with none running (after a
+        // playback) it starts one.
+        connect(m_comSetup, &ComSetup::applied, this, &SuperDash::GoLive, Qt::QueuedConnection);
+    }
     m_comSetup->show();
     m_comSetup->raise();
 }
@@ -374,6 +391,15 @@ void SuperDash::ShowLogging() {
 }
 
 void SuperDash::Label1_Click() {
+    if (m_link.ComPort() == 0) {
+        // No port chosen yet: there is nothing to connect to.
+        ShowComSetup();
+        return;
+    }
+    if (m_started && !m_monitor.Running() && !m_log.Playing()) {
+        GoLive();
+        return;
+    }
     m_link.ConnectLink();
 }
 

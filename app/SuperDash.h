@@ -104,8 +104,13 @@ public:
     LogOperations& log() { return m_log; }
     // The scope windows' slots.
     ScopeSlots& scopes() { return *m_scopes; }
-    // A click on the "COM Status" label: reconnect now.
+    // A click on the "COM Status" label: reconnect now, and bring monitoring
+    // back when no monitoring loop runs (after a playback). Without a port it
+    // opens the setup dialog instead.
     void Label1_Click();
+    // Connects and runs the monitoring loop from here until it stops, when
+    // none runs and no playback holds the link.
+    void GoLive();
 
     DialGauge* gauge(Gauge g) const { return m_gauges.at(static_cast<std::size_t>(g)); }
     QColor lampColour() const;
@@ -155,6 +160,9 @@ private:
     QMenu* m_mnuSetup = nullptr;
     QMenu* m_mnuHelp = nullptr;
     QTimer m_timer1;
+    // The start-up sequence has reached its monitoring loop: from then on a
+    // stopped loop can be brought back.
+    bool m_started = false;
     std::unique_ptr<ScopeSlots> m_scopes;
     QPointer<ComSetup> m_comSetup;
     QPointer<QuarnFeatures> m_quarnFeatures;

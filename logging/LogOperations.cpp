@@ -12,7 +12,6 @@
 namespace quarn {
 namespace {
 
-const QString kComStopped = QStringLiteral("COM Stopped");
 constexpr std::chrono::milliseconds kPauseWait{20};
 
 // Stands in for the logging window once it has gone, so an operation that
@@ -87,9 +86,9 @@ void LogOperations::StartRecording() {
     }
     NextRecord = 1;
     m_state.Recording = true;
-    if (m_status.PanelText(LinkStatus::kLinkPanel) != kComStopped) return;
-    // Monitoring had stopped (after a playback): bring the link back and run
-    // the loop from here until it stops again.
+    if (m_monitor.Running()) return;
+    // No monitoring loop runs (it ended with a playback): bring the link back
+    // and run the loop from here until it stops again.
     m_link.ConnectLink();
     m_state.Monitoring = true;
     m_monitor.MonitorLoop();

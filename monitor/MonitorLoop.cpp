@@ -41,6 +41,11 @@ Monitor::Monitor(Link& link, LinkStatus& status, RunState& state, ChannelRecord&
       m_consumers(consumers) {}
 
 void Monitor::MonitorLoop() {
+    struct RunningScope {
+        int& depth;
+        explicit RunningScope(int& d) : depth(d) { ++depth; }
+        ~RunningScope() { --depth; }
+    } running(m_running);
     m_status.SetPanelText(LinkStatus::kActivityPanel, kMonitoring);
     try {
         while (m_state.Monitoring) {

@@ -48,6 +48,9 @@ public:
     // A serial port error takes the link's error path (message, settings
     // reset, end of the program).
     void MonitorLoop();
+    // True while a MonitorLoop call is on the stack (it may be waiting under a
+    // nested handler, such as a playback, that has cleared Monitoring).
+    bool Running() const { return m_running > 0; }
 
     // The once-a-second frame-rate display.
     void FrameRateTick();
@@ -86,6 +89,7 @@ private:
     Clock::TimePoint m_lastGood{};
     // The next frame was requested as soon as the last good one was read.
     bool m_requestOutstanding = false;
+    int m_running = 0;
     Clock::TimePoint m_requestedAt{};
 };
 

@@ -103,6 +103,7 @@ void ComSetup::ApplyCom_Click() {
     hide();
     m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("COM Reset"));
     m_link.WriteSettings(m_link.ComPort());
+    emit applied();
 }
 
 }  // namespace quarn

@@ -32,6 +32,10 @@ public:
     QRadioButton* rateButton(int index) const { return m_rates.at(index); }
     QPushButton* applyButton() const { return m_apply; }
 
+signals:
+    // The choice was applied and a reconnect asked for.
+    void applied();
+
 private:
     void ShowDevice();
 

@@ -121,6 +121,15 @@ TEST_F(DashboardTest, FirstStartWaitsForThePortChoiceThenConnects) {
     EXPECT_GE(dash->monitor().GoodFrames(), 5);
 }
 
+TEST_F(DashboardTest, ComStatusWithoutAPortOpensTheSetupDialogInsteadOfEnding) {
+    auto dash = MakeDash();
+    ASSERT_EQ(dash->link().ComPort(), 0);
+    dash->Label1_Click();
+    ASSERT_NE(dash->comSetup(), nullptr);
+    EXPECT_TRUE(dash->comSetup()->isVisible());
+    EXPECT_TRUE(alerts.log.empty()) << alerts.log.front();
+}
+
 TEST_F(DashboardTest, SetupDialogAppliesKeepsItsChoiceAndStartsAfreshAfterClosing) {
     auto dash = MakeDash();
     dash->link().SetComPort(3);  // the dialog does not show what is in force

@@ -20,6 +20,7 @@
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
 #include "logging/Logging.h"
+#include "settings/ComSetup.h"
 
 namespace quarn {
 namespace {
@@ -125,6 +126,84 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
     EXPECT_EQ(dash->log().SkippedRecords(), 0);
     EXPECT_EQ(dash->gauge(Gauge::Tach)->NeedleValue(), dash->record().Rpm);
     EXPECT_TRUE(problems.empty());
+}
+
+// A playback ends the monitoring loop. Afterwards "COM Status", Apply in the
+// setup dialog and Record must each bring the frames back, and a recording
+// made then must hold every good frame it saw.
+TEST_F(LoggingWindowTest, AfterAPlaybackComStatusApplyAndRecordEachGoLive) {
+    if (!SimProcess::Built()) GTEST_SKIP() << "no simulator";
+    const QString link = dir.filePath(QStringLiteral("box"));
+    ASSERT_TRUE(sim.Start({}, link));
+    qputenv("QUARN_COM1", QFile::encodeName(link));
+    ASSERT_TRUE(WriteSettings(1, dir.filePath(QStringLiteral("quarnom.ini"))));
+    const QString first = dir.filePath(QStringLiteral("first.qz0"));
+    const QString second = dir.filePath(QStringLiteral("second.qz0"));
+    const QString third = dir.filePath(QStringLiteral("third.qz0"));
+    Monitor& m = dash->monitor();
+
+    // Each step waits for frames beyond its mark, acts, and moves on.
+    int step = 0;
+    std::int64_t mark = 0, atRecord = 0, atHalt = 0;
+    auto next = [&](int to) { step = to; mark = m.GoodFrames(); };
+    QTimer script;
+    script.setInterval(10);
+    QObject::connect(&script, &QTimer::timeout, [&] {
+        const std::int64_t good = m.GoodFrames();
+        if (step == 0 && good >= 20) {  // record a first log while live
+            window->logFile()->setText(first);
+            next(1);
+            window->recordButton()->click();
+        } else if (step == 1 && good >= mark + 100) {  // stop it and play it
+            window->haltButton()->click();
+            next(2);
+            window->Play_Click();
+        } else if (step == 3 && good >= mark + 20) {  // live again: record
+            window->logFile()->setText(second);
+            window->recordButton()->click();
+            atRecord = m.GoodFrames();
+            next(4);
+        } else if (step == 4 && good >= atRecord + 200) {
+            window->haltButton()->click();
+            atHalt = m.GoodFrames();
+            dash->state().Monitoring = false;
+            next(5);
+        } else if (step == 6 && good >= mark + 20) {  // Apply brought it back
+            dash->state().Monitoring = false;
+            next(7);
+        } else if (step == 8 && good >= mark + 50) {  // Record brought it back
+            window->haltButton()->click();
+            dash->state().Monitoring = false;
+            next(9);
+        }
+    });
+    QTimer::singleShot(40000, dash.get(), [this] { dash->state().Monitoring = false; });
+    script.start();
+    dash->Form_Load(nullptr);
+    ASSERT_EQ(step, 2) << "the first recording and its playback did not happen";
+    EXPECT_FALSE(m.Running());
+    EXPECT_EQ(dash->PanelText(2).toStdString(), "COM Stopped");
+
+    next(3);
+    dash->Label1_Click();
+    ASSERT_EQ(step, 5) << "COM Status did not bring the frames back";
+    LogReader reader;
+    ASSERT_TRUE(reader.Open(second.toStdString()));
+    EXPECT_EQ(reader.RecordCount(), atHalt - atRecord);
+
+    next(6);
+    dash->ShowComSetup();
+    dash->comSetup()->applyButton()->click();
+    for (int i = 0; i < 4000 && step == 6; ++i) dash->link().Yield(std::chrono::milliseconds(10));
+    ASSERT_EQ(step, 7) << "Apply did not bring the frames back";
+
+    next(8);
+    window->logFile()->setText(third);
+    window->recordButton()->click();
+    ASSERT_EQ(step, 9) << "Record did not bring the frames back";
+    ASSERT_TRUE(reader.Open(third.toStdString()));
+    EXPECT_GE(reader.RecordCount(), 50);
+    script.stop();
 }
 
 TEST_F(LoggingWindowTest, PauseEnablesTheSliderAndClosingHaltsThePlayback) {
