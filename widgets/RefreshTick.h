@@ -13,7 +13,7 @@ class QWidget;
 namespace quarn {
 
 // Repaints at the display's pace. A value write marks its widget dirty here
-// instead of painting; one timer at about 60 Hz then repaints each dirty
+// instead of painting; one timer at about 30 Hz then repaints each dirty
 // widget once, however many values arrived in between, so a link delivering
 // 300 frames a second or a fast playback never paints 300 times a second.
 // The timer runs only while something is dirty: an idle program has none.
