@@ -65,7 +65,10 @@ protected:
         for (int n = 1; n <= records; ++n) {
             RawFrame raw;
             raw.analog[0] = static_cast<std::uint16_t>(n % 1024);
-            raw.timer[0] = 4606;
+            raw.timer[0] = 4606;   // RpmPeriod
+            raw.timer[5] = 20000;  // VssPeriod, faster than
+            raw.timer[6] = 30000;  // VssPeriodPrev: some wheel power
+            raw.timer[7] = 1000;   // AccelInterval
             const FrameBytes f = EncodeFrame(raw);
             ASSERT_TRUE(WriteRecordAt(file.toStdString(), n, ByteBuffer(f.begin(), f.end())));
         }
@@ -439,15 +442,19 @@ TEST_F(LoggingWindowTest, ExportNeverWritesOntoItsLogAndUsesTheCarInUse) {
     exportVia(out);
     const auto bytes = test::ReadBytes(out.toStdString());
     const std::string written(bytes.begin(), bytes.end());
-    LogReader reader;
-    ASSERT_TRUE(reader.Open(log.toStdString()));
-    std::FILE* expected = std::tmpfile();
-    ExportCsv(reader, expected, nullptr, nullptr, dash->vehicle());
-    std::string want(static_cast<std::size_t>(std::ftell(expected)), '\0');
-    std::rewind(expected);
-    ASSERT_EQ(std::fread(want.data(), 1, want.size(), expected), want.size());
-    std::fclose(expected);
-    EXPECT_EQ(written, want);
+    auto exported = [&](const VehicleData& car) {
+        LogReader reader;
+        EXPECT_TRUE(reader.Open(log.toStdString()));
+        std::FILE* f = std::tmpfile();
+        ExportCsv(reader, f, nullptr, nullptr, car);
+        std::string text(static_cast<std::size_t>(std::ftell(f)), '\0');
+        std::rewind(f);
+        EXPECT_EQ(std::fread(text.data(), 1, text.size(), f), text.size());
+        std::fclose(f);
+        return text;
+    };
+    EXPECT_EQ(written, exported(dash->vehicle()));
+    EXPECT_NE(written, exported(VehicleData()));  // the car makes a difference
     EXPECT_EQ(test::ReadBytes(log.toStdString()), before);
 }
 
