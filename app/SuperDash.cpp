@@ -167,7 +167,11 @@ SuperDash::SuperDash(DashOptions options)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-SuperDash::~SuperDash() = default;
+SuperDash::~SuperDash() {
+    // The logging window detaches itself from m_log, which would be gone
+    // before the child windows are deleted.
+    delete m_logging.data();
+}
 
 void SuperDash::BuildGauges(QWidget* ground) {
     for (Gauge g : kDashboardGauges) {
