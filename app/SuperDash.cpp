@@ -142,11 +142,23 @@ SuperDash::SuperDash(DashOptions options)
 
     BuildStatusBar();
     m_scopes = std::make_unique<ScopeSlots>(m_rec, m_state, m_clock, this);
+    // During a playback the scopes plot against the log's own time.
+    m_scopes->SetRecordTime([this]() -> std::optional<ScopeSlots::RecordTime> {
+        const auto t = m_log.PlaybackTime();
+        if (!t) return std::nullopt;
+        return ScopeSlots::RecordTime{t->seconds, t->estimated};
+    });
     BuildMenus();
 
     // The frame rate of the last second, once a second.
     m_timer1.setInterval(1000);
-    connect(&m_timer1, &QTimer::timeout, this, [this] { m_monitor.FrameRateTick(); });
+    connect(&m_timer1, &QTimer::timeout, this, [this] {
+        // The count of a second with monitoring on is the link's frame rate,
+        // which a later playback takes for the time between records.
+        const int frames = m_state.FrameCount;
+        m_monitor.FrameRateTick();
+        if (m_state.Monitoring && m_monitor.Running()) m_log.SetMeasuredFrameRate(frames);
+    });
     m_timer1.start();
 
     adjustSize();
@@ -155,7 +167,11 @@ SuperDash::SuperDash(DashOptions options)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-SuperDash::~SuperDash() = default;
+SuperDash::~SuperDash() {
+    // The logging window detaches itself from m_log, which would be gone
+    // before the child windows are deleted.
+    delete m_logging.data();
+}
 
 void SuperDash::BuildGauges(QWidget* ground) {
     for (Gauge g : kDashboardGauges) {
@@ -401,6 +417,8 @@ void SuperDash::Label1_Click() {
         return;
     }
     m_link.ConnectLink();
+    // The connection left "Initializing" in panel 1; the loop below goes on.
+    m_log.ShowActivity();
 }
 
 void SuperDash::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,12 @@
 #include "logging/LogExport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <string>
 
 #include "decode/Conversion.h"
@@ -53,13 +59,12 @@ constexpr std::int64_t kProgressEvery = 4096;
 }  // namespace
 
 LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem,
-                const ExportProgress& progress) {
+                const ExportProgress& progress, const VehicleData& vehicle) {
     LogScan scan;
     scan.records = reader.RecordCount();
     scan.trailingBytes = reader.TrailingBytes();
 
     Conversion conversion;
-    const VehicleData vehicle;
     ChannelRecord rec;
     ByteBuffer rxBuf;
     RecordStatus status{};
@@ -89,7 +94,7 @@ LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProble
 }
 
 LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem,
-                  const ExportProgress& progress) {
+                  const ExportProgress& progress, const VehicleData& vehicle) {
     std::string buf;
     buf.reserve(kFlushAt + kMaxRowBytes);
     buf.append(kHeader).push_back('\n');
@@ -118,10 +123,76 @@ LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& proble
             buf.clear();
         }
     };
-    const LogScan scan = ScanLog(reader, visit, problem, progress);
+    const LogScan scan = ScanLog(reader, visit, problem, progress, vehicle);
     std::fwrite(buf.data(), 1, buf.size(), out);
     std::fflush(out);
     return scan;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPath,
+                           const VehicleData& vehicle, const RecordProblem& problem,
+                           const ExportProgress& progress) {
+    ExportResult result;
+    if (SameFile(logPath, csvPath)) {
+        result.outcome = ExportOutcome::SameAsInput;
+        return result;
+    }
+    LogReader reader;
+    if (!reader.Open(logPath, &result.error)) return result;
+
+    // The temporary file sits beside the output so the rename stays within
+    // one file system and replaces the old file in one step.
+    const std::size_t slash = csvPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                                                          : csvPath.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? csvPath : csvPath.substr(slash + 1);
+    std::string temp = folder + (folder.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        result.error = temp + ": " + std::strerror(errno);
+        return result;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    std::FILE* out = ::fdopen(fd, "wb");
+    if (!out) {
+        result.error = temp + ": " + std::strerror(errno);
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return result;
+    }
+    bool cancelled = false;
+    result.scan = ExportCsv(
+        reader, out, problem,
+        [&](std::int64_t done) {
+            if (progress && !progress(done)) cancelled = true;
+            return !cancelled;
+        },
+        vehicle);
+    bool written = std::ferror(out) == 0 && std::fflush(out) == 0 && ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    written = (std::fclose(out) == 0) && written;
+    if (cancelled || !written) {
+        if (!written && !cancelled)
+            result.error = csvPath + ": " + std::strerror(writeErrno ? writeErrno : errno);
+        ::unlink(temp.c_str());
+        result.outcome = cancelled ? ExportOutcome::Cancelled : ExportOutcome::Failed;
+        return result;
+    }
+    if (::rename(temp.c_str(), csvPath.c_str()) != 0) {
+        result.error = csvPath + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return result;
+    }
+    result.outcome = ExportOutcome::Written;
+    return result;
 }
 
 }  // namespace quarn

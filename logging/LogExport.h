@@ -6,6 +6,7 @@
 #include <string>
 
 #include "decode/ChannelRecord.h"
+#include "decode/VehicleData.h"
 #include "logging/LogFormat.h"
 
 namespace quarn {
@@ -26,8 +27,8 @@ struct LogScan {
 using RecordProblem = std::function<void(std::int64_t record, const std::string& why)>;
 
 // Called for every whole frame, after decoding and converting it as playback
-// does: from a fresh conversion state and the default vehicle data, whatever
-// the checksum. raw holds the words as decoded (before conversion touches
+// does: from a fresh conversion state and the vehicle data given to the scan,
+// whatever the checksum. raw holds the words as decoded (before conversion touches
 // RpmPeriod); rec holds the converted values.
 using FrameVisitor = std::function<void(std::int64_t record, bool badChecksum,
                                         const ChannelRecord& raw, const ChannelRecord& rec)>;
@@ -37,13 +38,40 @@ using ExportProgress = std::function<bool(std::int64_t done)>;
 // Reads every record of an open log in order. Constant memory. progress is
 // called every few thousand records; returning false stops the scan.
 LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem,
-                const ExportProgress& progress = nullptr);
+                const ExportProgress& progress = nullptr,
+                const VehicleData& vehicle = VehicleData());
 
 // Writes the CSV export of an open log to out: one header row, then one row
 // per whole frame in file order. Floats are printed in their shortest
 // round-trip form. Returns the scan result; problems go to problem.
 LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem,
-                  const ExportProgress& progress = nullptr);
+                  const ExportProgress& progress = nullptr,
+                  const VehicleData& vehicle = VehicleData());
+
+enum class ExportOutcome {
+    Written,     // the CSV is in place
+    SameAsInput, // the output names the log itself: nothing was written
+    Failed,      // see error; an earlier file of the output's name is intact
+    Cancelled,   // progress returned false; nothing changed
+};
+
+struct ExportResult {
+    ExportOutcome outcome = ExportOutcome::Failed;
+    LogScan scan;
+    std::string error;
+};
+
+// Exports the log at logPath into the file csvPath. The CSV goes into a
+// temporary file in csvPath's folder, which is renamed onto csvPath only
+// once it is whole, so a failed or cancelled export leaves an existing file
+// of that name as it was. An output that is the log itself (by name, link
+// or hard link) is refused before anything is written.
+ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPath,
+                           const VehicleData& vehicle, const RecordProblem& problem,
+                           const ExportProgress& progress = nullptr);
+
+// Whether the two paths name the same existing file.
+bool SameFile(const std::string& a, const std::string& b);
 
 // The CSV header row, without the line end.
 const char* CsvHeader();

@@ -94,7 +94,10 @@ LogReader::~LogReader() {
 
 bool LogReader::Open(const std::string& path, std::string* error) {
     Close();
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe would wait for a writer that
+    // may never come; it is refused below like any other file that is not a
+    // regular one. Reads of a regular file ignore the flag.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0) {
         SetError(error, path);
         return false;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "decode/Frame.h"
 
@@ -13,6 +14,13 @@ namespace quarn {
 namespace {
 
 constexpr std::chrono::milliseconds kPauseWait{20};
+const QString kRecording = QStringLiteral("Recording");
+const QString kLogPlayback = QStringLiteral("Log Playback");
+const QString kMonitoring = QStringLiteral("Monitoring");
+const QString kInitializing = QStringLiteral("Initializing");
+// A one-byte request and a 38-byte answer at 10 bits a byte.
+constexpr double kBitsPerFrame = (1 + kFrameBytes) * 10;
+constexpr double kTurnaroundSeconds = 0.0005;
 
 // Stands in for the logging window once it has gone, so an operation that
 // outlives it (a playback halted by the window's closing) winds down quietly.
@@ -27,7 +35,7 @@ public:
     int PlaybackRate() const override { return 0; }
     void ShowOverwriteDeclined() override {}
     void HaltAction() override {}
-    bool AskOverwrite(const QString&) override { return false; }
+    void AskOverwrite(const QString&, std::function<void(bool)>) override {}
     void ShowProblem(const QString&) override {}
 
 private:
@@ -61,7 +69,29 @@ void LogOperations::Problem(const QString& text) {
     if (m_view) m_view->ShowProblem(text);
 }
 
-void LogOperations::StopLogging() { m_state.Recording = false; }
+void LogOperations::StopLogging() {
+    m_state.Recording = false;
+    m_startPending = false;
+    m_recordFile.clear();
+    ShowActivity();
+}
+
+void LogOperations::ShowActivity() {
+    const QString now = m_status.PanelText(LinkStatus::kActivityPanel);
+    // Only texts that tell of recording, playback or a connection under way
+    // can have gone stale; the link's own warnings stay until it clears them.
+    if (!now.isEmpty() && now != kRecording && now != kLogPlayback && now != kMonitoring &&
+        now != kInitializing)
+        return;
+    QString text;
+    if (m_state.Recording)
+        text = kRecording;
+    else if (Playing())
+        text = kLogPlayback;
+    else if (m_monitor.Running() && m_state.Monitoring)
+        text = kMonitoring;
+    if (text != now) m_status.SetPanelText(LinkStatus::kActivityPanel, text);
+}
 
 void LogOperations::StartRecording() {
     const QString name = m_view ? m_view->LogFileName() : QString();
@@ -70,8 +100,18 @@ void LogOperations::StartRecording() {
         if (m_view) m_view->HaltAction();
         return;
     }
-    if (QFileInfo::exists(name)) {
-        if (!m_view || !m_view->AskOverwrite(name)) {
+    if (m_state.Recording || m_startPending) return;
+    if (!QFileInfo::exists(name)) {
+        BeginRecording(name);
+        return;
+    }
+    if (!m_view) return;
+    m_startPending = true;
+    // The question does not hold the frames: monitoring goes on while it is
+    // open, and the answer continues here.
+    m_view->AskOverwrite(name, [this, name](bool overwrite) {
+        if (!std::exchange(m_startPending, false)) return;  // Stop came first
+        if (!overwrite) {
             if (m_view) m_view->ShowOverwriteDeclined();
             StopLogging();
             return;
@@ -83,9 +123,15 @@ void LogOperations::StartRecording() {
             if (m_view) m_view->HaltAction();
             return;
         }
-    }
+        BeginRecording(name);
+    });
+}
+
+void LogOperations::BeginRecording(const QString& name) {
+    m_recordFile = name;
     NextRecord = 1;
     m_state.Recording = true;
+    ShowActivity();
     if (m_monitor.Running()) return;
     // No monitoring loop runs (it ended with a playback): bring the link back
     // and run the loop from here until it stops again.
@@ -95,13 +141,14 @@ void LogOperations::StartRecording() {
 }
 
 void LogOperations::WriteLogRecord() {
-    const QString name = m_view ? m_view->LogFileName() : QString();
+    const QString& name = m_recordFile;
     std::string error;
     if (name.isEmpty() || !WriteRecordAt(QFile::encodeName(name).toStdString(), NextRecord,
                                          m_link.RxBuf(), &error)) {
+        const bool unnamed = name.isEmpty();
         // Stop at once: every record written so far stays as it is.
         StopLogging();
-        Problem(name.isEmpty()
+        Problem(unnamed
                     ? QStringLiteral("Recording stopped: the log file has no name.")
                     : QStringLiteral("Recording stopped: the log file could not be written.\n%1")
                           .arg(QString::fromStdString(error)));
@@ -110,6 +157,35 @@ void LogOperations::WriteLogRecord() {
     }
     ++NextRecord;
     if (m_view) m_view->SetCounter(NextRecord);
+    // A reconnect under the recording puts "Monitoring" back in the panel.
+    if (m_status.PanelText(LinkStatus::kActivityPanel) != kRecording) ShowActivity();
+}
+
+void LogOperations::SetMeasuredFrameRate(double framesPerSecond) {
+    if (framesPerSecond > 0) m_measuredRate = framesPerSecond;
+}
+
+double LogOperations::WireFrameRate(double baud) {
+    if (!(baud > 0)) return 0;
+    return 1 / (kBitsPerFrame / baud + kTurnaroundSeconds);
+}
+
+double LogOperations::PlaybackFrameRate() const {
+    if (m_measuredRate > 0) return m_measuredRate;
+    const double wire = WireFrameRate(m_link.CurBaud().toDouble());
+    return wire > 0 ? wire : WireFrameRate(115200);
+}
+
+LogOperations::RecordTime LogOperations::TimeOfRecord(std::int64_t n) const {
+    // The one place that knows when a record was taken. Logs carry no times
+    // yet, so the record's place in the file stands for it.
+    const double rate = m_playbackRate > 0 ? m_playbackRate : PlaybackFrameRate();
+    return RecordTime{static_cast<double>(std::max<std::int64_t>(n, 1) - 1) / rate, true};
+}
+
+std::optional<LogOperations::RecordTime> LogOperations::PlaybackTime() const {
+    if (!Playing() || m_shownRecord < 1) return std::nullopt;
+    return TimeOfRecord(m_shownRecord);
 }
 
 void LogOperations::PlayLog() {
@@ -121,6 +197,8 @@ void LogOperations::PlayLog() {
     m_state.Monitoring = false;
     m_host.ShowDashboard();
     m_state.StartSeconds = RoundSecondsHalfEven(m_link.SystemTime().TimeOfDay());
+    m_playbackRate = PlaybackFrameRate();
+    m_shownRecord = 0;
 
     NoView noView;
     auto view = [&]() -> LoggingView& { return m_view ? *m_view : noView; };
@@ -128,12 +206,16 @@ void LogOperations::PlayLog() {
     std::string error;
     if (name.trimmed().isEmpty()) {
         Problem(QStringLiteral("Enter the name of the log file to play."));
-    } else if (!QFileInfo(name).isFile()) {
+    } else if (QFileInfo(name).isDir()) {
+        Problem(QStringLiteral("\"%1\" is a folder, not a log file.").arg(name));
+    } else if (!QFileInfo::exists(name)) {
         // Never create the file: playing a mistyped name must leave no trace.
         Problem(QStringLiteral("The log file \"%1\" does not exist.").arg(name));
     } else if (!m_reader.Open(QFile::encodeName(name).toStdString(), &error)) {
         Problem(QStringLiteral("The log file could not be opened.\n%1")
                     .arg(QString::fromStdString(error)));
+    } else {
+        ShowActivity();
     }
 
     m_skipped = 0;
@@ -162,14 +244,20 @@ void LogOperations::PlayLog() {
             }
         }
     }
-    const std::int64_t trailing = m_reader.IsOpen() ? m_reader.TrailingBytes() : 0;
+    const bool opened = m_reader.IsOpen();
+    const std::int64_t trailing = opened ? m_reader.TrailingBytes() : 0;
     m_reader.Close();
+    m_shownRecord = 0;
+    ShowActivity();
     view().SetSliderPosition(1);
     view().HideSlider();
     view().HaltAction();
     if (m_skipped > 0)
         Problem(QStringLiteral("%1 damaged records of \"%2\" could not be shown and were skipped.")
                     .arg(m_skipped)
+                    .arg(name));
+    if (opened && recordCount == 0 && trailing == 0)
+        Problem(QStringLiteral("The log file \"%1\" is empty: it holds no records to play.")
                     .arg(name));
     if (trailing > 0)
         Problem(QStringLiteral("The last %1 bytes of \"%2\" do not make a whole record and were "
@@ -204,6 +292,7 @@ void LogOperations::SeekLog() {
 
 bool LogOperations::ShowRecord(std::int64_t n) {
     ByteBuffer& rxBuf = m_link.RxBuf();
+    m_shownRecord = n;
     if (m_reader.Read(n, rxBuf) != RecordStatus::Ok) {
         // A damaged record is never decoded past its end; it is counted and
         // reported once the playback ends.

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 #include "monitor/MonitorLoop.h"
 #include "monitor/RunState.h"
@@ -16,7 +18,8 @@ namespace quarn {
 class LoggingView {
 public:
     virtual ~LoggingView() = default;
-    // The text of the file name box, read afresh at every operation.
+    // The text of the file name box. A recording reads it once, at its
+    // start; a playback and an export at theirs.
     virtual QString LogFileName() const = 0;
     virtual void SetCounter(std::int64_t value) = 0;
     // Range and tick interval for a playback; positions set here never raise
@@ -31,7 +34,9 @@ public:
     // disabled, the slider hidden.
     virtual void ShowOverwriteDeclined() = 0;
     virtual void HaltAction() = 0;
-    virtual bool AskOverwrite(const QString& file) = 0;
+    // Asks whether file may be replaced and returns at once; answer runs
+    // later, once, with the user's choice (never when the window goes first).
+    virtual void AskOverwrite(const QString& file, std::function<void(bool)> answer) = 0;
     virtual void ShowProblem(const QString& text) = 0;
 };
 
@@ -59,12 +64,45 @@ public:
     // The logging window attaches itself while it exists.
     void SetView(LoggingView* view) { m_view = view; }
 
+    // Takes the file name from the view, asks before replacing an existing
+    // file, and records into that one file until StopLogging, whatever the
+    // name box says meanwhile.
     void StartRecording();
     void WriteLogRecord();
     void PlayLog();
     void SeekLog();
     void StopLogging();
 
+    // The file a recording writes into (empty when none runs).
+    const QString& RecordingFile() const { return m_recordFile; }
+    // Puts what is going on now into the activity panel: "Recording",
+    // "Log Playback", "Monitoring" or nothing. Texts of the link's own
+    // (COM FAIL, COM Reset) are left alone.
+    void ShowActivity();
+
+    // The car the conversion uses now.
+    const VehicleData& Vehicle() const { return m_vehicle; }
+
+    // The frames per second monitoring measured over its last whole second;
+    // the dashboard passes it on once a second.
+    void SetMeasuredFrameRate(double framesPerSecond);
+    // Frames per second a link at baud can carry: a one-byte request and a
+    // 38-byte answer of 10 bits a byte, and about 0.5 ms of turnaround.
+    static double WireFrameRate(double baud);
+
+    // Where a record sits on the time axis, in seconds from the first one.
+    // The log keeps no times: they are estimated from the frame rate the
+    // link had (see PlaybackFrameRate).
+    struct RecordTime {
+        double seconds = 0;
+        bool estimated = true;
+    };
+    RecordTime TimeOfRecord(std::int64_t n) const;
+    // While a playback runs, the time of the record last shown.
+    std::optional<RecordTime> PlaybackTime() const;
+    // The frame rate a playback assumes: the last one measured, else the
+    // wire limit of the current link rate.
+    double PlaybackFrameRate() const;
     // Flags the window's buttons set.
     bool Paused = false;
     bool StopRequested = false;
@@ -78,6 +116,7 @@ public:
     static std::int64_t TickFrequency(std::int64_t recordCount);
 
 private:
+    void BeginRecording(const QString& name);
     bool ShowRecord(std::int64_t n);
     void FeedDisplays();
     void PaceAfterRecord(std::int64_t shownSincePause, Clock::TimePoint since);
@@ -95,6 +134,13 @@ private:
     LoggingView* m_view = nullptr;
     LogReader m_reader;
     std::int64_t m_skipped = 0;
+    QString m_recordFile;
+    // A Record waits for the answer to "File exists.  Overwrite?"; Stop
+    // withdraws it.
+    bool m_startPending = false;
+    double m_measuredRate = 0;
+    double m_playbackRate = 0;
+    std::int64_t m_shownRecord = 0;
 };
 
 }  // namespace quarn

@@ -48,7 +48,7 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
       m_host(host) {
     setObjectName(QStringLiteral("Logging"));
     setWindowTitle(QStringLiteral("Logging Control"));
-    setAttribute(Qt::WA_DeleteOnClose);
+    // Never WA_DeleteOnClose: see the class comment.
     setFixedSize(Twips(kClientWidth), Twips(kClientHeight) + kExtraStrip);
     QFont small(QStringLiteral("Liberation Sans"));
     small.setPixelSize(11);
@@ -89,7 +89,7 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
                          rate);
     m_speed->setToolTip(QStringLiteral("Max plays as fast as the displays allow"));
     m_export = Button("ExportCsv", QStringLiteral("Export CSV"), QRect(180, stripTop, 90, 22), this);
-    m_export->setToolTip(QStringLiteral("Write the log as CSV next to it"));
+    m_export->setToolTip(QStringLiteral("Write the log as CSV, by default next to it"));
     m_progress = new QProgressBar(this);
     m_progress->setGeometry(280, stripTop + 2, Twips(kClientWidth) - 288, 18);
     m_progress->hide();
@@ -118,7 +118,9 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
 Logging::~Logging() { m_log.SetView(nullptr); }
 
 void Logging::Record_Click() {
-    m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Recording"));
+    // The panel reads "Recording" once the recording has begun, which may
+    // wait for the answer to the overwrite question.
+    LockFileName(true);
     m_record->setEnabled(false);
     m_play->setEnabled(false);
     m_halt->setEnabled(true);
@@ -131,6 +133,7 @@ void Logging::Record_Click() {
 }
 
 void Logging::Play_Click() {
+    const bool resuming = m_log.Paused && m_log.Playing();
     m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Log Playback"));
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
     m_status.SetPanelText(3, QString());
@@ -141,7 +144,9 @@ void Logging::Play_Click() {
     m_slider->setEnabled(false);
     m_slider->show();
     m_counter->show();
-    m_host.ReapplyScopeSelections();
+    // A fresh playback starts the traces again; a resumed one goes on with
+    // them.
+    if (!resuming) m_host.ReapplyScopeSelections();
     m_log.PlayLog();
     m_slider->setEnabled(false);
 }
@@ -159,6 +164,8 @@ void Logging::Halt_Click() {
     m_record->setEnabled(true);
     m_play->setEnabled(true);
     m_pause->setEnabled(false);
+    m_halt->setEnabled(false);
+    LockFileName(false);
     m_log.StopLogging();
     m_slider->hide();
     m_counter->hide();
@@ -173,16 +180,43 @@ void Logging::Slider_Moved() {
     m_log.SeekLog();
 }
 
+void Logging::LockFileName(bool locked) {
+    // A recording takes the name once; the box and Browse stay locked until
+    // Stop, so what they show is the file being written.
+    m_logFile->setReadOnly(locked);
+    m_browse->setEnabled(!locked);
+}
+
 void Logging::Browse_Click() {
-    QFileDialog dialog(this, QStringLiteral("Log File"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    auto* dialog = new QFileDialog(this, QStringLiteral("Log File"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
     // Record asks its own question before it overwrites anything.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setDefaultSuffix(QStringLiteral("qz0"));
-    dialog.setNameFilters({QStringLiteral("Quarn logs (*.qz0)"), QStringLiteral("All files (*)")});
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        m_logFile->setText(dialog.selectedFiles().constFirst());
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setDefaultSuffix(QStringLiteral("qz0"));
+    dialog->setNameFilters({QStringLiteral("Quarn logs (*.qz0)"), QStringLiteral("All files (*)")});
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& file) {
+        // A recording begun while the dialog was open keeps its name.
+        if (!m_logFile->isReadOnly() && !file.isEmpty()) m_logFile->setText(file);
+    });
+    dialog->open();
+}
+
+QMessageBox* Logging::Ask(const QString& title, const QString& text, int buttons,
+                          int defaultButton, std::function<void(int)> then) {
+    auto* box = new QMessageBox(QMessageBox::Critical, title, text,
+                                QMessageBox::StandardButtons(buttons), this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setDefaultButton(static_cast<QMessageBox::StandardButton>(defaultButton));
+    connect(box, &QMessageBox::finished, this, [this, box, then = std::move(then)] {
+        const int button = box->standardButton(box->clickedButton());
+        // Queued: the answer may start a long operation, which must not run
+        // inside the box's own signal while the box is being closed.
+        QMetaObject::invokeMethod(this, [then, button] { then(button); }, Qt::QueuedConnection);
+    });
+    box->open();
+    return box;
 }
 
 void Logging::ExportCsv_Click() {
@@ -192,42 +226,93 @@ void Logging::ExportCsv_Click() {
         ShowProblem(QStringLiteral("The log file \"%1\" does not exist.").arg(name));
         return;
     }
-    const QString csv = info.dir().filePath(info.completeBaseName() + QStringLiteral(".csv"));
-    LogReader reader;
-    std::string error;
-    if (!reader.Open(QFile::encodeName(name).toStdString(), &error)) {
-        ShowProblem(QStringLiteral("The log file could not be opened.\n%1")
-                        .arg(QString::fromStdString(error)));
+    if (m_exporting || m_exportDialog) return;
+    QString suggested = info.dir().filePath(info.completeBaseName() + QStringLiteral(".csv"));
+    // A log that is itself called *.csv must not be offered as its own export.
+    if (SameFile(QFile::encodeName(suggested).toStdString(), QFile::encodeName(name).toStdString()))
+        suggested = info.dir().filePath(info.completeBaseName() + QStringLiteral("-export.csv"));
+    auto* dialog = new QFileDialog(this, QStringLiteral("Export CSV"));
+    dialog->setObjectName(QStringLiteral("ExportDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    // The question comes from ExportTo, without a nested event loop.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setDefaultSuffix(QStringLiteral("csv"));
+    dialog->setNameFilters({QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
+    dialog->setDirectory(info.dir());
+    dialog->selectFile(suggested);
+    connect(dialog, &QFileDialog::fileSelected, this, [this, name](const QString& csv) {
+        QMetaObject::invokeMethod(this, [this, name, csv] { ExportTo(name, csv); },
+                                  Qt::QueuedConnection);
+    });
+    m_exportDialog = dialog;
+    dialog->open();
+}
+
+void Logging::ExportTo(const QString& log, const QString& csv) {
+    if (m_exporting || csv.isEmpty()) return;
+    const std::string logPath = QFile::encodeName(log).toStdString();
+    if (SameFile(logPath, QFile::encodeName(csv).toStdString())) {
+        ShowProblem(QStringLiteral("\"%1\" is the log itself; choose another name for the "
+                                   "export.").arg(csv));
         return;
     }
-    std::FILE* out = std::fopen(QFile::encodeName(csv).constData(), "wb");
-    if (!out) {
-        ShowProblem(QStringLiteral("\"%1\" could not be created.").arg(csv));
+    if (!QFileInfo::exists(csv)) {
+        RunExport(log, csv);
         return;
     }
+    if (askOverwrite) {
+        if (askOverwrite(csv)) RunExport(log, csv);
+        return;
+    }
+    Ask(QStringLiteral("Export CSV"), QStringLiteral("\"%1\" exists. Replace it?").arg(csv),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No, [this, log, csv](int button) {
+            if (button == QMessageBox::Yes) RunExport(log, csv);
+        });
+}
+
+void Logging::RunExport(const QString& log, const QString& csv) {
+    if (m_exporting) return;
+    m_exporting = true;
+    m_cancelExport = false;
     m_export->setEnabled(false);
-    m_progress->setRange(0, static_cast<int>(std::min<std::int64_t>(reader.RecordCount(), INT32_MAX)));
+    m_progress->setRange(0, static_cast<int>(std::min<std::int64_t>(
+                                QFileInfo(log).size() / kRecordBytes, INT32_MAX)));
     m_progress->setValue(0);
     m_progress->show();
     std::int64_t damaged = 0;
     // The window stays usable: events are served between blocks of records.
-    const LogScan scan = quarn::ExportCsv(
-        reader, out, [&](std::int64_t, const std::string&) { ++damaged; },
+    // Closing the window cancels the export; the window itself lives on.
+    const ExportResult result = ExportCsvFile(
+        QFile::encodeName(log).toStdString(), QFile::encodeName(csv).toStdString(),
+        m_log.Vehicle(), [&](std::int64_t, const std::string&) { ++damaged; },
         [this](std::int64_t done) {
             m_progress->setValue(static_cast<int>(std::min<std::int64_t>(done, INT32_MAX)));
             QCoreApplication::processEvents();
-            return true;
+            return !m_cancelExport;
         });
-    const bool writeFailed = std::ferror(out) != 0;
-    std::fclose(out);
     m_progress->hide();
     m_export->setEnabled(true);
-    if (writeFailed)
-        ShowProblem(QStringLiteral("Writing \"%1\" failed; the file is incomplete.").arg(csv));
-    else if (damaged > 0 || scan.trailingBytes > 0)
-        ShowProblem(QStringLiteral("Exported to \"%1\"; %2 damaged records were left out.")
-                        .arg(csv)
-                        .arg(damaged));
+    m_exporting = false;
+    switch (result.outcome) {
+        case ExportOutcome::Written:
+            if (damaged > 0 || result.scan.trailingBytes > 0)
+                ShowProblem(QStringLiteral("Exported to \"%1\"; %2 damaged records were left out.")
+                                .arg(csv)
+                                .arg(damaged));
+            break;
+        case ExportOutcome::SameAsInput:
+            ShowProblem(QStringLiteral("\"%1\" is the log itself; choose another name for the "
+                                       "export.").arg(csv));
+            break;
+        case ExportOutcome::Failed:
+            ShowProblem(QStringLiteral("Exporting to \"%1\" failed; nothing was changed.\n%2")
+                            .arg(csv, QString::fromStdString(result.error)));
+            break;
+        case ExportOutcome::Cancelled:
+            break;
+    }
 }
 
 QString Logging::LogFileName() const { return m_logFile->text(); }
@@ -272,16 +357,19 @@ void Logging::ShowOverwriteDeclined() {
     m_record->setEnabled(true);
     m_play->setEnabled(true);
     m_pause->setEnabled(false);
+    m_halt->setEnabled(false);
+    LockFileName(false);
     m_slider->hide();
 }
 
-bool Logging::AskOverwrite(const QString& file) {
-    if (askOverwrite) return askOverwrite(file);
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Warning"),
-                    QStringLiteral("File exists.  Overwrite?"), QMessageBox::Yes | QMessageBox::No,
-                    this);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+void Logging::AskOverwrite(const QString& file, std::function<void(bool)> answer) {
+    if (askOverwrite) {
+        answer(askOverwrite(file));
+        return;
+    }
+    Ask(QStringLiteral("Warning"), QStringLiteral("File exists.  Overwrite?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+        [answer = std::move(answer)](int button) { answer(button == QMessageBox::Yes); });
 }
 
 void Logging::ShowProblem(const QString& text) {
@@ -289,13 +377,42 @@ void Logging::ShowProblem(const QString& text) {
         showProblem(text);
         return;
     }
-    QMessageBox::warning(this, QStringLiteral("Logging Control"), text);
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Logging Control"), text,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void Logging::closeEvent(QCloseEvent* event) {
-    // A recording or playback must not go on under a window that is gone.
-    if (m_log.Playing() || m_halt->isEnabled()) Halt_Click();
-    event->accept();
+    if (m_exportDialog) m_exportDialog->reject();
+    m_cancelExport = true;  // an export under way gives up; the old file stays
+    if (m_log.RecordingFile().isEmpty()) {
+        // A playback, or a Record still waiting for its overwrite answer,
+        // ends with the window.
+        if (m_log.Playing() || m_halt->isEnabled()) Halt_Click();
+        event->accept();
+        return;
+    }
+    // A recording may go on without the window: ask, and close (hide) once
+    // answered.
+    event->ignore();
+    if (m_stopQuestion) {
+        m_stopQuestion->raise();
+        return;
+    }
+    m_stopQuestion = Ask(
+        QStringLiteral("Logging Control"),
+        QStringLiteral("Recording into \"%1\" is running. Stop the recording?\n\n"
+                       "No keeps it running with the window closed; reopen the window to stop "
+                       "it later.")
+            .arg(m_log.RecordingFile()),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel,
+        [this](int button) {
+            if (button == QMessageBox::Cancel || button == QMessageBox::NoButton) return;
+            if (button == QMessageBox::Yes) Halt_Click();
+            hide();
+        });
+    m_stopQuestion->setIcon(QMessageBox::Question);
 }
 
 }  // namespace quarn

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include "logging/LogOperations.h"
 
 class QComboBox;
+class QFileDialog;
+class QMessageBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -18,6 +21,13 @@ class LinkStatus;
 // The logging control window: the log file name, Record, Play, Pause, Stop,
 // the record counter and, while a playback is paused, a slider to move
 // through the log. Beyond those: the playback speed and a CSV export.
+//
+// The window is made once and lives as long as its parent, the dashboard:
+// closing it only hides it. A playback or an export runs inside this
+// window's handlers and yields to events, so the window must never be freed
+// under them; and a recording that goes on after the window closed is shown
+// again, name and counter, when it reopens. No dialog of it runs a nested
+// event loop: each is opened with open() and continues in a slot.
 class Logging : public QWidget, public LoggingView {
     Q_OBJECT
 public:
@@ -43,8 +53,12 @@ public:
     int PlaybackRate() const override;
     void ShowOverwriteDeclined() override;
     void HaltAction() override { Halt_Click(); }
-    bool AskOverwrite(const QString& file) override;
+    void AskOverwrite(const QString& file, std::function<void(bool)> answer) override;
     void ShowProblem(const QString& text) override;
+
+    // Exports the log into csv, asking first when csv exists.
+    void ExportTo(const QString& log, const QString& csv);
+    bool exporting() const { return m_exporting; }
 
     QLineEdit* logFile() const { return m_logFile; }
     QPushButton* recordButton() const { return m_record; }
@@ -56,7 +70,7 @@ public:
     QComboBox* speed() const { return m_speed; }
 
     // Lets tests answer the questions and collect the messages instead of
-    // the message boxes.
+    // the message boxes. Answers given here take effect at once.
     std::function<bool(const QString&)> askOverwrite;
     std::function<void(const QString&)> showProblem;
 
@@ -66,6 +80,12 @@ protected:
 private:
     void Slider_Moved();
     void ScheduleDisplay();
+    void LockFileName(bool locked);
+    void RunExport(const QString& log, const QString& csv);
+    // A message box of this window whose answer continues in then, queued,
+    // after the box has gone.
+    QMessageBox* Ask(const QString& title, const QString& text, int buttons, int defaultButton,
+                     std::function<void(int button)> then);
 
     LogOperations& m_log;
     LinkStatus& m_status;
@@ -82,6 +102,10 @@ private:
     QPushButton* m_export = nullptr;
     QProgressBar* m_progress = nullptr;
     bool m_programMove = false;
+    bool m_exporting = false;
+    bool m_cancelExport = false;
+    QPointer<QMessageBox> m_stopQuestion;
+    QPointer<QFileDialog> m_exportDialog;
     // What the counter and the slider stand for; the widgets catch up at the
     // next display tick.
     std::int64_t m_counterValue = 0;

@@ -66,8 +66,17 @@ void ScopeSlots::Feed(int slot) {
     SuperScope* window = Window(slot);
     if (!window) return;
     const float value = ScopeChannelValue(m_rec, window->ChannelIndex());
-    const double x = ScopeTime(TimeOfDay(), m_state.StartSeconds);
-    window->chart()->AddPoint(x, value);
+    const std::optional<RecordTime> played = m_recordTime ? m_recordTime() : std::nullopt;
+    const double x = played ? played->seconds : ScopeTime(TimeOfDay(), m_state.StartSeconds);
+    StripChart* chart = window->chart();
+    // Live, the axis needs no word; a played log's times are marked when
+    // they are estimates.
+    const bool estimated = played && played->estimated;
+    if (chart->xAxis->label().isEmpty() == estimated) {
+        chart->xAxis->setLabel(estimated ? kEstimatedTimeLabel : QString());
+        chart->xAxis->setLabelColor(chart->xAxis->tickLabelColor());
+    }
+    chart->AddPoint(x, value);
     DrawAfterThisFrame();
 }
 

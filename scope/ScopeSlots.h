@@ -78,8 +78,20 @@ public:
 
     // FeedScopes: one point for the slot's window, the value of the channel
     // its list shows (0 for a text that is no channel) at the time of day
-    // less StartSeconds, a day added past midnight.
+    // less StartSeconds, a day added past midnight; or, when the record time
+    // source gives a time (a playback), at that time.
     void Feed(int slot);
+
+    // The time of the record being played, in seconds from the log's first
+    // record; estimated when the log keeps no times, and the time axis then
+    // says so.
+    struct RecordTime {
+        double seconds = 0;
+        bool estimated = true;
+    };
+    using RecordTimeSource = std::function<std::optional<RecordTime>()>;
+    void SetRecordTime(RecordTimeSource source) { m_recordTime = std::move(source); }
+    static inline const QString kEstimatedTimeLabel = QStringLiteral("s (est.)");
 
     // The channel-selection action re-applied to every scope slot 1 to 10,
     // creating a hidden window in a slot that has none: each chart is
@@ -107,6 +119,7 @@ private:
     const Clock& m_clock;
     QPointer<QWidget> m_owner;
     Notice m_notice;
+    RecordTimeSource m_recordTime;
     std::array<QPointer<SuperScope>, kSlotCount> m_windows;
     QObject m_redraw;               // stands for all the charts at the shared tick
     int m_nextRedraw = kFirstSlot;  // the slot whose turn to be drawn is next

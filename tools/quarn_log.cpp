@@ -1,6 +1,9 @@
 // quarn-log: looks into log files without the dashboard.
-//   quarn-log info FILE     record counts, problems and channel ranges
-//   quarn-log export FILE   the records as CSV on stdout
+//   quarn-log info FILE                          record counts, problems and channel ranges
+//   quarn-log export [--vehicle FILE.vf] FILE    the records as CSV on stdout
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +14,7 @@
 
 #include "Version.h"
 #include "logging/LogExport.h"
+#include "settings/VehicleFile.h"
 
 namespace {
 
@@ -25,15 +29,18 @@ constexpr int kMaxProblemLines = 20;
 
 void PrintHelp(std::FILE* to) {
     std::fprintf(to,
-                 "Usage: quarn-log COMMAND FILE\n"
+                 "Usage: quarn-log COMMAND [--vehicle FILE.vf] FILE\n"
                  "\n"
                  "Commands:\n"
                  "  info FILE     number of records, frames failing the checksum, malformed\n"
                  "                records, trailing bytes, and the range of the main channels\n"
+                 "                over the frames that pass their checksum\n"
                  "  export FILE   CSV on stdout: a header row, then one row per record, each\n"
                  "                decoded and converted as playback does\n"
                  "\n"
                  "Options:\n"
+                 "  --vehicle FILE.vf  convert with the car of this vehicle file instead of\n"
+                 "                the default car (3500 lb, 36 lb/hr injectors, 8 cylinders)\n"
                  "  -h, --help    show this text\n"
                  "  --version     show the version\n"
                  "\n"
@@ -80,7 +87,7 @@ bool OpenLog(quarn::LogReader& reader, const char* file) {
     return false;
 }
 
-int Info(const char* file) {
+int Info(const char* file, const quarn::VehicleData& vehicle) {
     quarn::LogReader reader;
     if (!OpenLog(reader, file)) return kExitBadInput;
 
@@ -94,14 +101,20 @@ int Info(const char* file) {
         {"AdvanceDeg", &ChannelRecord::AdvanceDeg},
         {"InjDuty", &ChannelRecord::InjDuty},
     };
-    auto visit = [&](std::int64_t, bool, const ChannelRecord&, const ChannelRecord& rec) {
+    // A frame that fails its checksum holds garbage words: it is counted
+    // but never sets a range.
+    std::int64_t good = 0;
+    auto visit = [&](std::int64_t, bool badChecksum, const ChannelRecord&,
+                     const ChannelRecord& rec) {
+        if (badChecksum) return;
+        ++good;
         for (Range& r : ranges) {
             r.lo = std::min(r.lo, rec.*r.field);
             r.hi = std::max(r.hi, rec.*r.field);
         }
     };
     ProblemReporter reporter(file);
-    const quarn::LogScan scan = quarn::ScanLog(reader, visit, std::ref(reporter));
+    const quarn::LogScan scan = quarn::ScanLog(reader, visit, std::ref(reporter), nullptr, vehicle);
     reporter.Finish(scan);
 
     std::printf("file: %s\n", file);
@@ -111,18 +124,31 @@ int Info(const char* file) {
     std::printf("short records: %lld\n", static_cast<long long>(scan.shortRecords));
     std::printf("trailing bytes: %lld\n", static_cast<long long>(scan.trailingBytes));
     std::printf("range:");
-    if (scan.decoded == 0) std::printf(" no frames");
+    if (good == 0) std::printf(" no frames");
     for (const Range& r : ranges)
-        if (scan.decoded) std::printf(" %s %.6g..%.6g", r.name, r.lo, r.hi);
+        if (good) std::printf(" %s %.6g..%.6g", r.name, r.lo, r.hi);
     std::printf("\n");
     return scan.Clean() ? kExitOk : kExitBadInput;
 }
 
-int Export(const char* file) {
+// Whether standard output is the file itself ("export x >> x").
+bool OutputIsInput(const char* file) {
+    struct stat out {}, in {};
+    return ::fstat(STDOUT_FILENO, &out) == 0 && ::stat(file, &in) == 0 &&
+           S_ISREG(out.st_mode) && out.st_dev == in.st_dev && out.st_ino == in.st_ino;
+}
+
+int Export(const char* file, const quarn::VehicleData& vehicle) {
+    if (OutputIsInput(file)) {
+        std::fprintf(stderr, "quarn-log: %s: the export would be written onto the log itself\n",
+                     file);
+        return kExitBadInput;
+    }
     quarn::LogReader reader;
     if (!OpenLog(reader, file)) return kExitBadInput;
     ProblemReporter reporter(file);
-    const quarn::LogScan scan = quarn::ExportCsv(reader, stdout, std::ref(reporter));
+    const quarn::LogScan scan =
+        quarn::ExportCsv(reader, stdout, std::ref(reporter), nullptr, vehicle);
     reporter.Finish(scan);
     if (std::ferror(stdout)) {
         std::fprintf(stderr, "quarn-log: writing the export failed: %s\n", std::strerror(errno));
@@ -142,12 +168,27 @@ int main(int argc, char** argv) {
         std::printf("quarn-log %s\n", quarn::kVersionText);
         return kExitOk;
     }
+    quarn::VehicleData vehicle;
+    if (argc == 5 && !std::strcmp(argv[2], "--vehicle")) {
+        quarn::VehicleFile car;
+        QString error;
+        if (!quarn::ReadVehicleFile(QString::fromLocal8Bit(argv[3]), car, error)) {
+            std::fprintf(stderr, "quarn-log: %s: %s\n", argv[3], error.toLocal8Bit().constData());
+            return kExitBadInput;
+        }
+        // The file's numbers passed the same checks as the setters make.
+        vehicle.SetWeight(quarn::VehicleNumberText(car.weight).toStdString());
+        vehicle.SetInjSize(quarn::VehicleNumberText(car.injsize).toStdString());
+        vehicle.SetNumCyl(quarn::VehicleNumberText(car.numcyl).toStdString());
+        argv[2] = argv[4];
+        argc = 3;
+    }
     if (argc != 3) {
         PrintHelp(stderr);
         return kExitUsage;
     }
-    if (!std::strcmp(argv[1], "info")) return Info(argv[2]);
-    if (!std::strcmp(argv[1], "export")) return Export(argv[2]);
+    if (!std::strcmp(argv[1], "info")) return Info(argv[2], vehicle);
+    if (!std::strcmp(argv[1], "export")) return Export(argv[2], vehicle);
     std::fprintf(stderr, "quarn-log: unknown command \"%s\"\n\n", argv[1]);
     PrintHelp(stderr);
     return kExitUsage;

@@ -80,13 +80,21 @@ public:
         m_log->Paused = false;
         m_log->StopRequested = true;
     }
-    bool AskOverwrite(const QString&) override { return overwrite; }
+    void AskOverwrite(const QString&, std::function<void(bool)> answer) override {
+        if (deferAnswer) {
+            pendingAnswer = std::move(answer);
+            return;
+        }
+        answer(overwrite);
+    }
     void ShowProblem(const QString& text) override { problems.push_back(text.toStdString()); }
 
     QString name;
     std::int64_t counter = 0, minimum = 0, maximum = 0, tick = 0, position = 0;
     bool sliderHidden = false, declined = false, overwrite = true;
     int rate = 0, halts = 0;
+    bool deferAnswer = false;  // the question stays open until pendingAnswer runs
+    std::function<void(bool)> pendingAnswer;
     std::vector<std::string> problems;
 
 private:
@@ -141,7 +149,7 @@ TEST(TickFrequency, AboutTwentyTicksRoundedHalfToEvenAndNeverZero) {
     EXPECT_EQ(LogOperations::TickFrequency(1000000), 50000);
 }
 
-TEST_F(LogOperationsTest, RecordingNumbersRecordsFromOneAndFollowsTheFileName) {
+TEST_F(LogOperationsTest, RecordingNumbersRecordsFromOneAndKeepsToTheNameItStartedWith) {
     state.Monitoring = true;
     status.SetPanelText(2, QStringLiteral("Ready @ 115200"));
     log.StartRecording();
@@ -152,19 +160,22 @@ TEST_F(LogOperationsTest, RecordingNumbersRecordsFromOneAndFollowsTheFileName) {
     link.RxBuf() = NumberedFrame(8);
     log.WriteLogRecord();
 
-    // A new name takes the following records, at the continuing numbers.
+    // Typing in the name box while recording, a stray name or another log's,
+    // neither creates a file nor writes into one.
     const QString first = view.name;
-    view.name = dir.filePath(QStringLiteral("second.qz0"));
-    link.RxBuf() = NumberedFrame(9);
-    log.WriteLogRecord();
-    EXPECT_EQ(test::ReadBytes(first.toStdString()).size(), 2u * kRecordBytes);
-    LogReader reader;
-    ASSERT_TRUE(reader.Open(Path()));
-    EXPECT_EQ(reader.RecordCount(), 3);  // records 1 and 2 are a gap
-    ByteBuffer rx;
-    EXPECT_EQ(reader.Read(3, rx), RecordStatus::Ok);
-    EXPECT_EQ(rx, NumberedFrame(9));
-    EXPECT_EQ(reader.Read(1, rx), RecordStatus::Malformed);
+    const QString other = dir.filePath(QStringLiteral("other.qz0"));
+    ASSERT_TRUE(WriteRecordAt(other.toStdString(), 1, NumberedFrame(1)));
+    for (const QString& typed : {dir.filePath(QStringLiteral("s")), other}) {
+        view.name = typed;
+        link.RxBuf() = NumberedFrame(9);
+        log.WriteLogRecord();
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("s"))));
+    EXPECT_EQ(test::ReadBytes(other.toStdString()).size(), std::size_t(kRecordBytes));
+    EXPECT_EQ(test::ReadBytes(first.toStdString()).size(), 4u * kRecordBytes);
+    EXPECT_EQ(status.PanelText(1).toStdString(), "Recording");
+    log.StopLogging();
+    EXPECT_NE(status.PanelText(1).toStdString(), "Recording");
 }
 
 TEST_F(LogOperationsTest, ALongReceiveBufferIsStoredAsItsFirst38Bytes) {
@@ -178,16 +189,14 @@ TEST_F(LogOperationsTest, ALongReceiveBufferIsStoredAsItsFirst38Bytes) {
 }
 
 TEST_F(LogOperationsTest, AFailedWriteStopsTheRecordingAndSaysWhy) {
-    MakeLog(2);
-    log.StartRecording();  // overwrite: yes
-    log.WriteLogRecord();
     view.name = dir.filePath(QStringLiteral("no/such/folder/x.qz0"));
+    log.StartRecording();
     log.WriteLogRecord();
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(view.halts, 1);
     ASSERT_EQ(view.problems.size(), 1u);
     EXPECT_NE(view.problems[0].find("no/such/folder"), std::string::npos);
-    EXPECT_EQ(log.NextRecord, 2);
+    EXPECT_EQ(log.NextRecord, 1);
 }
 
 TEST_F(LogOperationsTest, DecliningTheOverwriteLeavesTheFileAlone) {
@@ -203,6 +212,34 @@ TEST_F(LogOperationsTest, DecliningTheOverwriteLeavesTheFileAlone) {
     log.StartRecording();
     EXPECT_TRUE(state.Recording);
     EXPECT_FALSE(QFileInfo::exists(view.name));  // deleted; the next write starts afresh
+}
+
+// The overwrite question is answered later, while frames go on; a "No" leaves
+// nothing saying "Recording", and a Stop before the answer withdraws it.
+TEST_F(LogOperationsTest, TheOverwriteAnswerComesLaterAndStopWithdrawsTheQuestion) {
+    MakeLog(3);
+    const auto before = test::ReadBytes(Path());
+    view.deferAnswer = true;
+    status.SetPanelText(1, QStringLiteral("Recording"));  // as a stale panel would read
+    log.StartRecording();
+    EXPECT_FALSE(state.Recording);
+    ASSERT_TRUE(view.pendingAnswer);
+    view.pendingAnswer(false);
+    EXPECT_TRUE(view.declined);
+    EXPECT_FALSE(state.Recording);
+    EXPECT_NE(status.PanelText(1).toStdString(), "Recording");
+
+    log.StartRecording();
+    log.StopLogging();
+    view.pendingAnswer(true);  // Yes, after Stop
+    EXPECT_FALSE(state.Recording);
+    EXPECT_EQ(test::ReadBytes(Path()), before);
+
+    state.Monitoring = true;
+    log.StartRecording();
+    view.pendingAnswer(true);
+    EXPECT_TRUE(state.Recording);
+    EXPECT_FALSE(QFileInfo::exists(view.name));
 }
 
 TEST_F(LogOperationsTest, RecordingWhileStoppedReconnectsAndRunsTheLoop) {
@@ -308,6 +345,32 @@ TEST_F(LogOperationsTest, AMissingOrEmptyNameIsReportedAndNoFileIsCreated) {
     log.PlayLog();
     EXPECT_EQ(view.problems.size(), 2u);
     EXPECT_TRUE(consumers.shown.empty());
+
+    // A folder is named as one, and an empty log says it is empty.
+    view.name = dir.path();
+    log.PlayLog();
+    ASSERT_EQ(view.problems.size(), 3u);
+    EXPECT_NE(view.problems[2].find("is a folder"), std::string::npos) << view.problems[2];
+    view.name = dir.filePath(QStringLiteral("empty.qz0"));
+    test::WriteBytes(view.name.toStdString(), {});
+    log.PlayLog();
+    ASSERT_EQ(view.problems.size(), 4u);
+    EXPECT_NE(view.problems[3].find("empty"), std::string::npos) << view.problems[3];
+    EXPECT_TRUE(status.PanelText(1).isEmpty());  // nothing plays or records now
+}
+
+// Records are placed on the time axis by the last measured frame rate of the
+// link (the wire limit without one is checked on the scopes).
+TEST_F(LogOperationsTest, PlaybackTimesComeFromTheMeasuredFrameRate) {
+    MakeLog(100);
+    double last = -1;
+    yielder.onYield = [&] {
+        if (auto t = log.PlaybackTime()) last = t->seconds;
+    };
+    log.SetMeasuredFrameRate(200);
+    log.PlayLog();
+    EXPECT_NEAR(last, 99 / 200.0, 1e-9);
+    EXPECT_FALSE(log.PlaybackTime());  // over
 }
 
 TEST_F(LogOperationsTest, PacedPlaybackKeepsToTheChosenRate) {

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -20,7 +23,11 @@
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
 #include "logging/Logging.h"
+#include "scope/ScopeSlots.h"
+#include "scope/StripChart.h"
+#include "scope/SuperScope.h"
 #include "settings/ComSetup.h"
+#include "TestUtil.h"
 
 namespace quarn {
 namespace {
@@ -52,6 +59,34 @@ protected:
         return s;
     }
 
+    // A log of numbered frames; damaged adds two broken records and a
+    // cut-off tail.
+    void MakeLog(const QString& file, int records, bool damaged = false) {
+        for (int n = 1; n <= records; ++n) {
+            RawFrame raw;
+            raw.analog[0] = static_cast<std::uint16_t>(n % 1024);
+            raw.timer[0] = 4606;   // RpmPeriod
+            raw.timer[5] = 20000;  // VssPeriod, faster than
+            raw.timer[6] = 30000;  // VssPeriodPrev: some wheel power
+            raw.timer[7] = 1000;   // AccelInterval
+            const FrameBytes f = EncodeFrame(raw);
+            ASSERT_TRUE(WriteRecordAt(file.toStdString(), n, ByteBuffer(f.begin(), f.end())));
+        }
+        if (!damaged) return;
+        std::vector<std::uint8_t> bytes = test::ReadBytes(file.toStdString());
+        bytes[kRecordBytes * 3] = 9;  // record 4: bad header
+        bytes.resize(bytes.size() + 20, 0xEE);
+        test::WriteBytes(file.toStdString(), bytes);
+    }
+
+    // The visible dialog of the window of type T, if any.
+    template <typename T>
+    T* OpenDialog() const {
+        for (T* d : window->findChildren<T*>())
+            if (d->isVisible()) return d;
+        return nullptr;
+    }
+
     QTemporaryDir dir;
     test::RecordingAlerts alerts;
     std::unique_ptr<SuperDash> dash;
@@ -67,7 +102,7 @@ TEST_F(LoggingWindowTest, OpensWithTheDefaultsAndRefusesToPlayAMissingFile) {
     EXPECT_EQ(window->counter()->text().toStdString(), "0");
 
     window->Play_Click();
-    EXPECT_EQ(Buttons(), "EEDE");  // after the halt that ends every playback
+    EXPECT_EQ(Buttons(), "EEDD");  // after the halt that ends every playback
     EXPECT_TRUE(window->counter()->isHidden());
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_FALSE(QFileInfo::exists(window->logFile()->text()));
@@ -118,10 +153,10 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
 
     // Play it back through the window and the dashboard.
     window->Play_Click();
-    EXPECT_EQ(dash->PanelText(1).toStdString(), "Log Playback");
+    EXPECT_TRUE(dash->PanelText(1).isEmpty());  // the playback is over
     EXPECT_EQ(dash->PanelText(2).toStdString(), "COM Stopped");
     EXPECT_TRUE(dash->PanelText(3).isEmpty());
-    EXPECT_EQ(Buttons(), "EEDE");
+    EXPECT_EQ(Buttons(), "EEDD");
     EXPECT_TRUE(window->slider()->isHidden());
     EXPECT_EQ(dash->log().SkippedRecords(), 0);
     EXPECT_EQ(dash->gauge(Gauge::Tach)->NeedleValue(), dash->record().Rpm);
@@ -228,6 +263,224 @@ TEST_F(LoggingWindowTest, PauseEnablesTheSliderAndClosingHaltsThePlayback) {
     EXPECT_TRUE(sliderEnabled);
     EXPECT_FALSE(dash->log().Playing());
     EXPECT_LT(dash->log().SkippedRecords(), 1);
+}
+
+// Against the simulator: the dialogs of the window hold no frames, a
+// recording keeps its file name and goes on through a closed window when the
+// user says so, and the activity panel tells what runs.
+TEST_F(LoggingWindowTest, RecordingGoesOnUnderOpenDialogsAndAClosedWindow) {
+    if (!SimProcess::Built()) GTEST_SKIP() << "no simulator";
+    const QString link = dir.filePath(QStringLiteral("box"));
+    ASSERT_TRUE(sim.Start({}, link));
+    qputenv("QUARN_COM1", QFile::encodeName(link));
+    ASSERT_TRUE(WriteSettings(1, dir.filePath(QStringLiteral("quarnom.ini"))));
+    const QString file = window->logFile()->text();
+    window->showProblem = nullptr;  // real message boxes
+    LogOperations& log = dash->log();
+    Monitor& m = dash->monitor();
+
+    int step = 0, stalledAt = 0;
+    std::int64_t mark = 0;
+    bool lockedWhileRecording = false, questionAsked = false;
+    std::string panelAfterComStatus, panelWhileClosed;
+    // A dialog that held the frames in its own loop is closed from here, and
+    // the run given up.
+    QTimer deadline;
+    QObject::connect(&deadline, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+        if (step != 99) stalledAt = step;
+        step = 99;
+        dash->state().Monitoring = false;
+    });
+    auto next = [&](int to) {
+        step = to;
+        mark = log.NextRecord;
+        deadline.start(8000);
+    };
+    QTimer script;
+    script.setInterval(10);
+    QObject::connect(&script, &QTimer::timeout, [&] {
+        if (step == 0 && m.GoodFrames() >= 20) {
+            next(1);
+            window->Browse_Click();  // while monitoring
+            window->recordButton()->click();
+            lockedWhileRecording = window->logFile()->isReadOnly() &&
+                                   !window->findChild<QPushButton*>(QStringLiteral("Command1"))
+                                        ->isEnabled();
+            window->ShowProblem(QStringLiteral("a warning"));
+        } else if (step == 1 && log.NextRecord >= mark + 100) {
+            // Frames went on under both dialogs.
+            if (QFileDialog* browse = OpenDialog<QFileDialog>()) browse->reject();
+            for (QMessageBox* box : window->findChildren<QMessageBox*>()) box->close();
+            next(2);
+            window->close();
+            if (QMessageBox* ask = OpenDialog<QMessageBox>()) {
+                questionAsked = true;
+                ask->button(QMessageBox::No)->click();  // keep recording
+            }
+        } else if (step == 2 && log.NextRecord >= mark + 50) {
+            panelWhileClosed = dash->PanelText(1).toStdString();
+            next(3);
+            dash->Label1_Click();  // reconnects under the recording
+            panelAfterComStatus = dash->PanelText(1).toStdString();
+        } else if (step == 3 && log.NextRecord >= mark + 20) {
+            deadline.stop();
+            dash->state().Monitoring = false;
+            step = 4;
+        }
+    });
+    script.start();
+    dash->Form_Load(nullptr);
+    script.stop();
+    deadline.stop();
+
+    ASSERT_NE(stalledAt, 1) << "the recording stood still under the dialogs";
+    EXPECT_TRUE(lockedWhileRecording);
+    EXPECT_TRUE(questionAsked);
+    ASSERT_EQ(step, 4) << "the recording did not go on after the window closed";
+    EXPECT_EQ(panelWhileClosed, "Recording");
+    EXPECT_NE(panelAfterComStatus, "Initializing");
+
+    // Reopened, the window shows the recording running.
+    dash->ShowLogging();
+    EXPECT_EQ(dash->logging(), window);
+    EXPECT_EQ(window->logFile()->text(), file);
+    EXPECT_TRUE(window->haltButton()->isEnabled());
+    SharedRefreshTick().Flush();
+    EXPECT_EQ(window->counter()->text().toLongLong(), log.NextRecord);
+    window->haltButton()->click();
+    EXPECT_FALSE(window->logFile()->isReadOnly());
+    EXPECT_FALSE(window->haltButton()->isEnabled());
+    LogReader reader;
+    ASSERT_TRUE(reader.Open(file.toStdString()));
+    EXPECT_EQ(reader.RecordCount(), log.NextRecord - 1);
+}
+
+// Closing the window while its own playback or export is on the stack: the
+// window only hides, the operation ends, and nothing it still uses is freed.
+TEST_F(LoggingWindowTest, ClosingTheWindowUnderItsOwnOperationsFreesNothingInUse) {
+    const QPointer<Logging> guard(window);
+    const QString log = window->logFile()->text();
+    window->speed()->setCurrentIndex(window->speed()->findData(200));
+
+    // Pause a playback, then close.
+    MakeLog(log, 2000);
+    QTimer::singleShot(100, dash.get(), [&] {
+        window->pauseButton()->click();
+        QTimer::singleShot(50, dash.get(), [&] { window->close(); });
+    });
+    window->Play_Click();
+    ASSERT_TRUE(guard);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(dash->log().Playing());
+
+    // A damaged log playing, then close: its end-of-playback warnings come
+    // up as real message boxes once the window has closed.
+    dash->ShowLogging();
+    window->showProblem = nullptr;
+    MakeLog(log, 500, true);
+    QTimer::singleShot(100, dash.get(), [&] { window->close(); });
+    // Were a box to run its own loop, it would be closed from here.
+    QTimer::singleShot(3000, dash.get(), [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    window->Play_Click();
+    ASSERT_TRUE(guard);
+    EXPECT_FALSE(dash->log().Playing());
+    EXPECT_GE(window->findChildren<QMessageBox*>().size(), 2);
+    for (QMessageBox* box : window->findChildren<QMessageBox*>()) box->close();
+    QCoreApplication::processEvents();
+
+    // Close during an export big enough that its progress is reported after
+    // the close: it gives up, and the CSV already there stays as it was.
+    dash->ShowLogging();
+    window->showProblem = [this](const QString& text) { problems.push_back(text.toStdString()); };
+    window->askOverwrite = [](const QString&) { return true; };
+    MakeLog(log, 100000);
+    const QString csv = dir.filePath(QStringLiteral("run.csv"));
+    test::WriteBytes(csv.toStdString(), {'o', 'l', 'd'});
+    QTimer::singleShot(0, dash.get(), [&] { window->close(); });
+    window->ExportTo(log, csv);
+    ASSERT_TRUE(guard);
+    EXPECT_FALSE(window->exporting());
+    EXPECT_EQ(test::ReadBytes(csv.toStdString()), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    const QStringList temporary =
+        QDir(dir.path()).entryList({QStringLiteral(".run.csv*")}, QDir::Files | QDir::Hidden);
+    EXPECT_TRUE(temporary.isEmpty()) << temporary.join(u' ').toStdString();
+}
+
+// The export goes where the save dialog says, beside the log by default,
+// never onto the log itself, and converts with the car in use.
+TEST_F(LoggingWindowTest, ExportNeverWritesOntoItsLogAndUsesTheCarInUse) {
+    const QString log = dir.filePath(QStringLiteral("drive.csv"));
+    window->logFile()->setText(log);
+    MakeLog(log, 300);
+    const auto before = test::ReadBytes(log.toStdString());
+    window->askOverwrite = [](const QString&) { return true; };
+
+    auto exportVia = [&](const QString& target) {
+        window->ExportCsv_Click();
+        QFileDialog* dialog = OpenDialog<QFileDialog>();
+        if (!dialog) return QString();
+        const QString suggested = dialog->selectedFiles().value(0);
+        dialog->selectFile(target);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+        return suggested;
+    };
+    // The suggestion would be the log itself, so another name is offered;
+    // choosing the log anyway is refused.
+    const QString suggested = exportVia(log);
+    EXPECT_NE(QFileInfo(suggested).fileName(), QStringLiteral("drive.csv"));
+    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QFileInfo(log).absolutePath());
+    EXPECT_EQ(test::ReadBytes(log.toStdString()), before);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("the log itself"), std::string::npos) << problems[0];
+
+    ASSERT_TRUE(dash->vehicle().SetWeight("1750"));
+    const QString out = dir.filePath(QStringLiteral("out.csv"));
+    exportVia(out);
+    const auto bytes = test::ReadBytes(out.toStdString());
+    const std::string written(bytes.begin(), bytes.end());
+    auto exported = [&](const VehicleData& car) {
+        LogReader reader;
+        EXPECT_TRUE(reader.Open(log.toStdString()));
+        std::FILE* f = std::tmpfile();
+        ExportCsv(reader, f, nullptr, nullptr, car);
+        std::string text(static_cast<std::size_t>(std::ftell(f)), '\0');
+        std::rewind(f);
+        EXPECT_EQ(std::fread(text.data(), 1, text.size(), f), text.size());
+        std::fclose(f);
+        return text;
+    };
+    EXPECT_EQ(written, exported(dash->vehicle()));
+    EXPECT_NE(written, exported(VehicleData()));  // the car makes a difference
+    EXPECT_EQ(test::ReadBytes(log.toStdString()), before);
+}
+
+// At the Max speed the scopes still plot the log against its own (estimated)
+// time, and resuming after a pause continues the traces.
+TEST_F(LoggingWindowTest, PlaybackPlotsAgainstTheLogsTimeAndResumeKeepsTheTraces) {
+    constexpr int kRecords = 6000;
+    MakeLog(window->logFile()->text(), kRecords);
+    ASSERT_EQ(dash->scopes().Open(), 1);
+    StripChart* chart = dash->scopes().Window(1)->chart();
+    int pointsAtPause = 0;
+    QTimer::singleShot(20, dash.get(), [&] {
+        window->pauseButton()->click();
+        QTimer::singleShot(100, dash.get(), [&] {
+            pointsAtPause = chart->pointCount();
+            window->playButton()->click();  // resume
+        });
+    });
+    window->Play_Click();
+    ASSERT_GT(pointsAtPause, 0);
+    ASSERT_LT(pointsAtPause, kRecords) << "the playback ended before the pause";
+    EXPECT_GE(chart->pointCount(), kRecords);  // nothing cleared at the resume
+    const double perSecond = LogOperations::WireFrameRate(115200);
+    EXPECT_NEAR(chart->points().constBegin()->key, 0, 1e-9);
+    EXPECT_NEAR((chart->points().constEnd() - 1)->key, (kRecords - 1) / perSecond, 1e-6);
+    EXPECT_EQ(chart->xAxis->label().toStdString(), "s (est.)");
 }
 
 }  // namespace

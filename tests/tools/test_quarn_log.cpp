@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -166,6 +169,77 @@ TEST_F(QuarnLogTest, InfoSummarisesACleanLog) {
     EXPECT_NE(r.out.find("records: 11\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("bad checksum: 1\n"), std::string::npos);
     EXPECT_NE(r.out.find("range: Rpm 500.019..3000.11"), std::string::npos) << r.out;
+}
+
+// A frame failing its checksum is counted, but its garbage words must not
+// widen the channel ranges.
+TEST_F(QuarnLogTest, InfoRangesCoverOnlyFramesThatPassTheirChecksum) {
+    RawFrame raw;
+    raw.analog[2] = 500;  // EctRaw
+    for (int i = 0; i < 5; ++i) AppendFrame(raw);
+    const test::CommandResult clean = RunCommand(QuarnLog("info " + path));
+    const auto ect = [](const std::string& out) {
+        const auto at = out.find(" EctF ");
+        return at == std::string::npos ? out : out.substr(at, out.find(' ', at + 6) - at);
+    };
+    RawFrame wild = raw;
+    wild.analog[2] = 1023;
+    FrameBytes bad = EncodeFrame(wild);
+    bad[kChecksumIndex] ^= 1;
+    Append(ByteBuffer(bad.begin(), bad.end()));
+    const test::CommandResult r = RunCommand(QuarnLog("info " + path));
+    EXPECT_NE(r.out.find("bad checksum: 1\n"), std::string::npos) << r.out;
+    EXPECT_EQ(ect(r.out), ect(clean.out)) << r.out;
+}
+
+// The export converts with the default car unless given a vehicle file: the
+// wheel power scales with the car's weight. The columns stay as they are.
+TEST_F(QuarnLogTest, VehicleFileSetsTheCarOfTheExport) {
+    RawFrame raw;
+    raw.timer[0] = 4606;   // RpmPeriod
+    raw.timer[5] = 20000;  // VssPeriod
+    raw.timer[6] = 30000;  // VssPeriodPrev: speeding up
+    raw.timer[7] = 1000;   // AccelInterval
+    for (int i = 0; i < 3; ++i) AppendFrame(raw);
+    const std::string vf = dir.File("light.vf");
+    std::ofstream(vf) << "weight=1750\ninjsize=36\nnumcyl=8\n";
+
+    const test::CommandResult plain = RunCommand(QuarnLog("export " + path));
+    const test::CommandResult light = RunCommand(QuarnLog("export --vehicle " + vf + " " + path));
+    ASSERT_EQ(light.exitCode, 0) << light.err;
+    const auto plainLines = Split(plain.out, '\n');
+    const auto lightLines = Split(light.out, '\n');
+    ASSERT_EQ(lightLines.size(), 4u);
+    EXPECT_EQ(lightLines[0], CsvHeader());
+    const double rwhpPlain = std::stod(Split(plainLines[3], ',').at(37));
+    const double rwhpLight = std::stod(Split(lightLines[3], ',').at(37));
+    ASSERT_GT(rwhpPlain, 0);
+    EXPECT_NEAR(rwhpLight / rwhpPlain, 0.5, 1e-5);
+
+    const test::CommandResult badCar =
+        RunCommand(QuarnLog("export --vehicle " + dir.File("none.vf") + " " + path));
+    EXPECT_EQ(badCar.exitCode, 1);
+    EXPECT_TRUE(badCar.out.empty());
+}
+
+// A named pipe would hold the tool forever; anything but a regular file is
+// refused at once. Nor is the export ever written onto its own log.
+TEST_F(QuarnLogTest, RefusesWhatIsNotARegularFileAndItsOwnLogAsOutput) {
+    const std::string fifo = dir.File("pipe.qz0");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* command : {"info ", "export "}) {
+        const test::CommandResult r = RunCommand("timeout 20 " + QuarnLog(command + fifo));
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+    }
+    const test::CommandResult folder = RunCommand(QuarnLog("info " + dir.path().string()));
+    EXPECT_EQ(folder.exitCode, 1);
+
+    AppendFrame(RawFrame{});
+    const auto before = test::ReadBytes(path);
+    const test::CommandResult self = RunCommand(QuarnLog("export " + path + " >>" + path));
+    EXPECT_EQ(self.exitCode, 1);
+    EXPECT_EQ(test::ReadBytes(path), before);
 }
 
 TEST(QuarnLogCli, UsageAndUnreadableFiles) {
