@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -11,6 +10,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 
+#include "widgets/OpenDialogs.h"
 #include "widgets/Twips.h"
 #include "diagnostics/SelfTestReport.h"
 
@@ -211,18 +211,22 @@ QString SelfTester::SuggestedReportName() const {
 
 void SelfTester::cmdSaveReport_Click() {
     const QString suggested = SuggestedReportName();
-    const QString path =
-        m_chooseReportPath
-            ? m_chooseReportPath(suggested)
-            : QFileDialog::getSaveFileName(this, QStringLiteral("Save Self Test Report"), suggested,
-                                           QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (m_chooseReportPath) {
+        SaveReportTo(m_chooseReportPath(suggested));
+        return;
+    }
+    OpenSaveDialog(this, QStringLiteral("Save Self Test Report"), suggested,
+                   QStringLiteral("Text files (*.txt);;All files (*)"),
+                   [this](const QString& path) { SaveReportTo(path); });
+}
+
+void SelfTester::SaveReportTo(const QString& path) {
     if (path.isEmpty()) return;  // cancelled
     QString error;
-    if (!SaveReport(path, &error)) {
-        QMessageBox::warning(this, QCoreApplication::applicationName(),
-                             QStringLiteral("The report could not be saved to %1.\n%2")
-                                 .arg(QDir::toNativeSeparators(path), error));
-    }
+    if (SaveReport(path, &error)) return;
+    OpenMessage(this, QMessageBox::Warning, QCoreApplication::applicationName(),
+                QStringLiteral("The report could not be saved to %1.\n%2")
+                    .arg(QDir::toNativeSeparators(path), error));
 }
 
 bool SelfTester::SaveReport(const QString& path, QString* error) const {

@@ -33,8 +33,11 @@ public:
     // Start Self Test: the whole test runs inside this call.
     void STGo_Click();
     void STStop_Click();
-    // Asks for a file name and writes the report of the last test.
+    // Asks for a file name and writes the report of the last test there.
     void cmdSaveReport_Click();
+    // Writes the report to path (nothing for an empty one); a failure is
+    // told in a message box.
+    void SaveReportTo(const QString& path);
     // Writes the report of the last test to path; on failure returns false
     // and says why in error.
     bool SaveReport(const QString& path, QString* error = nullptr) const;

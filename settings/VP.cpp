@@ -16,6 +16,7 @@
 #include "widgets/Twips.h"
 #include "decode/VehicleData.h"
 #include "settings/VehicleFile.h"
+#include "widgets/OpenDialogs.h"
 
 namespace quarn {
 namespace {
@@ -249,15 +250,21 @@ QString VP::FilePath() const {
 }
 
 void VP::Warn(const QString& text) {
-    QMessageBox::warning(this, windowTitle(), text);
+    OpenMessage(this, QMessageBox::Warning, windowTitle(), text);
 }
 
 void VP::BrowseVehicle_Click() {
-    const QString picked =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Vehicle File"), FilePath(),
-                                     QStringLiteral("Vehicle files (*.vf);;All files (*)"), nullptr,
-                                     QFileDialog::DontConfirmOverwrite);
-    if (!picked.isEmpty()) m_text5->setText(picked);
+    auto* dialog = new QFileDialog(this, QStringLiteral("Vehicle File"), FilePath(),
+                                   QStringLiteral("Vehicle files (*.vf);;All files (*)"));
+    dialog->setObjectName(QStringLiteral("BrowseDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Picks a name for Load or Save: nothing is replaced yet.
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& picked) {
+        if (!picked.isEmpty()) m_text5->setText(picked);
+    });
+    dialog->open();
 }
 
 bool VP::LoadVehicle_Click() {
@@ -284,19 +291,32 @@ bool VP::LoadVehicle_Click() {
     return true;
 }
 
-bool VP::SaveVehicle_Click() {
-    const QString path = FilePath();
-    if (path.isEmpty()) {
-        Warn(QStringLiteral("Type the name of a vehicle file into the File Name box first."));
-        return false;
-    }
+bool VP::RefusedBeforeSave() {
     // A refused box would save a value the user does not see.
     for (std::size_t i = 0; i < m_boxes.size(); ++i) {
         if (!m_refused[i]) continue;
         Warn(QStringLiteral("%1 \"%2\" is refused; correct it before saving.\n\n%3")
                  .arg(QLatin1String(kRules[i].what), m_boxes[i]->text(), RuleText(kRules[i])));
-        return false;
+        return true;
     }
+    return false;
+}
+
+bool VP::SaveVehicle_Click() {
+    if (RefusedBeforeSave()) return false;
+    QString suggested = FilePath();
+    if (suggested.isEmpty()) {
+        const QString name = m_text1->text().trimmed();
+        suggested = (name.isEmpty() ? QStringLiteral("vehicle") : name) + QStringLiteral(".vf");
+    }
+    OpenSaveDialog(this, QStringLiteral("Save Vehicle File"), QFileInfo(suggested).absoluteFilePath(),
+                   QStringLiteral("Vehicle files (*.vf);;All files (*)"),
+                   [this](const QString& path) { SaveVehicleTo(path); });
+    return true;
+}
+
+bool VP::SaveVehicleTo(const QString& path) {
+    if (path.isEmpty() || RefusedBeforeSave()) return false;
     // Replace an earlier vehicle file, or an empty one, but never another
     // kind of file that happens to carry the name.
     const QFileInfo target(path);
@@ -321,6 +341,7 @@ bool VP::SaveVehicle_Click() {
         Warn(QStringLiteral("The vehicle file %1 could not be saved:\n%2").arg(path, error));
         return false;
     }
+    m_text5->setText(QDir::toNativeSeparators(path));
     m_fileStatus->setText(QStringLiteral("Saved %1").arg(path));
     return true;
 }

@@ -21,8 +21,8 @@ class VehicleData;
 // flow and cylinder boxes drive the VehicleData the conversion and the fuel
 // economy read, at every edit: a text that is not a valid number is refused
 // at its box (red frame, a hint beside it and in its tooltip) and the last
-// valid value stays in force. The vehicle fields load from and save to the
-// vehicle file named in the File Name box. Nothing reads the datalogging
+// valid value stays in force. The vehicle fields load from the vehicle file named in the File
+// Name box and save to a file the user picks. Nothing reads the datalogging
 // choices.
 //
 // One window for the whole run: closing it only hides it, so the boxes keep
@@ -38,10 +38,16 @@ public:
     // panel, any other index neither.
     void TabStrip1_Click();
 
-    // Load and Save act on the file named in the File Name box; a failure
-    // is told in a message box and changes nothing. True on success.
+    // Load reads the file named in the File Name box; a failure is told in
+    // a message box and changes nothing. True on success.
     bool LoadVehicle_Click();
+    // Save opens a save dialog at the named file, which then writes through
+    // SaveVehicleTo. False, with a message box and no dialog, while a box
+    // holds a refused text.
     bool SaveVehicle_Click();
+    // Writes the vehicle fields to path and names it in the File Name box;
+    // a failure is told in a message box. True on success.
+    bool SaveVehicleTo(const QString& path);
 
     QTabWidget* tabStrip() const { return m_tabStrip; }
     QWidget* frame1() const { return m_frame1; }
@@ -61,6 +67,7 @@ private:
     void BrowseVehicle_Click();
     QString FilePath() const;
     void Warn(const QString& text);
+    bool RefusedBeforeSave();
 
     VehicleData& m_vehicle;
     QTabWidget* m_tabStrip = nullptr;

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "SelfTestRig.h"
@@ -113,6 +114,8 @@ TEST(SelfTester, SaveReportWritesTheLastRunAndSaysWhenItCannot) {
     window.SetReportPathChooser([&](const QString&) { return unwritable; });
     ModalAnswerer answerer;
     window.reportButton()->click();
+    // The box is opened, not run: it is answered once events flow.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !answerer.texts.isEmpty(); }, 5000));
     ASSERT_EQ(answerer.texts.size(), 1);
     EXPECT_TRUE(answerer.texts[0].contains(QStringLiteral("could not be saved")));
     EXPECT_FALSE(QFile::exists(unwritable));

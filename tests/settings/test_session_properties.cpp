@@ -36,11 +36,18 @@ protected:
 
     QString File(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
-    // Types into a box as a user does: select everything, then key by key.
+    // Types into a box as a user does: select everything, then key by key,
+    // then Enter.
     static void Type(QLineEdit* box, const QString& text) {
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Delete);
         QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    // A text put into a box at once, as a paste does, then Enter.
+    static void Paste(QLineEdit* box, const QString& text) {
+        box->setText(text);
+        QTest::keyClick(box, Qt::Key_Return);
     }
 
     // The wheel power of one frame accelerating at a known rate.
@@ -91,13 +98,13 @@ TEST_F(SessionProperties, RefusedTextIsMarkedAtItsBoxAndTheLastValidValueStaysAf
     const float power = FramePower();
     // Pasted at once: typed key by key, "1e9" would pass through a valid 1.
     for (const char* bad : {"heavy", "0", "-3500", "", "1e9"}) {
-        vp->box(Box::weight)->setText(QString::fromLatin1(bad));
+        Paste(vp->box(Box::weight), QString::fromLatin1(bad));
         EXPECT_TRUE(vp->refused(Box::weight)) << bad;
         EXPECT_TRUE(vp->hint(Box::weight)->isVisible()) << bad;
         EXPECT_EQ(vp->hint(Box::weight)->text(), QStringLiteral("Refused: 3500 stays in use"));
         EXPECT_EQ(FramePower(), power) << bad;
     }
-    vp->box(Box::numcyl)->setText(QStringLiteral("6.5"));
+    Paste(vp->box(Box::numcyl), QStringLiteral("6.5"));
     EXPECT_TRUE(vp->refused(Box::numcyl));
     EXPECT_EQ(dash->vehicle().numcyl(), 8);
 
@@ -123,7 +130,7 @@ TEST_F(SessionProperties, VehicleFileRoundTripAndBadFilesChangeNothing) {
     vp->descriptionBox()->setPlainText(QStringLiteral("Notchback\nStage 2 cam"));
     Type(vp->box(Box::weight), QStringLiteral("3010"));
     Type(vp->box(Box::injsize), QStringLiteral("24.5"));
-    ASSERT_TRUE(vp->SaveVehicle_Click());
+    ASSERT_TRUE(vp->SaveVehicleTo(File("fox.vf")));
 
     vp->nameBox()->setText(QStringLiteral("Other car"));
     vp->descriptionBox()->clear();
@@ -134,7 +141,7 @@ TEST_F(SessionProperties, VehicleFileRoundTripAndBadFilesChangeNothing) {
     EXPECT_EQ(vp->descriptionBox()->toPlainText(), QStringLiteral("Notchback\nStage 2 cam"));
     EXPECT_EQ(vp->box(Box::weight)->text(), QStringLiteral("3010"));
     EXPECT_EQ(dash->vehicle().injsize(), 24.5);
-    EXPECT_TRUE(vp->SaveVehicle_Click());  // an earlier vehicle file is simply replaced
+    EXPECT_TRUE(vp->SaveVehicleTo(File("fox.vf")));  // an earlier vehicle file is replaced
 
     QFile bad(File("bad.vf"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
@@ -162,8 +169,8 @@ TEST_F(SessionProperties, SaveRefusesARefusedBoxAndNeverOverwritesAnotherKindOfF
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.write("my notes\n");
     notes.close();
-    vp->fileNameBox()->setText(notes.fileName());
-    EXPECT_TRUE(test::CatchMessage([&] { EXPECT_FALSE(vp->SaveVehicle_Click()); }).has_value());
+    EXPECT_TRUE(
+        test::CatchMessage([&] { EXPECT_FALSE(vp->SaveVehicleTo(notes.fileName())); }).has_value());
     ASSERT_TRUE(notes.open(QIODevice::ReadOnly));
     EXPECT_EQ(notes.readAll(), QByteArray("my notes\n"));
 }
