@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QHideEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,9 +13,11 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "widgets/Twips.h"
 #include "decode/VehicleData.h"
+#include "settings/LastVehicle.h"
 #include "settings/VehicleFile.h"
 #include "widgets/OpenDialogs.h"
 
@@ -104,13 +107,12 @@ VP::VP(VehicleData& vehicle, QWidget* parent)
 void VP::BuildVehicleTab() {
     QWidget* f = m_frame1;
     AddLabel(f, "Label3", QStringLiteral("File Name"), TwipsRect(120, 240, 1335, 255));
-    m_text5 = AddTextBox(f, "Text5", QStringLiteral("mustang.vf"), TwipsRect(1680, 240, 3375, 285));
+    m_text5 = AddTextBox(f, "Text5", QString(), TwipsRect(1680, 240, 3375, 285));
     m_text5->setToolTip(
         QStringLiteral("The vehicle file (.vf) that Load reads and Save writes; a name without a "
                        "folder is in the working directory, ~/ is your home folder"));
     AddLabel(f, "Label10", QStringLiteral("Vehicle Name/ID"), TwipsRect(120, 600, 1455, 255));
-    m_text1 =
-        AddTextBox(f, "Text1", QStringLiteral("1989 Mustang GT"), TwipsRect(1680, 600, 3375, 285));
+    m_text1 = AddTextBox(f, "Text1", QString(), TwipsRect(1680, 600, 3375, 285));
     AddLabel(f, "Label2", QStringLiteral("Description"), TwipsRect(120, 960, 1095, 255));
     m_text2 = new QPlainTextEdit(f);
     m_text2->setObjectName(QStringLiteral("Text2"));
@@ -139,7 +141,18 @@ void VP::BuildVehicleTab() {
         hint->setStyleSheet(QStringLiteral("color: #d00000;"));
         hint->hide();
         m_hints[i] = hint;
-        connect(box, &QLineEdit::textChanged, this, [this, i] { ApplyBox(static_cast<Box>(i)); });
+        // A number counts once its edit is finished: applied at every key,
+        // "3500" would pass through 3, 35 and 350 lb on its way.
+        auto* pause = new QTimer(this);
+        pause->setSingleShot(true);
+        pause->setInterval(kApplyPauseMs);
+        m_pauses[i] = pause;
+        connect(pause, &QTimer::timeout, this, [this, i] { ApplyBox(static_cast<Box>(i)); });
+        connect(box, &QLineEdit::textEdited, pause, qOverload<>(&QTimer::start));
+        connect(box, &QLineEdit::editingFinished, this, [this, i] {
+            m_pauses[i]->stop();
+            ApplyBox(static_cast<Box>(i));
+        });
     }
 
     // The vehicle file: pick a name, then load or save the fields above.
@@ -161,6 +174,18 @@ void VP::BuildVehicleTab() {
     m_fileStatus = AddLabel(f, "lblFileStatus", QString(), TwipsRect(1680, 4320, 3375, 495));
     m_fileStatus->setWordWrap(true);
     m_fileStatus->setStyleSheet(QStringLiteral("color: #555;"));
+
+    // The file whose car the dashboard put in use at the start, if any; with
+    // the default car no file is named.
+    if (const std::optional<LoadedVehicle> loaded = ReadRememberedVehicle();
+        loaded && SameNumbers(m_vehicle, loaded->car)) {
+        m_carFile = loaded->path;
+        m_carFileCar = loaded->car;
+        m_text5->setText(loaded->path);
+        m_text1->setText(loaded->car.name);
+        m_text2->setPlainText(loaded->car.description);
+        m_fileStatus->setText(QStringLiteral("Loaded %1").arg(loaded->path));
+    }
 }
 
 void VP::BuildDataloggingTab() {
@@ -232,6 +257,7 @@ void VP::ApplyBox(Box b) {
         box->setStyleSheet(QString());
         box->setToolTip(RuleText(kRules[i]));
         m_hints[i]->hide();
+        RememberCarInUse();
         return;
     }
     const QString kept = VehicleNumberText(inForce);
@@ -251,6 +277,25 @@ QString VP::FilePath() const {
 
 void VP::Warn(const QString& text) {
     OpenMessage(this, QMessageBox::Warning, windowTitle(), text);
+}
+
+void VP::ApplyPendingEdits() {
+    for (std::size_t i = 0; i < m_pauses.size(); ++i) {
+        if (!m_pauses[i]->isActive()) continue;
+        m_pauses[i]->stop();
+        ApplyBox(static_cast<Box>(i));
+    }
+}
+
+void VP::hideEvent(QHideEvent* event) {
+    // Closing the window finishes the edit in progress.
+    ApplyPendingEdits();
+    QWidget::hideEvent(event);
+}
+
+void VP::RememberCarInUse() {
+    if (m_carFile.isEmpty()) return;
+    RememberVehicleFile(SameNumbers(m_vehicle, m_carFileCar) ? m_carFile : QString());
 }
 
 void VP::BrowseVehicle_Click() {
@@ -280,18 +325,24 @@ bool VP::LoadVehicle_Click() {
                  .arg(path, error));
         return false;
     }
+    for (QTimer* pause : m_pauses) pause->stop();
+    m_carFile = QFileInfo(path).absoluteFilePath();
+    m_carFileCar = car;
     m_text1->setText(car.name);
     m_text2->setPlainText(car.description);
     // Each box passes its text on to the vehicle data; the file's numbers
     // passed the same checks, so none is refused.
-    box(Box::weight)->setText(VehicleNumberText(car.weight));
-    box(Box::injsize)->setText(VehicleNumberText(car.injsize));
-    box(Box::numcyl)->setText(VehicleNumberText(car.numcyl));
+    const std::array<double, 3> numbers{car.weight, car.injsize, car.numcyl};
+    for (std::size_t i = 0; i < m_boxes.size(); ++i) {
+        m_boxes[i]->setText(VehicleNumberText(numbers[i]));
+        ApplyBox(static_cast<Box>(i));
+    }
     m_fileStatus->setText(QStringLiteral("Loaded %1").arg(path));
     return true;
 }
 
 bool VP::RefusedBeforeSave() {
+    ApplyPendingEdits();
     // A refused box would save a value the user does not see.
     for (std::size_t i = 0; i < m_boxes.size(); ++i) {
         if (!m_refused[i]) continue;
@@ -341,6 +392,9 @@ bool VP::SaveVehicleTo(const QString& path) {
         Warn(QStringLiteral("The vehicle file %1 could not be saved:\n%2").arg(path, error));
         return false;
     }
+    m_carFile = target.absoluteFilePath();
+    m_carFileCar = car;
+    RememberCarInUse();
     m_text5->setText(QDir::toNativeSeparators(path));
     m_fileStatus->setText(QStringLiteral("Saved %1").arg(path));
     return true;
