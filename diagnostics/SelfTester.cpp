@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 
 #include "widgets/OpenDialogs.h"
 #include "widgets/Twips.h"
@@ -134,6 +135,10 @@ SelfTester::SelfTester(Link& link, QWidget* parent)
 
 void SelfTester::STGo_Click() {
     m_test.Start();
+}
+
+void SelfTester::RunTest(const std::function<void()>& run) {
+    run();
     // Closed during the test: now that it has returned the window can go,
     // unless it was shown again meanwhile.
     if (m_closeWhenDone && !m_test.InProgress()) {
@@ -151,8 +156,8 @@ void SelfTester::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    // The test's Start handler is further up the stack and would return
-    // into a destroyed window: stop it and go once it has wound down.
+    // The test's run is further up the stack and would return into a
+    // destroyed window: stop it and go once it has wound down (RunTest).
     m_closeWhenDone = true;
     m_test.Stop();
     hide();
@@ -163,10 +168,18 @@ QColor SelfTester::lampColour() const {
     return m_mil->colour();
 }
 
-void SelfTester::ShowPrompt(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
-                    this);
-    box.exec();
+void SelfTester::ShowPrompt(const QString& text, std::function<void()> then) {
+    // Opened, not run: the user takes seconds to cycle the ignition, and a
+    // nested loop would hold the monitoring loop all that time. A child of
+    // this window with this window as the context of its continuation, so
+    // closing the window before the answer takes both along.
+    m_prompt = OpenMessage(this, QMessageBox::NoIcon, QCoreApplication::applicationName(), text);
+    m_prompt->setObjectName(QStringLiteral("IgnitionPrompt"));
+    connect(m_prompt, &QMessageBox::finished, this, [this, then = std::move(then)] {
+        // From an event of its own once the box has gone: the test yields
+        // for a long time and must not do so inside the box's handlers.
+        QTimer::singleShot(0, this, [this, then] { RunTest(then); });
+    });
 }
 
 void SelfTester::SetStatus(const QString& text) {
