@@ -77,17 +77,24 @@ SelfTester::SelfTester(Link& link, QWidget* parent)
 
     auto* label2 = new QLabel(QStringLiteral("Check Engine Light"), this);
     label2->setObjectName(QStringLiteral("Label2"));
-    label2->setGeometry(TwipsRect(240, 1080, 975, 495));
+    // Centred under the lamp as designed, but as wide as the column of
+    // buttons allows: "Engine Light" only just fits the lamp's width, and
+    // any wider face cuts it to "Engine Ligh".
+    label2->setGeometry(TwipsRect(120, 1080, 1215, 495));
     label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label2->setWordWrap(true);
 
+    // Verdana's figures are 0.64 em wide; its stand-ins (DejaVu Sans Bold)
+    // are wider, and at 24 px their ink reached the edges of a 17-pixel
+    // box. Each box is 2 pixels wider than designed, on the same centre,
+    // and the figures a size smaller.
     QFont digitFont(QStringLiteral("Verdana"));
     digitFont.setBold(true);
-    digitFont.setPixelSize(24);
+    digitFont.setPixelSize(22);
     for (std::size_t i = 0; i < m_digits.size(); ++i) {
         auto* d = new QLabel(QStringLiteral("0"), this);
         d->setObjectName(QStringLiteral("D%1").arg(i + 1));
-        d->setGeometry(TwipsRect(kDigitLefts[i], 1680, 255, 495));
+        d->setGeometry(TwipsRect(kDigitLefts[i] - 15, 1680, 285, 495));
         d->setAlignment(Qt::AlignCenter);
         d->setFont(digitFont);
         d->setStyleSheet(QStringLiteral("background: black; color: rgb(0, 255, 0);"));

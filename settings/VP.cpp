@@ -120,23 +120,30 @@ void VP::BuildVehicleTab() {
     m_text2->setTabChangesFocus(true);
 
     AddLabel(f, "Label4", QStringLiteral("Injector Flow Rate"), TwipsRect(240, 2640, 1335, 255));
-    AddLabel(f, "Label6", QStringLiteral("Lb/Hr"), TwipsRect(2280, 2640, 615, 255));
+    // The number boxes are wider than first drawn (750 twips, not 495): in
+    // this font and frame "3400" only just fitted and "100001" was cut off.
+    // The unit texts and the hints beside them move right by as much.
+    AddLabel(f, "Label6", QStringLiteral("Lb/Hr"), TwipsRect(2535, 2640, 615, 255));
     // Wider and taller than first drawn: in this font the texts were cut off.
     AddLabel(f, "Label5", QStringLiteral("# of Cylinders"), TwipsRect(240, 3000, 1335, 255));
     AddLabel(f, "label9", QStringLiteral("Curb Weight"), TwipsRect(240, 3360, 1335, 255));
-    AddLabel(f, "Label7", QStringLiteral("lbs"), TwipsRect(2280, 3360, 495, 255));
+    AddLabel(f, "Label7", QStringLiteral("lbs"), TwipsRect(2535, 3360, 495, 255));
 
     const std::array<int, 3> tops{3360, 2640, 3000};  // weight, injsize, numcyl
     const std::array<double, 3> inForce{m_vehicle.weight(), m_vehicle.injsize(),
                                         m_vehicle.numcyl()};
     for (std::size_t i = 0; i < kRules.size(); ++i) {
         QLineEdit* box = AddTextBox(f, kRules[i].name, VehicleNumberText(inForce[i]),
-                                    TwipsRect(1680, tops[i], 495, 285));
+                                    TwipsRect(1680, tops[i], 750, 285));
         box->setToolTip(RuleText(kRules[i]));
+        // Set on the box itself: the style sheet of a refused box would
+        // otherwise put it in the application's default font, and leave it
+        // there once the sheet is cleared.
+        box->setFont(font());
         m_boxes[i] = box;
         // Beside the unit texts: says a text was refused and which value the
         // conversion goes on using.
-        QLabel* hint = AddLabel(f, "", QString(), TwipsRect(2940, tops[i], 2595, 285));
+        QLabel* hint = AddLabel(f, "", QString(), TwipsRect(3195, tops[i], 2340, 285));
         hint->setObjectName(QStringLiteral("%1Hint").arg(QLatin1String(kRules[i].name)));
         hint->setStyleSheet(QStringLiteral("color: #d00000;"));
         hint->hide();

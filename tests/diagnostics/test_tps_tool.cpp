@@ -13,12 +13,25 @@
 namespace quarn {
 namespace {
 
-TEST(TPSTool, GaugeSizeIsOuterSizeLessTheFrameClampedAtZero) {
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(386, 310)), QSize(378, 283));
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(1000, 800)), QSize(992, 773));
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(8, 27)), QSize(0, 0));
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(5, 100)), QSize(0, 73));
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(0, 0)), QSize(0, 0));
+TEST(TPSTool, GaugeSizeIsOuterSizeLessTheFrameClampedToTheClientArea) {
+    // Framed as designed: 5655 x 4215 twips in a 5670 x 4245 client area.
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(385, 308), QSize(378, 283)), QSize(377, 281));
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(1007, 825), QSize(1000, 800)), QSize(999, 798));
+    // No frame drawn yet: the design's frame stands in, not none at all.
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(378, 283), QSize(378, 283)), QSize(377, 281));
+    // A taller title bar than designed: never past the client area.
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(380, 323), QSize(378, 283)), QSize(372, 283));
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(8, 27), QSize(1, 2)), QSize(0, 0));
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(0, 0), QSize(0, 0)), QSize(0, 0));
+}
+
+TEST(TPSTool, OpensWithTheGaugeFillingTheWindow) {
+    TPSTool tool;
+    EXPECT_EQ(tool.gauge()->geometry(), QRect(0, 0, 377, 281));
+    tool.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tool));
+    EXPECT_EQ(tool.gauge()->size(), TPSTool::GaugeSizeFor(tool.frameGeometry().size(), tool.size()));
+    EXPECT_GE(tool.gauge()->width(), tool.width() - TPSTool::kFrameAllowance.width());
 }
 
 TEST(TPSTool, GaugeFollowsEveryResizeFromTheTopLeft) {
@@ -31,7 +44,7 @@ TEST(TPSTool, GaugeFollowsEveryResizeFromTheTopLeft) {
         QCoreApplication::processEvents();
         const QRect gauge = tool.gauge()->geometry();
         EXPECT_EQ(gauge.topLeft(), QPoint(0, 0)) << size.width() << "x" << size.height();
-        EXPECT_EQ(gauge.size(), TPSTool::GaugeSizeFor(tool.frameGeometry().size()))
+        EXPECT_EQ(gauge.size(), TPSTool::GaugeSizeFor(tool.frameGeometry().size(), tool.size()))
             << size.width() << "x" << size.height();
     }
 }

@@ -13,11 +13,13 @@
 #include <QPointer>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QScreen>
 #include <QTest>
 
 #include "MessageCatcher.h"
 #include "TestDash.h"
 #include "decode/Conversion.h"
+#include "settings/ComSetup.h"
 #include "settings/VP.h"
 
 namespace quarn {
@@ -150,6 +152,16 @@ TEST_F(SessionProperties, TheCarInUseAtTheEndIsInUseAtTheNextStart) {
     if (ini.open(QIODevice::ReadOnly)) {
         EXPECT_FALSE(ini.readAll().contains("vehicle"));
     }
+}
+
+// The serial port setup opens centred on the screen, as the session
+// properties' neighbours on the Hardware Setup menu do.
+TEST_F(SessionProperties, SerialPortSetupOpensCentredOnTheScreen) {
+    test::ChooseMenu(*dash, "mnuSerialCommunication");
+    ASSERT_NE(dash->comSetup(), nullptr);
+    const QPoint centre = dash->comSetup()->screen()->availableGeometry().center();
+    const QPoint at = dash->comSetup()->geometry().center();
+    EXPECT_LE((at - centre).manhattanLength(), 8) << at.x() << "," << at.y();
 }
 
 TEST_F(SessionProperties, TabTwoShowsOnlyTheDataloggingControlsAndTabOneBringsTheCarBack) {
