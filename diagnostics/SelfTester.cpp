@@ -160,6 +160,10 @@ void SelfTester::STStop_Click() {
 
 void SelfTester::closeEvent(QCloseEvent* event) {
     if (!m_test.InProgress()) {
+        // Called off before it began: the prompt may already be answered and
+        // the run queued, and a run must never start in a window on its way
+        // out.
+        if (m_test.Prompting()) m_test.Stop();
         event->accept();
         return;
     }

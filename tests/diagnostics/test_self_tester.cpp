@@ -108,8 +108,8 @@ TEST(SelfTester, ClosingDuringARunStopsItAndDestroysTheWindowOnlyAfterwards) {
     EXPECT_GE(rig.Sent(Link::kStopSelfTest), 1);
 }
 
-// Closed before the prompt is answered: the window goes at once with the
-// prompt, and no test starts later.
+// Closed before the prompt is answered, or after but before the run began:
+// the window goes at once with the prompt, and no test starts later.
 TEST(SelfTester, ClosingWhileThePromptIsOpenTakesThePromptAlong) {
     SelfTestRig rig;
     QPointer<SelfTester> window = new SelfTester(rig.link);
@@ -121,6 +121,17 @@ TEST(SelfTester, ClosingWhileThePromptIsOpenTakesThePromptAlong) {
     window->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
     EXPECT_TRUE(prompt.isNull());
+    QTest::qWait(50);
+    EXPECT_EQ(rig.Sent(Link::kStartSelfTest), 0);
+
+    // Answered, and closed before the queued run began: no run either.
+    window = new SelfTester(rig.link);
+    window->show();
+    window->startButton()->click();
+    ASSERT_NE(window->prompt(), nullptr);
+    window->prompt()->accept();
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
     QTest::qWait(50);
     EXPECT_EQ(rig.Sent(Link::kStartSelfTest), 0);
 }
