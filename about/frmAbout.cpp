@@ -10,6 +10,7 @@
 
 #include "Version.h"
 #include "about/Browser.h"
+#include "widgets/OpenDialogs.h"
 
 namespace quarn {
 namespace {
@@ -112,13 +113,19 @@ void frmAbout::visitweb_Click() {
     // disk on the way.
     const QString program = m_browser.Find().trimmed();
     if (program.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Browser Not Found"),
-                             QStringLiteral("Could not find associated Browser"));
+        ShowWarning(QStringLiteral("Browser Not Found"),
+                    QStringLiteral("Could not find associated Browser"));
         return;
     }
     if (!m_browser.Launch(program, QLatin1String(kMakerAddress)))
-        QMessageBox::warning(this, QStringLiteral("URL Failed"),
-                             QStringLiteral("Web Page not Opened"));
+        ShowWarning(QStringLiteral("URL Failed"), QStringLiteral("Web Page not Opened"));
+}
+
+void frmAbout::ShowWarning(const QString& title, const QString& text) {
+    // Opened over the box, not run in a nested loop, which would hold the
+    // monitoring loop further down the stack. A child of the box: closing
+    // the box takes the warning with it.
+    OpenMessage(this, QMessageBox::Warning, title, text);
 }
 
 }  // namespace quarn

@@ -32,6 +32,8 @@ public:
     QPushButton* cmdOK() const { return m_cmdOK; }
 
 private:
+    void ShowWarning(const QString& title, const QString& text);
+
     std::unique_ptr<Browser> m_ownBrowser;
     Browser& m_browser;
     QLabel* m_lblVersion = nullptr;

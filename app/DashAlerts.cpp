@@ -1,5 +1,7 @@
 #include "app/DashAlerts.h"
 
+#include "widgets/OpenDialogs.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 
@@ -18,7 +20,9 @@ void DashAlerts::ShowCritical(const QString& title, const QString& text) {
 }
 
 void DashAlerts::ShowSettingsNotSaved(const QString& text) {
-    QMessageBox::warning(m_owner, QCoreApplication::applicationName(), text);
+    // The program goes on after this one, and a nested loop would hold the
+    // monitoring loop until the box closed: opened, not run.
+    OpenMessage(m_owner, QMessageBox::Warning, QCoreApplication::applicationName(), text);
 }
 
 void DashAlerts::EndProgram() {

@@ -21,6 +21,7 @@
 #include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
 #include "settings/ComSetup.h"
+#include "settings/LastVehicle.h"
 #include "settings/QuarnFeatures.h"
 #include "settings/VP.h"
 
@@ -111,6 +112,8 @@ SuperDash::SuperDash(DashOptions options)
       m_log(m_link, *this, m_state, m_monitor, m_rec, m_conversion, m_vehicle, *this, *this) {
     setObjectName(QStringLiteral("SuperDash"));
     setWindowTitle(QStringLiteral("Quarn_Dash"));
+    // The car in use when the program last ended, or the default car.
+    RestoreRememberedVehicle(m_vehicle);
 
     auto* ground = new QWidget(this);
     ground->setAutoFillBackground(true);

@@ -7,8 +7,11 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Version.h"
 #include "app/DemoBox.h"
@@ -16,6 +19,7 @@
 #include "app/SuperDash.h"
 #include "diagnostics/TPSTool.h"
 #include "logging/Logging.h"
+#include "scope/ScopeSlots.h"
 #include "settings/ComSetup.h"
 
 namespace {
@@ -57,43 +61,129 @@ void ScheduleRecording(quarn::SuperDash& dash, const QString& file) {
     poll->start();
 }
 
+// The program's options. Built before any application object exists, so
+// that --help, --version and a refused value need no screen.
+struct Options {
+    QCommandLineParser parser;
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption demo{QStringLiteral("demo"),
+                                  QStringLiteral("Run against the built-in simulated box.")};
+    const QCommandLineOption boxArgs{
+        QStringLiteral("boxsim-args"),
+        QStringLiteral("Arguments for the simulated box of --demo (default \"--pace\")."),
+        QStringLiteral("args"), QStringLiteral("--pace")};
+    const QCommandLineOption quitAfter{
+        QStringLiteral("quit-after"), QStringLiteral("End the program after this many seconds."),
+        QStringLiteral("seconds")};
+    const QCommandLineOption stats{
+        QStringLiteral("stats"), QStringLiteral("Print frame counts to standard error at the end.")};
+    const QCommandLineOption shots{QStringLiteral("screenshots"),
+                                   QStringLiteral("Save pictures of the windows into dir, then end."),
+                                   QStringLiteral("dir")};
+    const QCommandLineOption record{
+        QStringLiteral("record"),
+        QStringLiteral("Start recording into file (replacing it) once the link is up."),
+        QStringLiteral("file")};
+    const QCommandLineOption scopes{QStringLiteral("scopes"),
+                                    QStringLiteral("Open this many scope windows at the start."),
+                                    QStringLiteral("count")};
+
+    Options() {
+        parser.setApplicationDescription(QStringLiteral(
+            "Monitors and logs EEC-IV engine computers through the Quarn-IV data logger."));
+        parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record, scopes});
+    }
+
+    // The longest wait --quit-after takes: its milliseconds must fit a timer.
+    static constexpr double kMaxQuitAfterSeconds = 2000000;
+
+    // The seconds of --quit-after, once Check has passed.
+    int QuitAfterMs() const { return static_cast<int>(parser.value(quitAfter).toDouble() * 1000); }
+    int ScopeCount() const { return parser.value(scopes).toInt(); }
+
+    // Why the values given cannot be used; empty when they can.
+    QString Check() const {
+        if (parser.isSet(quitAfter)) {
+            bool ok = false;
+            const QString text = parser.value(quitAfter);
+            const double seconds = text.toDouble(&ok);
+            if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > kMaxQuitAfterSeconds)
+                return QStringLiteral("--quit-after takes a number of seconds above 0 and at most "
+                                      "%1, not \"%2\".")
+                    .arg(QString::number(kMaxQuitAfterSeconds, 'f', 0), text);
+        }
+        if (parser.isSet(scopes)) {
+            bool ok = false;
+            const QString text = parser.value(scopes);
+            const int count = text.toInt(&ok);
+            if (!ok || count < 0 || count > quarn::ScopeSlots::kLastSlot)
+                return QStringLiteral("--scopes takes a whole number from 0 to %1, not \"%2\".")
+                    .arg(quarn::ScopeSlots::kLastSlot)
+                    .arg(text);
+        }
+        if (parser.isSet(record) && parser.value(record).trimmed().isEmpty())
+            return QStringLiteral("--record takes the name of the log file to write.");
+        if (parser.isSet(shots) && parser.value(shots).trimmed().isEmpty())
+            return QStringLiteral("--screenshots takes the folder to save the pictures in.");
+        return {};
+    }
+};
+
+void SetNames() {
+    QCoreApplication::setApplicationName(QStringLiteral("Quarn_Dash"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(quarn::kVersionText));
+}
+
+// Qt's own options (-platform, -style, ...) have one dash and a word.
+bool IsQtStyleOption(const QString& arg) {
+    return arg.size() > 2 && arg[0] == u'-' && arg[1] != u'-';
+}
+
+int Refuse(const QString& why) {
+    std::fprintf(stderr, "quarn-dash: %s\nTry 'quarn-dash --help' for the options.\n",
+                 qPrintable(why));
+    return EXIT_FAILURE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const auto programStart = std::chrono::steady_clock::now();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quarn_Dash"));
-    QApplication::setApplicationVersion(QString::fromLatin1(quarn::kVersionText));
+    Options options;
+    QCommandLineParser& parser = options.parser;
+    {
+        // A first reading before the window system is touched. Options of Qt
+        // itself (-platform, ...) are unknown here: then only the reading
+        // after the QApplication, which takes them out, counts.
+        QStringList args;
+        for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+        if (parser.parse(args)) {
+            if (parser.isSet(options.help) || parser.isSet(options.version) ||
+                args.contains(QStringLiteral("--help-all"))) {
+                // Printed by the parser, which needs an application object;
+                // a core one needs no screen.
+                QCoreApplication core(argc, argv);
+                SetNames();
+                parser.process(core);  // prints and ends the program
+            }
+            if (const QString why = options.Check(); !why.isEmpty()) return Refuse(why);
+        } else if (std::none_of(args.begin() + 1, args.end(), IsQtStyleOption)) {
+            return Refuse(parser.errorText());
+        }
+    }
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Monitors and logs EEC-IV engine computers through the Quarn-IV data logger."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Run against the built-in simulated box."));
-    const QCommandLineOption boxArgs(
-        QStringLiteral("boxsim-args"),
-        QStringLiteral("Arguments for the simulated box of --demo (default \"--pace\")."),
-        QStringLiteral("args"), QStringLiteral("--pace"));
-    const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
-                                       QStringLiteral("End the program after this many seconds."),
-                                       QStringLiteral("seconds"));
-    const QCommandLineOption stats(
-        QStringLiteral("stats"),
-        QStringLiteral("Print frame counts to standard error at the end."));
-    const QCommandLineOption shots(
-        QStringLiteral("screenshots"),
-        QStringLiteral("Save pictures of the windows into dir, then end."), QStringLiteral("dir"));
-    const QCommandLineOption record(
-        QStringLiteral("record"),
-        QStringLiteral("Start recording into file (replacing it) once the link is up."),
-        QStringLiteral("file"));
-    const QCommandLineOption scopes(QStringLiteral("scopes"),
-                                    QStringLiteral("Open this many scope windows at the start."),
-                                    QStringLiteral("count"));
-    parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record, scopes});
+    QApplication app(argc, argv);
+    SetNames();
     parser.process(app);
+    if (const QString why = options.Check(); !why.isEmpty()) return Refuse(why);
+    const QCommandLineOption& demo = options.demo;
+    const QCommandLineOption& boxArgs = options.boxArgs;
+    const QCommandLineOption& quitAfter = options.quitAfter;
+    const QCommandLineOption& stats = options.stats;
+    const QCommandLineOption& shots = options.shots;
+    const QCommandLineOption& record = options.record;
+    const QCommandLineOption& scopes = options.scopes;
 
     quarn::DemoBox box;
     if (parser.isSet(demo)) {
@@ -127,13 +217,12 @@ int main(int argc, char** argv) {
         dash.close();
     };
     if (parser.isSet(quitAfter))
-        QTimer::singleShot(static_cast<int>(parser.value(quitAfter).toDouble() * 1000), &dash,
-                           finish);
+        QTimer::singleShot(options.QuitAfterMs(), &dash, finish);
     if (parser.isSet(shots)) ScheduleScreenshots(dash, splash, parser.value(shots));
     if (parser.isSet(record)) ScheduleRecording(dash, parser.value(record));
     if (parser.isSet(scopes)) {
         // Opened as a user opens them, through the View menu.
-        const int count = parser.value(scopes).toInt();
+        const int count = options.ScopeCount();
         QTimer::singleShot(0, &dash, [&dash, count] {
             auto* open = dash.findChild<QAction*>(QStringLiteral("mnuViewquarnscope1"));
             for (int i = 0; open && i < count; ++i) open->trigger();

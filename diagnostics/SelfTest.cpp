@@ -20,11 +20,21 @@ double SecondsBetween(Clock::TimePoint from, Clock::TimePoint to) {
 SelfTest::SelfTest(Link& link, SelfTestView& view) : m_link(link), m_view(view) {}
 
 void SelfTest::Start() {
-    // The test runs inside this call and yields throughout: a second click
+    // The test runs inside AfterPrompt and yields throughout: a second click
     // arriving in one of those yields must not start a test inside the test.
-    if (m_inProgress) return;
-    m_inProgress = true;
+    if (m_inProgress || m_prompting) return;
+    m_prompting = true;
     m_stopClicked = false;
+    m_view.SetStartEnabled(false);
+    m_view.SetStopEnabled(true);
+    m_view.SetReportEnabled(false);
+    m_view.ShowPrompt(QString::fromLatin1(kPromptText), [this] { AfterPrompt(); });
+}
+
+void SelfTest::AfterPrompt() {
+    if (!m_prompting) return;  // stopped before the prompt was answered
+    m_prompting = false;
+    m_inProgress = true;
     Run();
     m_inProgress = false;
     m_view.SetReportEnabled(true);
@@ -32,6 +42,13 @@ void SelfTest::Start() {
 }
 
 void SelfTest::Stop() {
+    if (m_prompting) {
+        // Nothing has been sent yet: the test is called off.
+        m_prompting = false;
+        m_view.SetStartEnabled(true);
+        m_view.SetReportEnabled(m_record.outcome != SelfTestRecord::Outcome::NotRun);
+        return;
+    }
     if (m_inProgress)
         m_stopClicked = true;
     else
@@ -45,16 +62,12 @@ void SelfTest::Stop() {
 }
 
 void SelfTest::Run() {
-    m_view.SetStartEnabled(false);
-    m_view.SetStopEnabled(true);
-    m_view.SetReportEnabled(false);
     m_codes.FillCodeTable();
     m_record = SelfTestRecord{};
     m_record.startedAt = QDateTime::currentDateTime();
     m_record.outcome = SelfTestRecord::Outcome::Running;
     m_endedByLamp = false;
 
-    m_view.ShowPrompt(QString::fromLatin1(kPromptText));
     m_view.SetStatus(QString::fromLatin1(kConnectingText));
     try {
         m_link.ConnectLink();

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "diagnostics/CodeTable.h"
@@ -20,8 +21,11 @@ class Link;
 class SelfTestView {
 public:
     virtual ~SelfTestView() = default;
-    // Asks the user to cycle the ignition; returns once the prompt is closed.
-    virtual void ShowPrompt(const QString& text) = 0;
+    // Asks the user to cycle the ignition, and runs then once the prompt has
+    // been answered: later, from an event of its own, in a window, where the
+    // prompt must not hold the monitoring loop; a view without a window may
+    // run it at once. then must not run if the view is gone.
+    virtual void ShowPrompt(const QString& text, std::function<void()> then) = 0;
     virtual void SetStatus(const QString& text) = 0;
     // The check-engine lamp: called at every lamp query.
     virtual void SetLamp(bool lit) = 0;
@@ -38,8 +42,9 @@ public:
 // logger box: connect, start the test, watch the check-engine lamp, time each
 // lit and dark period and read the flashes into trouble codes.
 //
-// Start runs the whole test and returns when it has ended; every wait yields,
-// so Stop (and any other window event) runs nested inside it. Periods are
+// Start shows the ignition prompt; once it is answered the whole test runs
+// and returns when it has ended; every wait yields, so Stop (and any other
+// window event) runs nested inside it. Periods are
 // timed on the link's monotonic clock at its full resolution, from the lamp
 // query that saw one period begin to the query that saw the next begin, so no
 // time goes missing between periods and none is counted twice. The shared
@@ -63,8 +68,9 @@ public:
     SelfTest(const SelfTest&) = delete;
     SelfTest& operator=(const SelfTest&) = delete;
 
-    // The Start button. A click while a test is already under way (its Start
-    // still on the stack further up) is ignored.
+    // The Start button: shows the prompt, and the test runs once it is
+    // answered. A click while the prompt is open or a test is under way (its
+    // run still on the stack further up) is ignored.
     void Start();
     // The Stop button: ends the lamp watch at its next query and tells the
     // box to stop. Start is enabled again at once, or, when a test is still
@@ -74,8 +80,10 @@ public:
 
     // The test keeps reading the lamp while this holds.
     bool SelfTestRunning() const { return m_selfTestRunning; }
-    // Start is on the stack.
+    // The test runs: its run is on the stack.
     bool InProgress() const { return m_inProgress; }
+    // The prompt is open; the test has not begun.
+    bool Prompting() const { return m_prompting; }
 
     // The codes listed so far, in order.
     const std::vector<int>& ListedCodes() const { return m_listed; }
@@ -93,6 +101,8 @@ public:
     void SetStartWaitSeconds(double seconds) { m_startWaitSeconds = seconds; }
 
 private:
+    // The prompt was answered: the test runs to its end.
+    void AfterPrompt();
     void Run();
     // Queries the lamp while it shows `lit` and the test runs; for a dark
     // lamp also until `darkLimit` has passed since `since`. Returns the time
@@ -110,6 +120,7 @@ private:
 
     bool m_selfTestRunning = false;
     bool m_inProgress = false;
+    bool m_prompting = false;
     bool m_stopClicked = false;
     bool m_endedByLamp = false;
 

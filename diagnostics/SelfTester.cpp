@@ -3,14 +3,15 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 
+#include "widgets/OpenDialogs.h"
 #include "widgets/Twips.h"
 #include "diagnostics/SelfTestReport.h"
 
@@ -76,17 +77,24 @@ SelfTester::SelfTester(Link& link, QWidget* parent)
 
     auto* label2 = new QLabel(QStringLiteral("Check Engine Light"), this);
     label2->setObjectName(QStringLiteral("Label2"));
-    label2->setGeometry(TwipsRect(240, 1080, 975, 495));
+    // Centred under the lamp as designed, but as wide as the column of
+    // buttons allows: "Engine Light" only just fits the lamp's width, and
+    // any wider face cuts it to "Engine Ligh".
+    label2->setGeometry(TwipsRect(120, 1080, 1215, 495));
     label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label2->setWordWrap(true);
 
+    // Verdana's figures are 0.64 em wide; its stand-ins (DejaVu Sans Bold)
+    // are wider, and at 24 px their ink reached the edges of a 17-pixel
+    // box. Each box is 2 pixels wider than designed, on the same centre,
+    // and the figures a size smaller.
     QFont digitFont(QStringLiteral("Verdana"));
     digitFont.setBold(true);
-    digitFont.setPixelSize(24);
+    digitFont.setPixelSize(22);
     for (std::size_t i = 0; i < m_digits.size(); ++i) {
         auto* d = new QLabel(QStringLiteral("0"), this);
         d->setObjectName(QStringLiteral("D%1").arg(i + 1));
-        d->setGeometry(TwipsRect(kDigitLefts[i], 1680, 255, 495));
+        d->setGeometry(TwipsRect(kDigitLefts[i] - 15, 1680, 285, 495));
         d->setAlignment(Qt::AlignCenter);
         d->setFont(digitFont);
         d->setStyleSheet(QStringLiteral("background: black; color: rgb(0, 255, 0);"));
@@ -134,6 +142,10 @@ SelfTester::SelfTester(Link& link, QWidget* parent)
 
 void SelfTester::STGo_Click() {
     m_test.Start();
+}
+
+void SelfTester::RunTest(const std::function<void()>& run) {
+    run();
     // Closed during the test: now that it has returned the window can go,
     // unless it was shown again meanwhile.
     if (m_closeWhenDone && !m_test.InProgress()) {
@@ -148,11 +160,15 @@ void SelfTester::STStop_Click() {
 
 void SelfTester::closeEvent(QCloseEvent* event) {
     if (!m_test.InProgress()) {
+        // Called off before it began: the prompt may already be answered and
+        // the run queued, and a run must never start in a window on its way
+        // out.
+        if (m_test.Prompting()) m_test.Stop();
         event->accept();
         return;
     }
-    // The test's Start handler is further up the stack and would return
-    // into a destroyed window: stop it and go once it has wound down.
+    // The test's run is further up the stack and would return into a
+    // destroyed window: stop it and go once it has wound down (RunTest).
     m_closeWhenDone = true;
     m_test.Stop();
     hide();
@@ -163,10 +179,18 @@ QColor SelfTester::lampColour() const {
     return m_mil->colour();
 }
 
-void SelfTester::ShowPrompt(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
-                    this);
-    box.exec();
+void SelfTester::ShowPrompt(const QString& text, std::function<void()> then) {
+    // Opened, not run: the user takes seconds to cycle the ignition, and a
+    // nested loop would hold the monitoring loop all that time. A child of
+    // this window with this window as the context of its continuation, so
+    // closing the window before the answer takes both along.
+    m_prompt = OpenMessage(this, QMessageBox::NoIcon, QCoreApplication::applicationName(), text);
+    m_prompt->setObjectName(QStringLiteral("IgnitionPrompt"));
+    connect(m_prompt, &QMessageBox::finished, this, [this, then = std::move(then)] {
+        // From an event of its own once the box has gone: the test yields
+        // for a long time and must not do so inside the box's handlers.
+        QTimer::singleShot(0, this, [this, then] { RunTest(then); });
+    });
 }
 
 void SelfTester::SetStatus(const QString& text) {
@@ -211,18 +235,22 @@ QString SelfTester::SuggestedReportName() const {
 
 void SelfTester::cmdSaveReport_Click() {
     const QString suggested = SuggestedReportName();
-    const QString path =
-        m_chooseReportPath
-            ? m_chooseReportPath(suggested)
-            : QFileDialog::getSaveFileName(this, QStringLiteral("Save Self Test Report"), suggested,
-                                           QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (m_chooseReportPath) {
+        SaveReportTo(m_chooseReportPath(suggested));
+        return;
+    }
+    OpenSaveDialog(this, QStringLiteral("Save Self Test Report"), suggested,
+                   QStringLiteral("Text files (*.txt);;All files (*)"),
+                   [this](const QString& path) { SaveReportTo(path); });
+}
+
+void SelfTester::SaveReportTo(const QString& path) {
     if (path.isEmpty()) return;  // cancelled
     QString error;
-    if (!SaveReport(path, &error)) {
-        QMessageBox::warning(this, QCoreApplication::applicationName(),
-                             QStringLiteral("The report could not be saved to %1.\n%2")
-                                 .arg(QDir::toNativeSeparators(path), error));
-    }
+    if (SaveReport(path, &error)) return;
+    OpenMessage(this, QMessageBox::Warning, QCoreApplication::applicationName(),
+                QStringLiteral("The report could not be saved to %1.\n%2")
+                    .arg(QDir::toNativeSeparators(path), error));
 }
 
 bool SelfTester::SaveReport(const QString& path, QString* error) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -9,6 +10,7 @@
 #include "diagnostics/SelfTest.h"
 
 class QLabel;
+class QMessageBox;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -30,11 +32,15 @@ public:
 
     explicit SelfTester(Link& link, QWidget* parent = nullptr);
 
-    // Start Self Test: the whole test runs inside this call.
+    // Start Self Test: opens the ignition prompt; the test runs once it is
+    // answered.
     void STGo_Click();
     void STStop_Click();
-    // Asks for a file name and writes the report of the last test.
+    // Asks for a file name and writes the report of the last test there.
     void cmdSaveReport_Click();
+    // Writes the report to path (nothing for an empty one); a failure is
+    // told in a message box.
+    void SaveReportTo(const QString& path);
     // Writes the report of the last test to path; on failure returns false
     // and says why in error.
     bool SaveReport(const QString& path, QString* error = nullptr) const;
@@ -48,6 +54,8 @@ public:
     QPushButton* startButton() const { return m_stGo; }
     QPushButton* stopButton() const { return m_stStop; }
     QPushButton* reportButton() const { return m_saveReport; }
+    // The ignition prompt while it is open.
+    QMessageBox* prompt() const { return m_prompt; }
     QLabel* statusLabel() const { return m_status; }
     QLabel* digit(int index) const { return m_digits.at(static_cast<std::size_t>(index)); }
     QPlainTextEdit* codeList() const { return m_codeList; }
@@ -58,7 +66,7 @@ protected:
 
 private:
     // SelfTestView
-    void ShowPrompt(const QString& text) override;
+    void ShowPrompt(const QString& text, std::function<void()> then) override;
     void SetStatus(const QString& text) override;
     void SetLamp(bool lit) override;
     void SetDigits(const std::array<char, 3>& digits) override;
@@ -69,6 +77,9 @@ private:
     void SetReportEnabled(bool enabled) override;
 
     QString SuggestedReportName() const;
+    // Runs the test (run) and, if the window was closed meanwhile, lets it
+    // go once the test has returned.
+    void RunTest(const std::function<void()>& run);
 
     SelfTest m_test;
     LampShape* m_mil = nullptr;
@@ -79,8 +90,11 @@ private:
     QLabel* m_status = nullptr;
     QPlainTextEdit* m_codeList = nullptr;
     std::function<QString(const QString&)> m_chooseReportPath;
+    QPointer<QMessageBox> m_prompt;
     // Closed while a test ran: the window is hidden at once and destroyed
-    // once the test has returned, never under its feet.
+    // once the test has returned, never under its feet. Closed while only
+    // the prompt is open, it goes at once, and the prompt with its
+    // continuation goes with it.
     bool m_closeWhenDone = false;
 };
 

@@ -27,24 +27,21 @@ TPSTool::TPSTool(QWidget* parent) : QWidget(parent) {
     const GaugeLayout layout = GaugeLayoutOf(Gauge::TPSToolGauge);
     m_gauge = new DialGauge(layout.face, this);
     m_gauge->setObjectName(QString::fromLatin1(layout.name));
-    m_gauge->setGeometry(layout.pixels());
+    m_gauge->setGeometry(QRect(QPoint(0, 0), GaugeSizeFor(kInitialClientSize)));
 
     resize(kInitialClientSize);
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen) move(screen->availableGeometry().center() - rect().center());
 }
 
-QSize TPSTool::GaugeSizeFor(QSize outerSize) {
-    return {std::max(0, outerSize.width() - kFrameAllowance.width()),
-            std::max(0, outerSize.height() - kFrameAllowance.height())};
+QSize TPSTool::GaugeSizeFor(QSize clientSize) {
+    return {std::max(0, clientSize.width() - kClientMargin.width()),
+            std::max(0, clientSize.height() - kClientMargin.height())};
 }
 
 void TPSTool::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // The outer size is the client size plus whatever frame the window
-    // manager draws; before the window is mapped that frame is not known yet
-    // and the outer size is the client size.
-    m_gauge->setGeometry(QRect(QPoint(0, 0), GaugeSizeFor(frameGeometry().size())));
+    m_gauge->setGeometry(QRect(QPoint(0, 0), GaugeSizeFor(size())));
 }
 
 }  // namespace quarn

@@ -15,15 +15,20 @@ class TPSTool : public QWidget {
 public:
     // Client area at creation: 5670 x 4245 twips.
     static constexpr QSize kInitialClientSize{378, 283};
-    // What the window's frame takes from the outer size: 120 x 405 twips.
-    static constexpr QSize kFrameAllowance{8, 27};
+    // The design sizes the gauge as the outer size less a frame allowance of
+    // 120 x 405 twips, measured on a frame of 105 x 375 twips: the gauge
+    // (5655 x 4215) stands 15 x 30 twips (1 x 2 pixels) short of the client
+    // area. Here the frame is whatever the window manager draws, or nothing,
+    // so the gauge is sized from the client area with that same margin.
+    static constexpr QSize kClientMargin{1, 2};
 
     explicit TPSTool(QWidget* parent = nullptr);
 
     DialGauge* gauge() const { return m_gauge; }
 
-    // The gauge's size for a window of this outer size, frame included.
-    static QSize GaugeSizeFor(QSize outerSize);
+    // The gauge's size for a window of this client size: the client area
+    // less kClientMargin, at least 0 x 0.
+    static QSize GaugeSizeFor(QSize clientSize);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

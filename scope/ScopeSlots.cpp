@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "widgets/OpenDialogs.h"
 #include "widgets/RefreshTick.h"
 #include "decode/ScopeFeed.h"
 #include "scope/StripChart.h"
@@ -18,9 +19,9 @@ ScopeSlots::ScopeSlots(const ChannelRecord& rec, const RunState& state, const Cl
     : m_rec(rec), m_state(state), m_clock(clock), m_owner(owner), m_notice(std::move(notice)) {
     if (!m_notice) {
         m_notice = [this](const QString& text) {
-            QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
-                            QMessageBox::Ok, m_owner);
-            box.exec();
+            // Opened, not run: a nested loop here would hold the monitoring
+            // loop, which called the menu entry, until the box closed.
+            OpenMessage(m_owner, QMessageBox::NoIcon, QCoreApplication::applicationName(), text);
         };
     }
 }

@@ -1,9 +1,11 @@
 #include "settings/ComSetup.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "widgets/Twips.h"
 #include "link/Link.h"
@@ -88,6 +90,10 @@ ComSetup::ComSetup(Link& link, LinkStatus& status, QWidget* parent)
     setTabOrder(m_ports.back(), m_rates[0]);
     for (std::size_t i = 1; i < kRates.size(); ++i) setTabOrder(m_rates[i - 1], m_rates[i]);
     ShowDevice();
+
+    // Centred on the screen, where a first start shows it alone.
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen) move(screen->availableGeometry().center() - rect().center());
 }
 
 void ComSetup::ShowDevice() {

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QHideEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,10 +13,13 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "widgets/Twips.h"
 #include "decode/VehicleData.h"
+#include "settings/LastVehicle.h"
 #include "settings/VehicleFile.h"
+#include "widgets/OpenDialogs.h"
 
 namespace quarn {
 namespace {
@@ -103,13 +107,12 @@ VP::VP(VehicleData& vehicle, QWidget* parent)
 void VP::BuildVehicleTab() {
     QWidget* f = m_frame1;
     AddLabel(f, "Label3", QStringLiteral("File Name"), TwipsRect(120, 240, 1335, 255));
-    m_text5 = AddTextBox(f, "Text5", QStringLiteral("mustang.vf"), TwipsRect(1680, 240, 3375, 285));
+    m_text5 = AddTextBox(f, "Text5", QString(), TwipsRect(1680, 240, 3375, 285));
     m_text5->setToolTip(
         QStringLiteral("The vehicle file (.vf) that Load reads and Save writes; a name without a "
                        "folder is in the working directory, ~/ is your home folder"));
     AddLabel(f, "Label10", QStringLiteral("Vehicle Name/ID"), TwipsRect(120, 600, 1455, 255));
-    m_text1 =
-        AddTextBox(f, "Text1", QStringLiteral("1989 Mustang GT"), TwipsRect(1680, 600, 3375, 285));
+    m_text1 = AddTextBox(f, "Text1", QString(), TwipsRect(1680, 600, 3375, 285));
     AddLabel(f, "Label2", QStringLiteral("Description"), TwipsRect(120, 960, 1095, 255));
     m_text2 = new QPlainTextEdit(f);
     m_text2->setObjectName(QStringLiteral("Text2"));
@@ -117,28 +120,46 @@ void VP::BuildVehicleTab() {
     m_text2->setTabChangesFocus(true);
 
     AddLabel(f, "Label4", QStringLiteral("Injector Flow Rate"), TwipsRect(240, 2640, 1335, 255));
-    AddLabel(f, "Label6", QStringLiteral("Lb/Hr"), TwipsRect(2280, 2640, 615, 255));
+    // The number boxes are wider than first drawn (750 twips, not 495): in
+    // this font and frame "3400" only just fitted and "100001" was cut off.
+    // The unit texts and the hints beside them move right by as much.
+    AddLabel(f, "Label6", QStringLiteral("Lb/Hr"), TwipsRect(2535, 2640, 615, 255));
     // Wider and taller than first drawn: in this font the texts were cut off.
     AddLabel(f, "Label5", QStringLiteral("# of Cylinders"), TwipsRect(240, 3000, 1335, 255));
     AddLabel(f, "label9", QStringLiteral("Curb Weight"), TwipsRect(240, 3360, 1335, 255));
-    AddLabel(f, "Label7", QStringLiteral("lbs"), TwipsRect(2280, 3360, 495, 255));
+    AddLabel(f, "Label7", QStringLiteral("lbs"), TwipsRect(2535, 3360, 495, 255));
 
     const std::array<int, 3> tops{3360, 2640, 3000};  // weight, injsize, numcyl
     const std::array<double, 3> inForce{m_vehicle.weight(), m_vehicle.injsize(),
                                         m_vehicle.numcyl()};
     for (std::size_t i = 0; i < kRules.size(); ++i) {
         QLineEdit* box = AddTextBox(f, kRules[i].name, VehicleNumberText(inForce[i]),
-                                    TwipsRect(1680, tops[i], 495, 285));
+                                    TwipsRect(1680, tops[i], 750, 285));
         box->setToolTip(RuleText(kRules[i]));
+        // Set on the box itself: the style sheet of a refused box would
+        // otherwise put it in the application's default font, and leave it
+        // there once the sheet is cleared.
+        box->setFont(font());
         m_boxes[i] = box;
         // Beside the unit texts: says a text was refused and which value the
         // conversion goes on using.
-        QLabel* hint = AddLabel(f, "", QString(), TwipsRect(2940, tops[i], 2595, 285));
+        QLabel* hint = AddLabel(f, "", QString(), TwipsRect(3195, tops[i], 2340, 285));
         hint->setObjectName(QStringLiteral("%1Hint").arg(QLatin1String(kRules[i].name)));
         hint->setStyleSheet(QStringLiteral("color: #d00000;"));
         hint->hide();
         m_hints[i] = hint;
-        connect(box, &QLineEdit::textChanged, this, [this, i] { ApplyBox(static_cast<Box>(i)); });
+        // A number counts once its edit is finished: applied at every key,
+        // "3500" would pass through 3, 35 and 350 lb on its way.
+        auto* pause = new QTimer(this);
+        pause->setSingleShot(true);
+        pause->setInterval(kApplyPauseMs);
+        m_pauses[i] = pause;
+        connect(pause, &QTimer::timeout, this, [this, i] { ApplyBox(static_cast<Box>(i)); });
+        connect(box, &QLineEdit::textEdited, pause, qOverload<>(&QTimer::start));
+        connect(box, &QLineEdit::editingFinished, this, [this, i] {
+            m_pauses[i]->stop();
+            ApplyBox(static_cast<Box>(i));
+        });
     }
 
     // The vehicle file: pick a name, then load or save the fields above.
@@ -160,6 +181,18 @@ void VP::BuildVehicleTab() {
     m_fileStatus = AddLabel(f, "lblFileStatus", QString(), TwipsRect(1680, 4320, 3375, 495));
     m_fileStatus->setWordWrap(true);
     m_fileStatus->setStyleSheet(QStringLiteral("color: #555;"));
+
+    // The file whose car the dashboard put in use at the start, if any; with
+    // the default car no file is named.
+    if (const std::optional<LoadedVehicle> loaded = ReadRememberedVehicle();
+        loaded && SameNumbers(m_vehicle, loaded->car)) {
+        m_carFile = loaded->path;
+        m_carFileCar = loaded->car;
+        m_text5->setText(loaded->path);
+        m_text1->setText(loaded->car.name);
+        m_text2->setPlainText(loaded->car.description);
+        m_fileStatus->setText(QStringLiteral("Loaded %1").arg(loaded->path));
+    }
 }
 
 void VP::BuildDataloggingTab() {
@@ -231,6 +264,7 @@ void VP::ApplyBox(Box b) {
         box->setStyleSheet(QString());
         box->setToolTip(RuleText(kRules[i]));
         m_hints[i]->hide();
+        RememberCarInUse();
         return;
     }
     const QString kept = VehicleNumberText(inForce);
@@ -249,15 +283,40 @@ QString VP::FilePath() const {
 }
 
 void VP::Warn(const QString& text) {
-    QMessageBox::warning(this, windowTitle(), text);
+    OpenMessage(this, QMessageBox::Warning, windowTitle(), text);
+}
+
+void VP::ApplyPendingEdits() {
+    for (std::size_t i = 0; i < m_pauses.size(); ++i) {
+        if (!m_pauses[i]->isActive()) continue;
+        m_pauses[i]->stop();
+        ApplyBox(static_cast<Box>(i));
+    }
+}
+
+void VP::hideEvent(QHideEvent* event) {
+    // Closing the window finishes the edit in progress.
+    ApplyPendingEdits();
+    QWidget::hideEvent(event);
+}
+
+void VP::RememberCarInUse() {
+    if (m_carFile.isEmpty()) return;
+    RememberVehicleFile(SameNumbers(m_vehicle, m_carFileCar) ? m_carFile : QString());
 }
 
 void VP::BrowseVehicle_Click() {
-    const QString picked =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Vehicle File"), FilePath(),
-                                     QStringLiteral("Vehicle files (*.vf);;All files (*)"), nullptr,
-                                     QFileDialog::DontConfirmOverwrite);
-    if (!picked.isEmpty()) m_text5->setText(picked);
+    auto* dialog = new QFileDialog(this, QStringLiteral("Vehicle File"), FilePath(),
+                                   QStringLiteral("Vehicle files (*.vf);;All files (*)"));
+    dialog->setObjectName(QStringLiteral("BrowseDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Picks a name for Load or Save: nothing is replaced yet.
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& picked) {
+        if (!picked.isEmpty()) m_text5->setText(picked);
+    });
+    dialog->open();
 }
 
 bool VP::LoadVehicle_Click() {
@@ -273,30 +332,49 @@ bool VP::LoadVehicle_Click() {
                  .arg(path, error));
         return false;
     }
+    for (QTimer* pause : m_pauses) pause->stop();
+    m_carFile = QFileInfo(path).absoluteFilePath();
+    m_carFileCar = car;
     m_text1->setText(car.name);
     m_text2->setPlainText(car.description);
     // Each box passes its text on to the vehicle data; the file's numbers
     // passed the same checks, so none is refused.
-    box(Box::weight)->setText(VehicleNumberText(car.weight));
-    box(Box::injsize)->setText(VehicleNumberText(car.injsize));
-    box(Box::numcyl)->setText(VehicleNumberText(car.numcyl));
+    const std::array<double, 3> numbers{car.weight, car.injsize, car.numcyl};
+    for (std::size_t i = 0; i < m_boxes.size(); ++i) {
+        m_boxes[i]->setText(VehicleNumberText(numbers[i]));
+        ApplyBox(static_cast<Box>(i));
+    }
     m_fileStatus->setText(QStringLiteral("Loaded %1").arg(path));
     return true;
 }
 
-bool VP::SaveVehicle_Click() {
-    const QString path = FilePath();
-    if (path.isEmpty()) {
-        Warn(QStringLiteral("Type the name of a vehicle file into the File Name box first."));
-        return false;
-    }
+bool VP::RefusedBeforeSave() {
+    ApplyPendingEdits();
     // A refused box would save a value the user does not see.
     for (std::size_t i = 0; i < m_boxes.size(); ++i) {
         if (!m_refused[i]) continue;
         Warn(QStringLiteral("%1 \"%2\" is refused; correct it before saving.\n\n%3")
                  .arg(QLatin1String(kRules[i].what), m_boxes[i]->text(), RuleText(kRules[i])));
-        return false;
+        return true;
     }
+    return false;
+}
+
+bool VP::SaveVehicle_Click() {
+    if (RefusedBeforeSave()) return false;
+    QString suggested = FilePath();
+    if (suggested.isEmpty()) {
+        const QString name = m_text1->text().trimmed();
+        suggested = (name.isEmpty() ? QStringLiteral("vehicle") : name) + QStringLiteral(".vf");
+    }
+    OpenSaveDialog(this, QStringLiteral("Save Vehicle File"), QFileInfo(suggested).absoluteFilePath(),
+                   QStringLiteral("Vehicle files (*.vf);;All files (*)"),
+                   [this](const QString& path) { SaveVehicleTo(path); });
+    return true;
+}
+
+bool VP::SaveVehicleTo(const QString& path) {
+    if (path.isEmpty() || RefusedBeforeSave()) return false;
     // Replace an earlier vehicle file, or an empty one, but never another
     // kind of file that happens to carry the name.
     const QFileInfo target(path);
@@ -321,6 +399,10 @@ bool VP::SaveVehicle_Click() {
         Warn(QStringLiteral("The vehicle file %1 could not be saved:\n%2").arg(path, error));
         return false;
     }
+    m_carFile = target.absoluteFilePath();
+    m_carFileCar = car;
+    RememberCarInUse();
+    m_text5->setText(QDir::toNativeSeparators(path));
     m_fileStatus->setText(QStringLiteral("Saved %1").arg(path));
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "settings/VehicleFile.h"
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -11,6 +13,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QTimer;
 
 namespace quarn {
 
@@ -19,11 +22,14 @@ class VehicleData;
 // The session properties: the car on the "Vehicle Properties" tab, the
 // datalogging choices on the "Datalogging" tab. The curb weight, injector
 // flow and cylinder boxes drive the VehicleData the conversion and the fuel
-// economy read, at every edit: a text that is not a valid number is refused
-// at its box (red frame, a hint beside it and in its tooltip) and the last
-// valid value stays in force. The vehicle fields load from and save to the
-// vehicle file named in the File Name box. Nothing reads the datalogging
-// choices.
+// economy read, once an edit is finished (Enter, the focus leaves the box,
+// or typing pauses for kApplyPause), so a half-typed number never reaches a
+// figure: a text that is not a valid number is refused at its box (red
+// frame, a hint beside it and in its tooltip) and the last valid value stays
+// in force. The vehicle fields load from the vehicle file named in the File
+// Name box and save to a file the user picks. The file whose car is in use
+// is remembered for the next start (LastVehicle.h). Nothing reads the
+// datalogging choices.
 //
 // One window for the whole run: closing it only hides it, so the boxes keep
 // showing the values in force.
@@ -32,16 +38,27 @@ class VP : public QWidget {
 public:
     enum class Box { weight, injsize, numcyl };
 
+    // Typing that pauses this long counts as a finished edit.
+    static constexpr int kApplyPauseMs = 1000;
+
     explicit VP(VehicleData& vehicle, QWidget* parent = nullptr);
 
     // Picking a tab: tab 1 shows the vehicle panel, tab 2 the datalogging
     // panel, any other index neither.
     void TabStrip1_Click();
 
-    // Load and Save act on the file named in the File Name box; a failure
-    // is told in a message box and changes nothing. True on success.
+    // Load reads the file named in the File Name box; a failure is told in
+    // a message box and changes nothing. True on success.
     bool LoadVehicle_Click();
+    // Save opens a save dialog at the named file, which then writes through
+    // SaveVehicleTo. False, with a message box and no dialog, while a box
+    // holds a refused text.
     bool SaveVehicle_Click();
+    // Writes the vehicle fields to path and names it in the File Name box;
+    // a failure is told in a message box. True on success.
+    bool SaveVehicleTo(const QString& path);
+    // Puts every box's pending edit in force now.
+    void ApplyPendingEdits();
 
     QTabWidget* tabStrip() const { return m_tabStrip; }
     QWidget* frame1() const { return m_frame1; }
@@ -54,6 +71,9 @@ public:
     QPlainTextEdit* descriptionBox() const { return m_text2; }
     QLabel* fileStatus() const { return m_fileStatus; }
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void BuildVehicleTab();
     void BuildDataloggingTab();
@@ -61,6 +81,9 @@ private:
     void BrowseVehicle_Click();
     QString FilePath() const;
     void Warn(const QString& text);
+    bool RefusedBeforeSave();
+    // Remembers the file for the next start while the car in use is its car.
+    void RememberCarInUse();
 
     VehicleData& m_vehicle;
     QTabWidget* m_tabStrip = nullptr;
@@ -72,6 +95,10 @@ private:
     std::array<QLineEdit*, 3> m_boxes{};
     std::array<QLabel*, 3> m_hints{};
     std::array<bool, 3> m_refused{};
+    std::array<QTimer*, 3> m_pauses{};
+    // The file last loaded or saved, and its car.
+    QString m_carFile;
+    VehicleFile m_carFileCar;
     QLabel* m_fileStatus = nullptr;
 };
 

@@ -27,9 +27,11 @@ constexpr std::array<NumberField, 3> kNumbers{{
 }};
 
 QByteArray Number(double v) {
-    // Shortest text that reads back as the same double, in any locale.
+    // Shortest text that reads back as the same double, in any locale, in
+    // plain digits: 100000, not 1e+05.
     std::array<char, 32> buf{};
-    const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+    const auto [end, ec] =
+        std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed);
     if (ec != std::errc()) return QByteArray::number(v, 'g', 17);
     return QByteArray(buf.data(), end - buf.data());
 }

@@ -252,9 +252,13 @@ NumeralLayout LayoutNumerals(const GaugeSpec& face, const DialFrame& frame,
         }
         if (!AnyOverlap(layout.numerals, pad)) break;
     }
+    // Both are drawn with a pixel of outline all round: a numeral less than
+    // a pixel clear of a word runs into it ("-30" over "'F" on ACT and ECT).
+    const double wordPad = 1;
     std::erase_if(layout.numerals, [&](const Numeral& n) {
-        return std::any_of(words.begin(), words.end(),
-                           [&](const FaceWord& w) { return w.ink.intersects(n.ink); });
+        return std::any_of(words.begin(), words.end(), [&](const FaceWord& w) {
+            return w.ink.adjusted(-wordPad, -wordPad, wordPad, wordPad).intersects(n.ink);
+        });
     });
     return layout;
 }
@@ -299,13 +303,7 @@ void PaintBands(QPainter& p, const GaugeSpec& face, const DialFrame& frame, int 
 
 void PaintTicks(QPainter& p, const GaugeSpec& face, const DialFrame& frame, int scales,
                 const std::vector<double>& majorValues) {
-    const double first = face.numeralMin.value_or(face.minimum);
-    const double last = face.numeralMax.value_or(face.maximum);
-    // The ticks counted from the minimum, and a tick under every place a
-    // numeral could stand, where the numerals are offset from those ticks.
-    std::vector<double> minor = Steps(face.minimum, face.maximum, face.tickInterval);
-    const std::vector<double> numeralTicks = Steps(first, last, face.tickInterval);
-    minor.insert(minor.end(), numeralTicks.begin(), numeralTicks.end());
+    const std::vector<double> minor = TickValues(face);
 
     const double low = std::min(face.minimum, face.maximum);
     const double high = std::max(face.minimum, face.maximum);
@@ -428,6 +426,19 @@ ArcSpan BandArc(const GaugeSpec& face, const GaugeBand& band, int needle) {
     // the mirror of the band's far end.
     if (face.dual && needle == 1) return {Normalise(360.0 - (start + sweep)), sweep};
     return {Normalise(start), sweep};
+}
+
+std::vector<double> TickValues(const GaugeSpec& face) {
+    const double step = face.tickInterval;
+    if (!(step > 0) || !(face.maximum > face.minimum))
+        return Steps(face.minimum, face.maximum, step);
+    // Counted in steps of the interval from where the numerals start, back
+    // to the first step inside the scale: the numerals stand on ticks, and a
+    // scale whose numerals start off its minimum (16 on a scale from 15)
+    // keeps its interval rather than gaining a tick between every two.
+    const double anchor = face.numeralMin.value_or(face.minimum);
+    const double back = std::floor((anchor - face.minimum) / step + 1e-6);
+    return Steps(anchor - back * step, face.maximum, step);
 }
 
 DialFrame DialFrameFor(QSizeF size) {

@@ -94,6 +94,10 @@ double NeedleAngle(const GaugeSpec& face, double value, int needle = 0);
 // The arc a band covers on the scale of needle 0 or 1, cut to the scale.
 ArcSpan BandArc(const GaugeSpec& face, const GaugeBand& band, int needle = 0);
 
+// The values that carry a tick: every tickInterval across the scale, in
+// step with the first numeral (the minimum unless numeralMin moves it).
+std::vector<double> TickValues(const GaugeSpec& face);
+
 // The dial is the largest circle that fits, centred.
 DialFrame DialFrameFor(QSizeF size);
 

@@ -31,6 +31,9 @@ int main(int argc, char** argv) {
     });
     answer.start(5);
     window.startButton()->click();
+    // The test runs once the prompt is answered.
+    while (window.selfTest().Prompting() || window.selfTest().InProgress())
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
     answer.stop();
 
     QApplication::processEvents();

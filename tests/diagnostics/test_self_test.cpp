@@ -13,7 +13,10 @@ namespace {
 
 class FakeView final : public SelfTestView {
 public:
-    void ShowPrompt(const QString& text) override { prompts.push_back(text.toStdString()); }
+    void ShowPrompt(const QString& text, std::function<void()> then) override {
+        prompts.push_back(text.toStdString());
+        then();  // answered at once
+    }
     void SetStatus(const QString& text) override { statuses.push_back(text.toStdString()); }
     void SetLamp(bool) override {}
     void SetDigits(const std::array<char, 3>& d) override { digits.assign(d.begin(), d.end()); }

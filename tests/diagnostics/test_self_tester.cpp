@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "SelfTestRig.h"
@@ -42,6 +43,14 @@ private:
     QTimer m_timer;
 };
 
+// Clicks Start; the prompt is answered and the test runs while events flow.
+// True once the test has returned.
+bool StartAndWait(SelfTester& w, int timeoutMs = 10000) {
+    w.startButton()->click();
+    return QTest::qWaitFor(
+        [&] { return !w.selfTest().Prompting() && !w.selfTest().InProgress(); }, timeoutMs);
+}
+
 std::string Digits(const SelfTester& w) {
     return (w.digit(0)->text() + w.digit(1)->text() + w.digit(2)->text()).toStdString();
 }
@@ -58,7 +67,7 @@ TEST(SelfTester, RunShowsTheLampTheDigitsAndTheCodes) {
             digitsAfterFirstCode = Digits(window);
     };
     ModalAnswerer answerer;
-    window.startButton()->click();
+    ASSERT_TRUE(StartAndWait(window));
 
     EXPECT_EQ(answerer.texts, QStringList{QString::fromLatin1(SelfTest::kPromptText)});
     EXPECT_TRUE(lampWentRed);
@@ -78,18 +87,53 @@ TEST(SelfTester, ClosingDuringARunStopsItAndDestroysTheWindowOnlyAfterwards) {
     SelfTestRig rig;
     QPointer<SelfTester> window = new SelfTester(rig.link);
     window->show();
+    bool closed = false, aliveThroughout = true;
     rig.onYield = [&] {
-        if (window->selfTest().SelfTestRunning() && window->isVisible()) window->close();
+        if (window.isNull()) {
+            aliveThroughout = false;
+            return;
+        }
+        if (window->selfTest().SelfTestRunning() && window->isVisible()) {
+            window->close();
+            closed = true;
+        }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     };
     ModalAnswerer answerer;
     window->startButton()->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 10000));
 
-    ASSERT_FALSE(window.isNull());  // its Start button's handler was still running
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->selfTest().Record().outcome, SelfTestRecord::Outcome::Stopped);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(aliveThroughout);  // its run was still using it
+    EXPECT_GE(rig.Sent(Link::kStopSelfTest), 1);
+}
+
+// Closed before the prompt is answered, or after but before the run began:
+// the window goes at once with the prompt, and no test starts later.
+TEST(SelfTester, ClosingWhileThePromptIsOpenTakesThePromptAlong) {
+    SelfTestRig rig;
+    QPointer<SelfTester> window = new SelfTester(rig.link);
+    window->show();
+    window->startButton()->click();
+    QPointer<QMessageBox> prompt = window->prompt();
+    ASSERT_FALSE(prompt.isNull());
+    EXPECT_TRUE(prompt->isVisible());
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
+    EXPECT_TRUE(prompt.isNull());
+    QTest::qWait(50);
+    EXPECT_EQ(rig.Sent(Link::kStartSelfTest), 0);
+
+    // Answered, and closed before the queued run began: no run either.
+    window = new SelfTester(rig.link);
+    window->show();
+    window->startButton()->click();
+    ASSERT_NE(window->prompt(), nullptr);
+    window->prompt()->accept();
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(rig.Sent(Link::kStartSelfTest), 0);
 }
 
 TEST(SelfTester, SaveReportWritesTheLastRunAndSaysWhenItCannot) {
@@ -97,7 +141,7 @@ TEST(SelfTester, SaveReportWritesTheLastRunAndSaysWhenItCannot) {
     SelfTester window(rig.link);
     {
         ModalAnswerer answerer;
-        window.startButton()->click();
+        ASSERT_TRUE(StartAndWait(window));
     }
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("report.txt"));
@@ -113,6 +157,8 @@ TEST(SelfTester, SaveReportWritesTheLastRunAndSaysWhenItCannot) {
     window.SetReportPathChooser([&](const QString&) { return unwritable; });
     ModalAnswerer answerer;
     window.reportButton()->click();
+    // The box is opened, not run: it is answered once events flow.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !answerer.texts.isEmpty(); }, 5000));
     ASSERT_EQ(answerer.texts.size(), 1);
     EXPECT_TRUE(answerer.texts[0].contains(QStringLiteral("could not be saved")));
     EXPECT_FALSE(QFile::exists(unwritable));
@@ -183,7 +229,7 @@ TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorListsSystemPass) {
     });
     watch.start(20);
     ModalAnswerer answerer;
-    window->startButton()->click();
+    ASSERT_TRUE(StartAndWait(*window, 60000));
 
     EXPECT_EQ(dash->PanelText(2).toStdString(), "Ready @ 115200");
     EXPECT_TRUE(alerts.log.empty());

@@ -1,6 +1,6 @@
-// Covers the TPS idle setting tool window: the dial follows the window's
-// outer size less the frame allowance at any size, and closing the window
-// destroys it so the next request makes a fresh one.
+// Covers the TPS idle setting tool window: the dial fills the client area
+// less 1 x 2 pixels at any size, and closing the window destroys it so the
+// next request makes a fresh one.
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,14 @@
 namespace quarn {
 namespace {
 
-TEST(TPSTool, GaugeSizeIsOuterSizeLessTheFrameClampedAtZero) {
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(386, 310)), QSize(378, 283));
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(1000, 800)), QSize(992, 773));
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(8, 27)), QSize(0, 0));
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(5, 100)), QSize(0, 73));
-    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(0, 0)), QSize(0, 0));
+// As designed, 5655 x 4215 twips in a 5670 x 4245 client area, whatever
+// frame the window manager draws or none: no strip of the window is left.
+TEST(TPSTool, GaugeFillsTheClientAreaLessOneByTwoPixels) {
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(378, 283)), QSize(377, 281));
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(1000, 800)), QSize(999, 798));
+    EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(1, 1)), QSize(0, 0));
+    TPSTool tool;
+    EXPECT_EQ(tool.gauge()->geometry(), QRect(0, 0, 377, 281));
 }
 
 TEST(TPSTool, GaugeFollowsEveryResizeFromTheTopLeft) {
@@ -31,7 +33,7 @@ TEST(TPSTool, GaugeFollowsEveryResizeFromTheTopLeft) {
         QCoreApplication::processEvents();
         const QRect gauge = tool.gauge()->geometry();
         EXPECT_EQ(gauge.topLeft(), QPoint(0, 0)) << size.width() << "x" << size.height();
-        EXPECT_EQ(gauge.size(), TPSTool::GaugeSizeFor(tool.frameGeometry().size()))
+        EXPECT_EQ(gauge.size(), TPSTool::GaugeSizeFor(tool.size()))
             << size.width() << "x" << size.height();
     }
 }

@@ -19,19 +19,24 @@ struct CaughtMessage {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-// Runs action; returns the message box it showed, if any (the first one).
+// The open message box, if any.
+inline QMessageBox* OpenMessageBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+    return nullptr;
+}
+
+// Runs action; returns the message box it opened, if any (the first one),
+// and closes it. The windows open their boxes without a nested event loop,
+// so the box is still open when action returns.
 inline std::optional<CaughtMessage> CatchMessage(const std::function<void()>& action) {
-    std::optional<CaughtMessage> caught;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        if (!caught) caught = CaughtMessage{box->windowTitle(), box->text(), box->icon()};
-        box->close();
-    });
-    poll.start();
     action();
+    QCoreApplication::processEvents();
+    QMessageBox* box = OpenMessageBox();
+    if (!box) return std::nullopt;
+    CaughtMessage caught{box->windowTitle(), box->text(), box->icon()};
+    box->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return caught;
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 
@@ -39,7 +40,16 @@ int main(int argc, char** argv) {
 
     VehicleData vehicle;
     VP vp(vehicle);
+    vp.fileNameBox()->setText(QStringLiteral("~/cars/mustang.vf"));
+    vp.nameBox()->setText(QStringLiteral("1989 Mustang GT"));
     vp.descriptionBox()->setPlainText(QStringLiteral("Notchback, 36 lb injectors, 3.73 gears"));
+    // A weight typed in, and an injector size refused: the longest texts
+    // the boxes must show whole.
+    for (const auto& [box, text] : {std::pair{VP::Box::weight, "3400"},
+                                    std::pair{VP::Box::injsize, "100001"}}) {
+        vp.box(box)->setText(QString::fromLatin1(text));
+        emit vp.box(box)->editingFinished();
+    }
     if (!Save(vp, out, "session_properties.png")) return EXIT_FAILURE;
 
     frmAbout about;

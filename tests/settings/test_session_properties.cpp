@@ -13,11 +13,13 @@
 #include <QPointer>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QScreen>
 #include <QTest>
 
 #include "MessageCatcher.h"
 #include "TestDash.h"
 #include "decode/Conversion.h"
+#include "settings/ComSetup.h"
 #include "settings/VP.h"
 
 namespace quarn {
@@ -28,19 +30,40 @@ using Box = VP::Box;
 class SessionProperties : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A user configuration of this test's own: the car remembered for the
+        // next start lives there.
+        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
         dash = test::MakeTestDash(alerts, m_dir.path());
         test::ChooseMenu(*dash, "mnuSessionProperties");
         vp = dash->sessionProperties();
         ASSERT_NE(vp, nullptr);
     }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", m_oldConfig); }
+
+    // A second start of the program: a new dashboard with its session
+    // properties open.
+    std::unique_ptr<SuperDash> Restart(VP*& window) {
+        auto next = test::MakeTestDash(alerts, m_dir.path());
+        test::ChooseMenu(*next, "mnuSessionProperties");
+        window = next->sessionProperties();
+        return next;
+    }
 
     QString File(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
-    // Types into a box as a user does: select everything, then key by key.
+    // Types into a box as a user does: select everything, then key by key,
+    // then Enter.
     static void Type(QLineEdit* box, const QString& text) {
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Delete);
         QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    // A text put into a box at once, as a paste does, then Enter.
+    static void Paste(QLineEdit* box, const QString& text) {
+        box->setText(text);
+        QTest::keyClick(box, Qt::Key_Return);
     }
 
     // The wheel power of one frame accelerating at a known rate.
@@ -54,6 +77,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    QByteArray m_oldConfig;
     test::RecordingAlerts alerts;
     std::unique_ptr<SuperDash> dash;
     VP* vp = nullptr;
@@ -71,6 +95,73 @@ TEST_F(SessionProperties, DefaultsReachTheConversionAndEditsCountFromTheNextFram
     Type(vp->box(Box::injsize), QStringLiteral("18"));
     Type(vp->box(Box::numcyl), QStringLiteral("4"));
     EXPECT_NEAR(FuelEconomyMpg(10, 60, dash->vehicle()), mpg * 4, 1e-9);
+}
+
+// A number counts once its edit is finished: half-typed, it would put 3, 35
+// and 350 lb into the power figures on the way to 3500, and "35OO" (letters)
+// would leave 35 lb in use.
+TEST_F(SessionProperties, ANumberCountsOnlyOnceItsEditIsFinished) {
+    QLineEdit* weight = vp->box(Box::weight);
+    EXPECT_TRUE(weight->toolTip().contains(QStringLiteral("at most 100000.")))
+        << weight->toolTip().toStdString();
+    weight->setFocus();
+    weight->selectAll();
+    std::vector<double> seen;
+    for (const QChar c : QStringLiteral("35OO")) {
+        QTest::keyClicks(weight, QString(c));
+        seen.push_back(dash->vehicle().weight());
+    }
+    EXPECT_EQ(seen, (std::vector<double>{3500, 3500, 3500, 3500}));
+    QTest::keyClick(weight, Qt::Key_Return);
+    EXPECT_TRUE(vp->refused(Box::weight));
+    EXPECT_EQ(vp->hint(Box::weight)->text(), QStringLiteral("Refused: 3500 stays in use"));
+    EXPECT_EQ(dash->vehicle().weight(), 3500);
+
+    // A pause in typing finishes the edit too.
+    weight->selectAll();
+    QTest::keyClicks(weight, QStringLiteral("3300"));
+    EXPECT_EQ(dash->vehicle().weight(), 3500);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dash->vehicle().weight() == 3300; }, 10000));
+    EXPECT_FALSE(vp->refused(Box::weight));
+}
+
+// The car in use at the end is the one in use at the next start; with none
+// remembered, the window names no file and no car.
+TEST_F(SessionProperties, TheCarInUseAtTheEndIsInUseAtTheNextStart) {
+    EXPECT_TRUE(vp->fileNameBox()->text().isEmpty());
+    EXPECT_TRUE(vp->nameBox()->text().isEmpty());
+
+    vp->nameBox()->setText(QStringLiteral("Fox 5.0"));
+    Type(vp->box(Box::weight), QStringLiteral("3010"));
+    ASSERT_TRUE(vp->SaveVehicleTo(File("fox.vf")));
+    VP* second = nullptr;
+    auto again = Restart(second);
+    EXPECT_EQ(again->vehicle().weight(), 3010);
+    EXPECT_EQ(second->box(Box::weight)->text(), QStringLiteral("3010"));
+    EXPECT_EQ(second->fileNameBox()->text(), File("fox.vf"));
+    EXPECT_EQ(second->nameBox()->text(), QStringLiteral("Fox 5.0"));
+
+    // Changed after the save: that car is in no file, so nothing is named.
+    Type(second->box(Box::weight), QStringLiteral("3020"));
+    VP* third = nullptr;
+    auto once_more = Restart(third);
+    EXPECT_EQ(once_more->vehicle().weight(), 3500);
+    EXPECT_TRUE(third->fileNameBox()->text().isEmpty());
+    // quarnom.ini keeps only what it always held.
+    QFile ini(m_dir.filePath(QStringLiteral("quarnom.ini")));
+    if (ini.open(QIODevice::ReadOnly)) {
+        EXPECT_FALSE(ini.readAll().contains("vehicle"));
+    }
+}
+
+// The serial port setup opens centred on the screen, as the session
+// properties' neighbours on the Hardware Setup menu do.
+TEST_F(SessionProperties, SerialPortSetupOpensCentredOnTheScreen) {
+    test::ChooseMenu(*dash, "mnuSerialCommunication");
+    ASSERT_NE(dash->comSetup(), nullptr);
+    const QPoint centre = dash->comSetup()->screen()->availableGeometry().center();
+    const QPoint at = dash->comSetup()->geometry().center();
+    EXPECT_LE((at - centre).manhattanLength(), 8) << at.x() << "," << at.y();
 }
 
 TEST_F(SessionProperties, TabTwoShowsOnlyTheDataloggingControlsAndTabOneBringsTheCarBack) {
@@ -91,13 +182,13 @@ TEST_F(SessionProperties, RefusedTextIsMarkedAtItsBoxAndTheLastValidValueStaysAf
     const float power = FramePower();
     // Pasted at once: typed key by key, "1e9" would pass through a valid 1.
     for (const char* bad : {"heavy", "0", "-3500", "", "1e9"}) {
-        vp->box(Box::weight)->setText(QString::fromLatin1(bad));
+        Paste(vp->box(Box::weight), QString::fromLatin1(bad));
         EXPECT_TRUE(vp->refused(Box::weight)) << bad;
         EXPECT_TRUE(vp->hint(Box::weight)->isVisible()) << bad;
         EXPECT_EQ(vp->hint(Box::weight)->text(), QStringLiteral("Refused: 3500 stays in use"));
         EXPECT_EQ(FramePower(), power) << bad;
     }
-    vp->box(Box::numcyl)->setText(QStringLiteral("6.5"));
+    Paste(vp->box(Box::numcyl), QStringLiteral("6.5"));
     EXPECT_TRUE(vp->refused(Box::numcyl));
     EXPECT_EQ(dash->vehicle().numcyl(), 8);
 
@@ -123,7 +214,7 @@ TEST_F(SessionProperties, VehicleFileRoundTripAndBadFilesChangeNothing) {
     vp->descriptionBox()->setPlainText(QStringLiteral("Notchback\nStage 2 cam"));
     Type(vp->box(Box::weight), QStringLiteral("3010"));
     Type(vp->box(Box::injsize), QStringLiteral("24.5"));
-    ASSERT_TRUE(vp->SaveVehicle_Click());
+    ASSERT_TRUE(vp->SaveVehicleTo(File("fox.vf")));
 
     vp->nameBox()->setText(QStringLiteral("Other car"));
     vp->descriptionBox()->clear();
@@ -134,7 +225,7 @@ TEST_F(SessionProperties, VehicleFileRoundTripAndBadFilesChangeNothing) {
     EXPECT_EQ(vp->descriptionBox()->toPlainText(), QStringLiteral("Notchback\nStage 2 cam"));
     EXPECT_EQ(vp->box(Box::weight)->text(), QStringLiteral("3010"));
     EXPECT_EQ(dash->vehicle().injsize(), 24.5);
-    EXPECT_TRUE(vp->SaveVehicle_Click());  // an earlier vehicle file is simply replaced
+    EXPECT_TRUE(vp->SaveVehicleTo(File("fox.vf")));  // an earlier vehicle file is replaced
 
     QFile bad(File("bad.vf"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
@@ -162,8 +253,8 @@ TEST_F(SessionProperties, SaveRefusesARefusedBoxAndNeverOverwritesAnotherKindOfF
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.write("my notes\n");
     notes.close();
-    vp->fileNameBox()->setText(notes.fileName());
-    EXPECT_TRUE(test::CatchMessage([&] { EXPECT_FALSE(vp->SaveVehicle_Click()); }).has_value());
+    EXPECT_TRUE(
+        test::CatchMessage([&] { EXPECT_FALSE(vp->SaveVehicleTo(notes.fileName())); }).has_value());
     ASSERT_TRUE(notes.open(QIODevice::ReadOnly));
     EXPECT_EQ(notes.readAll(), QByteArray("my notes\n"));
 }

@@ -159,6 +159,24 @@ TEST(DialFace, LaterBandsCoverEarlierOnes) {
     ExpectColour(BandColourAt(tps, 1.01), Qt::red, 1.01);
 }
 
+// Every dial ticks at the interval its scale gives, never twice as often:
+// where the numerals start off the minimum (16 on a scale from 15) the
+// ticks keep in step with them.
+TEST(DialFace, TicksStandAtTheScalesIntervalUnderTheNumerals) {
+    for (Gauge g : {Gauge::bap, Gauge::TPSToolGauge, Gauge::ACT, Gauge::Tach, Gauge::HEGOS}) {
+        const GaugeSpec face = SpecOf(g);
+        const std::vector<double> ticks = TickValues(face);
+        ASSERT_GE(ticks.size(), 2u) << GaugeLayoutOf(g).name;
+        for (std::size_t i = 1; i < ticks.size(); ++i)
+            EXPECT_NEAR(ticks[i] - ticks[i - 1], face.tickInterval, face.tickInterval * 1e-6)
+                << GaugeLayoutOf(g).name << " at " << ticks[i];
+        EXPECT_NEAR(ticks.front(), face.numeralMin.value_or(face.minimum), 1e-9)
+            << GaugeLayoutOf(g).name;
+    }
+    EXPECT_EQ(TickValues(SpecOf(Gauge::bap)).size(), 9u);           // 16, 18, ... 32
+    EXPECT_EQ(TickValues(SpecOf(Gauge::TPSToolGauge)).size(), 10u);  // 0.86 ... 1.04
+}
+
 TEST(DialFace, DualDialDrawsBandsOnBothScales) {
     GaugeSpec face = SpecOf(Gauge::HEGOS);
     face.bands = {{0.6, 1, Qt::cyan}};

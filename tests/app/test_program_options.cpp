@@ -1,0 +1,60 @@
+// quarn-dash's command line, through the built program: --help and
+// --version print without a screen, and values it cannot use are refused at
+// once with a message and a failing exit rather than run with.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestUtil.h"
+#include "Version.h"
+
+namespace quarn {
+namespace {
+
+// Runs quarn-dash in a folder of its own with a fresh user configuration;
+// screen says which window system it may reach (empty: none at all). The
+// timeout ends a program that would run on.
+test::CommandResult RunDash(const std::string& args, const std::string& screen) {
+    test::TempDir dir;
+    std::string line = "cd " + dir.path().string() + " && env -u DISPLAY -u WAYLAND_DISPLAY";
+    line += screen.empty() ? " -u QT_QPA_PLATFORM" : " QT_QPA_PLATFORM=" + screen;
+    line += " XDG_CONFIG_HOME=" + dir.path().string() + " timeout 20 " +
+            test::BinPath("quarn-dash") + " " + args;
+    return test::RunCommand(line);
+}
+
+TEST(ProgramOptions, HelpAndVersionNeedNoScreen) {
+    const test::CommandResult help = RunDash("--help", "");
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_NE(help.out.find("--quit-after <seconds>"), std::string::npos) << help.out;
+    const test::CommandResult version = RunDash("--version", "");
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_NE(version.out.find(kVersionText), std::string::npos) << version.out;
+}
+
+TEST(ProgramOptions, ValuesItCannotUseAreRefusedAtOnce) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"--quit-after -5", "--quit-after takes a number of seconds above 0"},
+        {"--quit-after 0", "--quit-after takes"},
+        {"--quit-after soon", "--quit-after takes"},
+        {"--quit-after inf", "--quit-after takes"},
+        {"--quit-after 1e12", "--quit-after takes"},
+        {"--scopes 11", "--scopes takes a whole number from 0 to 10"},
+        {"--scopes two", "--scopes takes"},
+        {"--no-such-option", "Unknown option 'no-such-option'"},
+    };
+    for (const auto& [args, says] : cases) {
+        // With a screen, so a value taken as it came would start the program.
+        const test::CommandResult r = RunDash(args, "offscreen");
+        EXPECT_EQ(r.exitCode, 1) << args;
+        EXPECT_NE(r.err.find(std::string("quarn-dash: ") + says), std::string::npos)
+            << args << ": " << r.err;
+    }
+    // And without one, before any window system is needed.
+    const test::CommandResult r = RunDash("--quit-after -5", "");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+}
+
+}  // namespace
+}  // namespace quarn
