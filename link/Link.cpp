@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 namespace quarn {
@@ -90,7 +91,16 @@ void Link::RunConnection() {
 
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Connecting"));
     Yield();
-    m_curBaud = FindMaxBaud();
+    const QString found = FindMaxBaud();
+    if (found.isEmpty()) {
+        // Nobody answered even at the base rate: a rate found now would only
+        // be the rate at which the box happened to come back.
+        m_curBaud = QString::number(kRates.front());
+        m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Retry"));
+        m_status.SetComStat(LinkStatus::kLampRed);
+        return;
+    }
+    m_curBaud = found;
     m_status.SetComStat(LinkStatus::kLampGrey);
 
     ResetBoxRate();
@@ -105,10 +115,34 @@ void Link::RunConnection() {
     if (VerifyBox()) {
         m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Ready @ ") + m_curBaud);
         m_status.SetComStat(LinkStatus::kLampGreen);
+        TellIfSlowerThanBefore();
     } else {
         m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Retry"));
         m_status.SetComStat(LinkStatus::kLampRed);
     }
+}
+
+void Link::SetComPort(std::int16_t port) {
+    // Another port may lead to another box, with limits of its own.
+    if (port != m_comPort) m_bestBaud.clear();
+    m_comPort = port;
+}
+
+// A link that comes back slower than it ran before records and displays a
+// fraction of the frames, and nothing else would show it: the designed panel
+// texts only give the rate. The best rate is kept until a connection reaches
+// it again, so a retry that lands low again still says so.
+void Link::TellIfSlowerThanBefore() {
+    const qint64 allowed = RateValue(m_maxBaud);
+    const qint64 before = std::min(RateValue(m_bestBaud), allowed);
+    if (!m_bestBaud.isEmpty() && RateValue(m_curBaud) < before) {
+        m_status.ShowLinkNotice(QStringLiteral("Link at %1 (was %2) - click COM Status to retry")
+                                    .arg(m_curBaud)
+                                    .arg(before));
+        return;
+    }
+    m_bestBaud = m_curBaud;
+    m_status.ShowLinkNotice(QString());
 }
 
 void Link::ReportSerialPortError() {
@@ -146,6 +180,11 @@ void Link::ResetBoxRate() {
 QString Link::FindMaxBaud() {
     QString result = QString::number(kRates.front());
     m_curBaud = m_maxBaud;
+    // A failed step only shows the box's limit if the box answers at all: a
+    // box that has fallen silent fails every step, and if it came back
+    // before the final verification the link would settle at the base rate
+    // for good. So the box must answer at the base rate before any step.
+    if (RateValue(m_curBaud) > kRates.front() && !VerifyBox()) return QString();
     // CurBaud is re-read at every step: a nested connection may change it.
     for (std::size_t step = 1; step < kRates.size() && RateValue(m_curBaud) > kRates[step - 1];
          ++step) {

@@ -58,7 +58,8 @@ public:
 
     // 0 means no port configured.
     std::int16_t ComPort() const { return m_comPort; }
-    void SetComPort(std::int16_t port) { m_comPort = port; }
+    // A different port forgets the best rate reached on the old one.
+    void SetComPort(std::int16_t port);
     // Rates as decimal text, compared by numeric value.
     const QString& MaxBaud() const { return m_maxBaud; }
     void SetMaxBaud(const QString& rate) { m_maxBaud = rate; }
@@ -86,7 +87,9 @@ public:
     // Leaves the box at 9600 and the port open at 9600 with its input emptied.
     void ResetBoxRate();
     // Sets CurBaud to MaxBaud and returns the highest rate, up to it, at which
-    // the box verified. Expects box and port at 9600.
+    // the box verified. Expects box and port at 9600. Returns an empty text
+    // when the box does not answer at 9600 (checked only when MaxBaud allows
+    // a step up); the port then stays open at 9600.
     QString FindMaxBaud();
     // Steps box and port from 9600 up to CurBaud, without verification.
     void UpshiftTo();
@@ -117,6 +120,7 @@ public:
 
 private:
     void RunConnection();
+    void TellIfSlowerThanBefore();
     void TellSettingsNotSaved();
     void SendAndWait(char command);
     // Close, set the line settings, open: the port never changes rate while
@@ -134,6 +138,9 @@ private:
     std::int16_t m_comPort = 0;
     QString m_maxBaud = QStringLiteral("115200");
     QString m_curBaud = QStringLiteral("115200");
+    // The fastest rate a connection on this port reached; empty before the
+    // first one.
+    QString m_bestBaud;
     ByteBuffer m_rxBuf;
 };
 

@@ -68,9 +68,11 @@ public:
         lamp = code;
         log.push_back("lamp=" + std::to_string(code));
     }
+    void ShowLinkNotice(const QString& text) override { notice = text.toStdString(); }
 
     std::vector<std::string> log;
     int lamp = -1;
+    std::string notice;
 
 private:
     std::vector<QString> m_panels = std::vector<QString>(6);
