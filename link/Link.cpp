@@ -69,8 +69,8 @@ void Link::TellSettingsNotSaved() {
 void Link::ConnectLink() {
     try {
         RunConnection();
-    } catch (const SerialPortError&) {
-        ReportSerialPortError();
+    } catch (const SerialPortError& error) {
+        ReportSerialPortError(QString::fromStdString(error.what()));
     }
 }
 
@@ -145,8 +145,18 @@ void Link::TellIfSlowerThanBefore() {
     m_status.ShowLinkNotice(QString());
 }
 
-void Link::ReportSerialPortError() {
-    m_alerts.ShowCritical(QString::fromLatin1(kErrorTitle), QString::fromLatin1(kErrorText));
+void Link::ReportSerialPortError(const QString& reason) {
+    // The designed text says only that something is wrong; the device and
+    // the system's reason tell a missing adapter from a wrong file or a port
+    // held by another program.
+    QString detail = reason;
+    if (detail.isEmpty()) {
+        const QString device = PortDevice(m_comPort);
+        detail = device.isEmpty() ? QStringLiteral("Serial port %1").arg(m_comPort)
+                                  : QStringLiteral("Serial port %1 (%2)").arg(m_comPort).arg(device);
+    }
+    m_alerts.ShowCritical(QString::fromLatin1(kErrorTitle), QString::fromLatin1(kErrorText),
+                          detail);
     // The next start then asks for the port again instead of failing the same way.
     WriteSettings(0);
     Yield();

@@ -82,8 +82,9 @@ public:
     void ConnectLink();
     // The end of the program after a serial port error: the critical message,
     // the settings file reset to 0, a yield, then LinkAlerts::EndProgram.
-    // Callers that caught SerialPortError outside ConnectLink use it too.
-    void ReportSerialPortError();
+    // Callers that caught SerialPortError outside ConnectLink use it too, and
+    // pass its text as the reason; without one the message names the port.
+    void ReportSerialPortError(const QString& reason = QString());
     // Leaves the box at 9600 and the port open at 9600 with its input emptied.
     void ResetBoxRate();
     // Sets CurBaud to MaxBaud and returns the highest rate, up to it, at which

@@ -57,10 +57,10 @@ void Monitor::MonitorLoop() {
             }
         }
         DropOutstandingAnswer();
-    } catch (const SerialPortError&) {
+    } catch (const SerialPortError& error) {
         // The device went away or the port failed: the same path as a port
         // that cannot be opened. Every record written so far is whole.
-        m_link.ReportSerialPortError();
+        m_link.ReportSerialPortError(QString::fromStdString(error.what()));
         return;
     }
     m_status.SetPanelText(LinkStatus::kLinkPanel, kComStopped);

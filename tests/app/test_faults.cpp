@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +17,7 @@
 
 #include "SimProcess.h"
 #include "TestUtil.h"
+#include "app/DashAlerts.h"
 #include "app/SuperDash.h"
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
@@ -204,6 +208,39 @@ TEST_F(FaultTest, TheDeviceVanishingDuringARecordingKeepsEveryGoodFrame) {
     EXPECT_EQ(scan.records, Good() - goodAtRecord);
     EXPECT_EQ(scan.badChecksum, 0);
     EXPECT_TRUE(scan.Clean());
+}
+
+// The serial port error: the designed message, with the device and the
+// system's reason as its detail and on standard error, in a box that does not
+// hold the caller in a nested loop.
+TEST(DashAlertsTest, SerialPortErrorBoxGivesTheReasonWithoutBlocking) {
+    QWidget owner;
+    DashAlerts alerts(&owner, {});
+    const QString detail =
+        QStringLiteral("Cannot open serial port 1 (/dev/null): it is not a serial device");
+
+    std::fflush(stderr);
+    const int savedStderr = ::dup(2);
+    std::FILE* captured = std::tmpfile();
+    ::dup2(::fileno(captured), 2);
+    alerts.ShowCritical(QStringLiteral("System Configuration Error"),
+                        QStringLiteral("Serial Port Error.  Please reconfigure."), detail);
+    std::fflush(stderr);
+    ::dup2(savedStderr, 2);
+    ::close(savedStderr);
+    std::rewind(captured);
+    char line[512] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, captured), nullptr);
+    std::fclose(captured);
+    EXPECT_EQ(std::string(line), "System Configuration Error: Serial Port Error.  Please "
+                                 "reconfigure. " + detail.toStdString() + "\n");
+
+    QMessageBox* box = alerts.criticalBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->text().toStdString(), "Serial Port Error.  Please reconfigure.");
+    EXPECT_EQ(box->detailedText(), detail);
 }
 
 }  // namespace

@@ -268,6 +268,9 @@ TEST_P(SerialPortErrorTest, ShowsTheMessageThenResetsTheSavedPortThenEnds) {
         alerts.log,
         Strings({"critical:System Configuration Error|Serial Port Error.  Please reconfigure.",
                  "end"}));
+    // The port's own reason goes along as the message's detail.
+    ASSERT_EQ(alerts.details.size(), 1u);
+    EXPECT_EQ(alerts.details[0], c.failWritesAfter >= 0 ? "write failed" : "cannot open");
     EXPECT_EQ(fileAtMessage, QByteArray(" 3 \r\n"));
     EXPECT_EQ(fileAtEnd, QByteArray(" 0 \r\n"));
     EXPECT_NE(status.PanelText(2), QStringLiteral("COM Retry"));

@@ -80,8 +80,9 @@ private:
 
 class RecordingAlerts final : public LinkAlerts {
 public:
-    void ShowCritical(const QString& title, const QString& text) override {
+    void ShowCritical(const QString& title, const QString& text, const QString& detail) override {
         log.push_back("critical:" + title.toStdString() + "|" + text.toStdString());
+        details.push_back(detail.toStdString());
         if (onCritical) onCritical();
     }
     void ShowSettingsNotSaved(const QString& text) override {
@@ -93,6 +94,7 @@ public:
     }
 
     std::vector<std::string> log;
+    std::vector<std::string> details;  // of each critical message
     std::function<void()> onCritical;
     std::function<void()> onEnd;
 };

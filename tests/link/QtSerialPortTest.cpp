@@ -184,6 +184,57 @@ TEST_F(QtSerialPortTest, ClosedMissingBusyAndInvalidPortsThrow) {
     EXPECT_EQ(m_port.Settings(), QStringLiteral("115200,n,8,1"));
 }
 
+// The error names the device and says in plain words why it failed; the
+// system's own texts alone make a regular file and a missing adapter look
+// alike to the user.
+TEST_F(QtSerialPortTest, OpenFailuresNameTheDeviceAndTheReason) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    QFile file(plain);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const std::vector<std::pair<QString, std::string>> cases = {
+        {dir.filePath(QStringLiteral("missing")), "the device does not exist"},
+        {plain, "it is not a serial device"},
+        {QStringLiteral("/dev/null"), "it is not a serial device"},
+        {dir.path(), "it is a folder, not a serial device"},
+    };
+    m_port.SetCommPort(6);
+    for (const auto& [device, reason] : cases) {
+        qputenv("QUARN_COM6", QFile::encodeName(device));
+        try {
+            m_port.Open();
+            ADD_FAILURE() << device.toStdString() << " opened";
+        } catch (const SerialPortError& error) {
+            const std::string what = error.what();
+            EXPECT_NE(what.find(device.toStdString() + "): " + reason), std::string::npos) << what;
+        }
+    }
+    for (int number : {99, -1}) {
+        m_port.SetCommPort(number);
+        try {
+            m_port.Open();
+            ADD_FAILURE() << number << " opened";
+        } catch (const SerialPortError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "Serial port " + std::to_string(number) +
+                          " does not exist: port numbers run from 1 to 16");
+        }
+    }
+    m_port.SetCommPort(kPort);
+    m_port.Open();
+    QtSerialPort second;
+    second.SetCommPort(kPort);
+    try {
+        second.Open();
+        ADD_FAILURE() << "a port in use opened twice";
+    } catch (const SerialPortError& error) {
+        EXPECT_NE(std::string(error.what()).find("in use by another program"), std::string::npos)
+            << error.what();
+    }
+}
+
 TEST_F(QtSerialPortTest, VanishedDeviceClosesThePortInsteadOfFlooding) {
     // The device is reached through a name that goes away with it, as an
     // adapter's node does: the freed pseudo-terminal number may be handed to
