@@ -67,6 +67,11 @@ void Link::TellSettingsNotSaved() {
 }
 
 void Link::ConnectLink() {
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+    } connecting(m_connecting);
     try {
         RunConnection();
     } catch (const SerialPortError& error) {
@@ -76,7 +81,7 @@ void Link::ConnectLink() {
 
 void Link::RunConnection() {
     m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Initializing"));
-    if (m_port.IsOpen()) m_port.Close();
+    if (m_port.IsOpen()) ClosePort();
     Yield();
 
     m_port.SetCommPort(m_comPort);
@@ -164,8 +169,8 @@ void Link::ReportSerialPortError(const QString& reason) {
 }
 
 void Link::ResetBoxRate() {
-    if (m_port.IsOpen()) m_port.Close();
-    m_port.Open();
+    if (m_port.IsOpen()) ClosePort();
+    OpenPort();
 
     // One "a" at the rate the port had, then one at every rate above the base,
     // so whichever rate the box is at, one of them reaches it. The lamp blinks
@@ -204,7 +209,7 @@ QString Link::FindMaxBaud() {
         if (!VerifyBox()) return result;
         result = QString::number(kRates[step]);
     }
-    m_port.Close();
+    ClosePort();
     return result;
 }
 
@@ -227,10 +232,15 @@ bool Link::VerifyBox() {
 }
 
 void Link::RequestFrame() {
+    if (ClosedForRateChange()) return;
     m_port.Output(kFrameRequest);
 }
 
 void Link::ReadInput() {
+    if (ClosedForRateChange()) {
+        m_rxBuf.clear();
+        return;
+    }
     m_rxBuf = m_port.Input();
 }
 
@@ -242,6 +252,7 @@ bool Link::ReplyContains(std::string_view text) const {
 }
 
 bool Link::ReadLampState() {
+    if (ClosedForRateChange()) return false;
     m_port.Output(kLampQuery);
     WaitSeconds(kLampWaitSeconds);
     ReadInput();
@@ -249,11 +260,11 @@ bool Link::ReadLampState() {
 }
 
 void Link::StartSelfTestCmd() {
-    m_port.Output(kStartSelfTest);
+    if (!ClosedForRateChange()) m_port.Output(kStartSelfTest);
 }
 
 void Link::StopSelfTestCmd() {
-    m_port.Output(kStopSelfTest);
+    if (!ClosedForRateChange()) m_port.Output(kStopSelfTest);
 }
 
 void Link::WaitSeconds(double seconds) {
@@ -269,10 +280,20 @@ void Link::SendAndWait(char command) {
     WaitSeconds(kCommandWaitSeconds);
 }
 
-void Link::Reopen(const QString& settings) {
+void Link::ClosePort() {
     m_port.Close();
-    m_port.SetSettings(settings);
+    m_closedForRateChange = true;
+}
+
+void Link::OpenPort() {
     m_port.Open();
+    m_closedForRateChange = false;
+}
+
+void Link::Reopen(const QString& settings) {
+    ClosePort();
+    m_port.SetSettings(settings);
+    OpenPort();
 }
 
 }  // namespace quarn

@@ -28,6 +28,11 @@ namespace quarn {
 // that touches the port (RequestFrame, ReadInput, ReadLampState,
 // StartSelfTestCmd, StopSelfTestCmd, InBufferCount) throws SerialPortError,
 // and its caller must catch it before control returns to the event loop.
+// The exception is the port a connection has closed to change its rate: a
+// handler nested in the connection's wait (a Stop, a loop taking its turn)
+// finds a line with nothing on it, and what it sends is lost, as a byte sent
+// at the wrong rate would be. The connection reopens the port, or meets the
+// real fault itself.
 class Link {
 public:
     // The rate ladder of the box, lowest first. "a" returns the box to the
@@ -111,7 +116,7 @@ public:
 
     void WaitSeconds(double seconds);
     void Yield(std::chrono::milliseconds maxWait = Yielder::kNoWait);
-    int InBufferCount() { return m_port.InBufferCount(); }
+    int InBufferCount() { return ClosedForRateChange() ? 0 : m_port.InBufferCount(); }
     // See SerialPort::WakeWhenWaiting.
     void WakeWhenWaiting(int bytes) { m_port.WakeWhenWaiting(bytes); }
 
@@ -121,6 +126,12 @@ public:
 
 private:
     void RunConnection();
+    // A port that failed by itself (a device gone) is not one of these.
+    bool ClosedForRateChange() const {
+        return m_connecting > 0 && m_closedForRateChange && !m_port.IsOpen();
+    }
+    void ClosePort();
+    void OpenPort();
     void TellIfSlowerThanBefore();
     void TellSettingsNotSaved();
     void SendAndWait(char command);
@@ -135,6 +146,10 @@ private:
     LinkAlerts& m_alerts;
     QString m_settingsPath;
     bool m_toldSettingsNotSaved = false;
+    // ConnectLink calls on the stack (a click may nest one in another).
+    int m_connecting = 0;
+    // The link itself closed the port and has not opened it since.
+    bool m_closedForRateChange = false;
 
     std::int16_t m_comPort = 0;
     QString m_maxBaud = QStringLiteral("115200");

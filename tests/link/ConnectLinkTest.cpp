@@ -240,6 +240,37 @@ TEST_F(ConnectLinkTest, AReconnectBelowTheEarlierRateIsToldUntilARetryGetsItBack
     EXPECT_EQ(status.notice, "");
 }
 
+// A handler nested in a reconnect's wait while the port is closed for the
+// rate change (a Stop click, the monitoring loop taking its turn) touches the
+// port: that is no serial port error, and the reconnect goes on. A port that
+// is closed for any other reason still is one.
+TEST_F(ConnectLinkTest, TouchingThePortWhileAReconnectHasItClosedIsNoSerialError) {
+    FakeBox box(port, 9600);
+    link.ConnectLink();
+    ASSERT_EQ(status.PanelText(2), QStringLiteral("Ready @ 115200"));
+
+    int touches = 0;
+    yielder.onYield = [&] {
+        if (port.IsOpen()) return;
+        ++touches;
+        link.RequestFrame();
+        EXPECT_EQ(link.InBufferCount(), 0);
+        link.ReadInput();
+        EXPECT_TRUE(link.RxBuf().empty());
+        EXPECT_FALSE(link.ReadLampState());
+        link.StopSelfTestCmd();
+    };
+    link.ConnectLink();
+    EXPECT_GT(touches, 0);
+    EXPECT_TRUE(alerts.log.empty());
+    EXPECT_EQ(status.PanelText(2), QStringLiteral("Ready @ 115200"));
+
+    yielder.onYield = nullptr;
+    port.Close();
+    EXPECT_THROW(link.RequestFrame(), SerialPortError);
+    EXPECT_THROW(link.InBufferCount(), SerialPortError);
+}
+
 struct PortErrorCase {
     const char* name;
     int comPort;
