@@ -72,17 +72,34 @@ void Link::ConnectLink() {
         explicit Depth(int& d) : depth(d) { ++depth; }
         ~Depth() { --depth; }
     } connecting(m_connecting);
+    const int outer = m_activeConnection;
+    m_activeConnection = ++m_lastConnection;
     try {
         RunConnection();
+    } catch (const Superseded&) {
+        // A connection nested in one of this one's waits (a click on "COM
+        // Status") has run to its end: box and port are where it left them,
+        // and its outcome stands. Carrying on from this one's own step would
+        // verify at a rate the box is no longer at, and settle lower.
     } catch (const SerialPortError& error) {
         ReportSerialPortError(QString::fromStdString(error.what()));
     }
+    m_activeConnection = outer;
+}
+
+void Link::ConnectionYield() {
+    Yield();
+    ThrowIfSuperseded();
+}
+
+void Link::ThrowIfSuperseded() const {
+    if (m_connecting > 0 && m_activeConnection != m_lastConnection) throw Superseded{};
 }
 
 void Link::RunConnection() {
     m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Initializing"));
     if (m_port.IsOpen()) ClosePort();
-    Yield();
+    ConnectionYield();
 
     m_port.SetCommPort(m_comPort);
     m_port.SetSettings(ResetSettings(kRates.back()));
@@ -91,11 +108,11 @@ void Link::RunConnection() {
 
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Resetting"));
     m_status.SetComStat(LinkStatus::kLampGrey);
-    Yield();
+    ConnectionYield();
     ResetBoxRate();
 
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Connecting"));
-    Yield();
+    ConnectionYield();
     const QString found = FindMaxBaud();
     if (found.isEmpty()) {
         // Nobody answered even at the base rate: a rate found now would only
@@ -111,11 +128,11 @@ void Link::RunConnection() {
     ResetBoxRate();
     Reopen(m_curBaud + QStringLiteral(",n,8,1"));
     m_status.SetComStat(LinkStatus::kLampYellow);
-    Yield();
+    ConnectionYield();
 
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Connected"));
     UpshiftTo();
-    Yield();
+    ConnectionYield();
 
     if (VerifyBox()) {
         m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Ready @ ") + m_curBaud);
@@ -180,16 +197,16 @@ void Link::ResetBoxRate() {
         SendAndWait(kRateReset);
         Reopen(ResetSettings(kRates[step]));
         m_status.SetComStat(lamp);
-        Yield();
+        ConnectionYield();
         lamp = lamp == LinkStatus::kLampYellow ? LinkStatus::kLampGrey : LinkStatus::kLampYellow;
     }
     SendAndWait(kRateReset);
     Reopen(StepUpSettings(kRates.front()));
 
     m_status.SetComStat(LinkStatus::kLampYellow);
-    Yield();
+    ConnectionYield();
     ReadInput();  // whatever the resets provoked is not an answer
-    Yield();
+    ConnectionYield();
 }
 
 QString Link::FindMaxBaud() {
@@ -278,6 +295,7 @@ void Link::Yield(std::chrono::milliseconds maxWait) {
 void Link::SendAndWait(char command) {
     m_port.Output(command);
     WaitSeconds(kCommandWaitSeconds);
+    ThrowIfSuperseded();
 }
 
 void Link::ClosePort() {

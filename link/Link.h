@@ -125,7 +125,13 @@ public:
     Clock& SystemTime() { return m_clock; }
 
 private:
+    // Thrown inside a connection that another one, nested in its wait, has
+    // replaced; caught by ConnectLink.
+    struct Superseded {};
     void RunConnection();
+    // Yields, then ends the connection if a nested one ran meanwhile.
+    void ConnectionYield();
+    void ThrowIfSuperseded() const;
     // A port that failed by itself (a device gone) is not one of these.
     bool ClosedForRateChange() const {
         return m_connecting > 0 && m_closedForRateChange && !m_port.IsOpen();
@@ -148,6 +154,9 @@ private:
     bool m_toldSettingsNotSaved = false;
     // ConnectLink calls on the stack (a click may nest one in another).
     int m_connecting = 0;
+    // Connections are numbered as they start; the one whose steps run now.
+    int m_lastConnection = 0;
+    int m_activeConnection = 0;
     // The link itself closed the port and has not opened it since.
     bool m_closedForRateChange = false;
 

@@ -271,6 +271,30 @@ TEST_F(ConnectLinkTest, TouchingThePortWhileAReconnectHasItClosedIsNoSerialError
     EXPECT_THROW(link.InBufferCount(), SerialPortError);
 }
 
+// A click on "COM Status" while a reconnect runs starts a second connection
+// nested in the first one's wait. Once it is done, the box and the port are
+// where it left them; the first one, carrying on from its own step, used to
+// fail its next verification there and settle lower.
+TEST_F(ConnectLinkTest, AConnectionNestedInAnotherLeavesItsOwnOutcome) {
+    FakeBox box(port, 9600);
+    for (std::size_t clickAt : {3u, 8u, 12u, 20u, 26u}) {
+        SCOPED_TRACE(clickAt);
+        const std::size_t start = port.writes.size();
+        bool clicked = false;
+        yielder.onYield = [&] {
+            if (clicked || port.writes.size() < start + clickAt) return;
+            clicked = true;
+            link.ConnectLink();
+        };
+        link.ConnectLink();
+        EXPECT_TRUE(clicked);
+        EXPECT_EQ(status.PanelText(2).toStdString(), "Ready @ 115200");
+        EXPECT_EQ(box.rate, 115200);
+        EXPECT_EQ(port.Settings().toStdString(), "115200,n,8,1");
+    }
+    EXPECT_TRUE(alerts.log.empty());
+}
+
 struct PortErrorCase {
     const char* name;
     int comPort;
