@@ -6,9 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <unistd.h>
-
-#include <cstdio>
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -219,21 +216,13 @@ TEST(DashAlertsTest, SerialPortErrorBoxGivesTheReasonWithoutBlocking) {
     const QString detail =
         QStringLiteral("Cannot open serial port 1 (/dev/null): it is not a serial device");
 
-    std::fflush(stderr);
-    const int savedStderr = ::dup(2);
-    std::FILE* captured = std::tmpfile();
-    ::dup2(::fileno(captured), 2);
+    ::testing::internal::CaptureStderr();
     alerts.ShowCritical(QStringLiteral("System Configuration Error"),
                         QStringLiteral("Serial Port Error.  Please reconfigure."), detail);
-    std::fflush(stderr);
-    ::dup2(savedStderr, 2);
-    ::close(savedStderr);
-    std::rewind(captured);
-    char line[512] = {};
-    ASSERT_NE(std::fgets(line, sizeof line, captured), nullptr);
-    std::fclose(captured);
-    EXPECT_EQ(std::string(line), "System Configuration Error: Serial Port Error.  Please "
-                                 "reconfigure. " + detail.toStdString() + "\n");
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(printed.substr(0, printed.find('\n')),
+              "System Configuration Error: Serial Port Error.  Please reconfigure. " +
+                  detail.toStdString());
 
     QMessageBox* box = alerts.criticalBox();
     ASSERT_NE(box, nullptr);

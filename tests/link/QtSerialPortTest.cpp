@@ -188,51 +188,36 @@ TEST_F(QtSerialPortTest, ClosedMissingBusyAndInvalidPortsThrow) {
 // system's own texts alone make a regular file and a missing adapter look
 // alike to the user.
 TEST_F(QtSerialPortTest, OpenFailuresNameTheDeviceAndTheReason) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString plain = dir.filePath(QStringLiteral("plain"));
-    QFile file(plain);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    const std::vector<std::pair<QString, std::string>> cases = {
-        {dir.filePath(QStringLiteral("missing")), "the device does not exist"},
-        {plain, "it is not a serial device"},
-        {QStringLiteral("/dev/null"), "it is not a serial device"},
-        {dir.path(), "it is a folder, not a serial device"},
+    auto openError = [](QtSerialPort& port, int number) -> std::string {
+        port.SetCommPort(number);
+        try {
+            port.Open();
+        } catch (const SerialPortError& error) {
+            return error.what();
+        }
+        return "opened";
     };
-    m_port.SetCommPort(6);
-    for (const auto& [device, reason] : cases) {
+    auto has = [](const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos ? ::testing::AssertionSuccess()
+                                                    : ::testing::AssertionFailure() << text;
+    };
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    ASSERT_TRUE(QFile(plain).open(QIODevice::WriteOnly));
+    for (const auto& [device, reason] : std::vector<std::pair<QString, std::string>>{
+             {dir.filePath(QStringLiteral("missing")), "the device does not exist"},
+             {plain, "it is not a serial device"},
+             {QStringLiteral("/dev/null"), "it is not a serial device"},
+             {dir.path(), "it is a folder, not a serial device"}}) {
         qputenv("QUARN_COM6", QFile::encodeName(device));
-        try {
-            m_port.Open();
-            ADD_FAILURE() << device.toStdString() << " opened";
-        } catch (const SerialPortError& error) {
-            const std::string what = error.what();
-            EXPECT_NE(what.find(device.toStdString() + "): " + reason), std::string::npos) << what;
-        }
+        EXPECT_TRUE(has(openError(m_port, 6), device.toStdString() + "): " + reason));
     }
-    for (int number : {99, -1}) {
-        m_port.SetCommPort(number);
-        try {
-            m_port.Open();
-            ADD_FAILURE() << number << " opened";
-        } catch (const SerialPortError& error) {
-            EXPECT_EQ(std::string(error.what()),
-                      "Serial port " + std::to_string(number) +
-                          " does not exist: port numbers run from 1 to 16");
-        }
-    }
+    EXPECT_EQ(openError(m_port, 99), "Serial port 99 does not exist: port numbers run from 1 to 16");
+    EXPECT_EQ(openError(m_port, -1), "Serial port -1 does not exist: port numbers run from 1 to 16");
     m_port.SetCommPort(kPort);
     m_port.Open();
     QtSerialPort second;
-    second.SetCommPort(kPort);
-    try {
-        second.Open();
-        ADD_FAILURE() << "a port in use opened twice";
-    } catch (const SerialPortError& error) {
-        EXPECT_NE(std::string(error.what()).find("in use by another program"), std::string::npos)
-            << error.what();
-    }
+    EXPECT_TRUE(has(openError(second, kPort), "in use by another program"));
 }
 
 TEST_F(QtSerialPortTest, VanishedDeviceClosesThePortInsteadOfFlooding) {
