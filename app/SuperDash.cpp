@@ -305,6 +305,15 @@ void SuperDash::SetComStat(std::int16_t code) {
     if (colour.isValid()) m_comstat->SetColour(colour);
 }
 
+void SuperDash::ShowLinkNotice(const QString& text) {
+    // Panels 4 and 5 hold nothing else; a notice takes the room of both.
+    QLabel* panel = m_panels[3];
+    panel->setText(text);
+    panel->setToolTip(text);
+    m_panels[4]->setVisible(text.isEmpty());
+    panel->setFixedWidth(text.isEmpty() ? Twips(kPanelWidth) : 2 * Twips(kPanelWidth) + 80);
+}
+
 QColor SuperDash::lampColour() const {
     return m_comstat->colour();
 }

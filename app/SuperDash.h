@@ -71,6 +71,7 @@ public:
     void SetPanelText(int panel, const QString& text) override;
     QString PanelText(int panel) const override;
     void SetComStat(std::int16_t code) override;
+    void ShowLinkNotice(const QString& text) override;
 
     // GaugeSink
     void SelectNeedle(Gauge gauge, std::int16_t needle) override;

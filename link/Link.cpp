@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 namespace quarn {
@@ -66,17 +67,39 @@ void Link::TellSettingsNotSaved() {
 }
 
 void Link::ConnectLink() {
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+    } connecting(m_connecting);
+    const int outer = m_activeConnection;
+    m_activeConnection = ++m_lastConnection;
     try {
         RunConnection();
-    } catch (const SerialPortError&) {
-        ReportSerialPortError();
+    } catch (const Superseded&) {
+        // A connection nested in one of this one's waits (a click on "COM
+        // Status") has run to its end: box and port are where it left them,
+        // and its outcome stands. Carrying on from this one's own step would
+        // verify at a rate the box is no longer at, and settle lower.
+    } catch (const SerialPortError& error) {
+        ReportSerialPortError(QString::fromStdString(error.what()));
     }
+    m_activeConnection = outer;
+}
+
+void Link::ConnectionYield() {
+    Yield();
+    ThrowIfSuperseded();
+}
+
+void Link::ThrowIfSuperseded() const {
+    if (m_connecting > 0 && m_activeConnection != m_lastConnection) throw Superseded{};
 }
 
 void Link::RunConnection() {
     m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Initializing"));
-    if (m_port.IsOpen()) m_port.Close();
-    Yield();
+    if (m_port.IsOpen()) ClosePort();
+    ConnectionYield();
 
     m_port.SetCommPort(m_comPort);
     m_port.SetSettings(ResetSettings(kRates.back()));
@@ -85,34 +108,77 @@ void Link::RunConnection() {
 
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Resetting"));
     m_status.SetComStat(LinkStatus::kLampGrey);
-    Yield();
+    ConnectionYield();
     ResetBoxRate();
 
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Connecting"));
-    Yield();
-    m_curBaud = FindMaxBaud();
+    ConnectionYield();
+    const QString found = FindMaxBaud();
+    if (found.isEmpty()) {
+        // Nobody answered even at the base rate: a rate found now would only
+        // be the rate at which the box happened to come back.
+        m_curBaud = QString::number(kRates.front());
+        m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Retry"));
+        m_status.SetComStat(LinkStatus::kLampRed);
+        return;
+    }
+    m_curBaud = found;
     m_status.SetComStat(LinkStatus::kLampGrey);
 
     ResetBoxRate();
     Reopen(m_curBaud + QStringLiteral(",n,8,1"));
     m_status.SetComStat(LinkStatus::kLampYellow);
-    Yield();
+    ConnectionYield();
 
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Connected"));
     UpshiftTo();
-    Yield();
+    ConnectionYield();
 
     if (VerifyBox()) {
         m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Ready @ ") + m_curBaud);
         m_status.SetComStat(LinkStatus::kLampGreen);
+        TellIfSlowerThanBefore();
     } else {
         m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Retry"));
         m_status.SetComStat(LinkStatus::kLampRed);
     }
 }
 
-void Link::ReportSerialPortError() {
-    m_alerts.ShowCritical(QString::fromLatin1(kErrorTitle), QString::fromLatin1(kErrorText));
+void Link::SetComPort(std::int16_t port) {
+    // Another port may lead to another box, with limits of its own.
+    if (port != m_comPort) m_bestBaud.clear();
+    m_comPort = port;
+}
+
+// A link that comes back slower than it ran before records and displays a
+// fraction of the frames, and nothing else would show it: the designed panel
+// texts only give the rate. The best rate is kept until a connection reaches
+// it again, so a retry that lands low again still says so.
+void Link::TellIfSlowerThanBefore() {
+    const qint64 allowed = RateValue(m_maxBaud);
+    const qint64 before = std::min(RateValue(m_bestBaud), allowed);
+    if (!m_bestBaud.isEmpty() && RateValue(m_curBaud) < before) {
+        m_status.ShowLinkNotice(QStringLiteral("Link at %1 (was %2) - click COM Status to retry")
+                                    .arg(m_curBaud)
+                                    .arg(before));
+        return;
+    }
+    m_bestBaud = m_curBaud;
+    m_status.ShowLinkNotice(QString());
+}
+
+void Link::ReportSerialPortError(const QString& reason) {
+    // The designed text says only that something is wrong; the device and
+    // the system's reason tell a missing adapter from a wrong file or a port
+    // held by another program.
+    QString detail = reason;
+    if (detail.isEmpty()) {
+        const QString device = PortDevice(m_comPort);
+        detail = device.isEmpty() ? QStringLiteral("Serial port %1").arg(m_comPort)
+                                  : QStringLiteral("Serial port %1 (%2)").arg(m_comPort).arg(device);
+    }
+    m_alerts.ShowCritical(QString::fromLatin1(kErrorTitle), QString::fromLatin1(kErrorText),
+                          detail);
     // The next start then asks for the port again instead of failing the same way.
     WriteSettings(0);
     Yield();
@@ -120,8 +186,8 @@ void Link::ReportSerialPortError() {
 }
 
 void Link::ResetBoxRate() {
-    if (m_port.IsOpen()) m_port.Close();
-    m_port.Open();
+    if (m_port.IsOpen()) ClosePort();
+    OpenPort();
 
     // One "a" at the rate the port had, then one at every rate above the base,
     // so whichever rate the box is at, one of them reaches it. The lamp blinks
@@ -131,21 +197,26 @@ void Link::ResetBoxRate() {
         SendAndWait(kRateReset);
         Reopen(ResetSettings(kRates[step]));
         m_status.SetComStat(lamp);
-        Yield();
+        ConnectionYield();
         lamp = lamp == LinkStatus::kLampYellow ? LinkStatus::kLampGrey : LinkStatus::kLampYellow;
     }
     SendAndWait(kRateReset);
     Reopen(StepUpSettings(kRates.front()));
 
     m_status.SetComStat(LinkStatus::kLampYellow);
-    Yield();
+    ConnectionYield();
     ReadInput();  // whatever the resets provoked is not an answer
-    Yield();
+    ConnectionYield();
 }
 
 QString Link::FindMaxBaud() {
     QString result = QString::number(kRates.front());
     m_curBaud = m_maxBaud;
+    // A failed step only shows the box's limit if the box answers at all: a
+    // box that has fallen silent fails every step, and if it came back
+    // before the final verification the link would settle at the base rate
+    // for good. So the box must answer at the base rate before any step.
+    if (RateValue(m_curBaud) > kRates.front() && !VerifyBox()) return QString();
     // CurBaud is re-read at every step: a nested connection may change it.
     for (std::size_t step = 1; step < kRates.size() && RateValue(m_curBaud) > kRates[step - 1];
          ++step) {
@@ -155,7 +226,7 @@ QString Link::FindMaxBaud() {
         if (!VerifyBox()) return result;
         result = QString::number(kRates[step]);
     }
-    m_port.Close();
+    ClosePort();
     return result;
 }
 
@@ -178,10 +249,15 @@ bool Link::VerifyBox() {
 }
 
 void Link::RequestFrame() {
+    if (ClosedForRateChange()) return;
     m_port.Output(kFrameRequest);
 }
 
 void Link::ReadInput() {
+    if (ClosedForRateChange()) {
+        m_rxBuf.clear();
+        return;
+    }
     m_rxBuf = m_port.Input();
 }
 
@@ -193,6 +269,7 @@ bool Link::ReplyContains(std::string_view text) const {
 }
 
 bool Link::ReadLampState() {
+    if (ClosedForRateChange()) return false;
     m_port.Output(kLampQuery);
     WaitSeconds(kLampWaitSeconds);
     ReadInput();
@@ -200,11 +277,11 @@ bool Link::ReadLampState() {
 }
 
 void Link::StartSelfTestCmd() {
-    m_port.Output(kStartSelfTest);
+    if (!ClosedForRateChange()) m_port.Output(kStartSelfTest);
 }
 
 void Link::StopSelfTestCmd() {
-    m_port.Output(kStopSelfTest);
+    if (!ClosedForRateChange()) m_port.Output(kStopSelfTest);
 }
 
 void Link::WaitSeconds(double seconds) {
@@ -218,12 +295,23 @@ void Link::Yield(std::chrono::milliseconds maxWait) {
 void Link::SendAndWait(char command) {
     m_port.Output(command);
     WaitSeconds(kCommandWaitSeconds);
+    ThrowIfSuperseded();
+}
+
+void Link::ClosePort() {
+    m_port.Close();
+    m_closedForRateChange = true;
+}
+
+void Link::OpenPort() {
+    m_port.Open();
+    m_closedForRateChange = false;
 }
 
 void Link::Reopen(const QString& settings) {
-    m_port.Close();
+    ClosePort();
     m_port.SetSettings(settings);
-    m_port.Open();
+    OpenPort();
 }
 
 }  // namespace quarn

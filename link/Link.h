@@ -28,6 +28,11 @@ namespace quarn {
 // that touches the port (RequestFrame, ReadInput, ReadLampState,
 // StartSelfTestCmd, StopSelfTestCmd, InBufferCount) throws SerialPortError,
 // and its caller must catch it before control returns to the event loop.
+// The exception is the port a connection has closed to change its rate: a
+// handler nested in the connection's wait (a Stop, a loop taking its turn)
+// finds a line with nothing on it, and what it sends is lost, as a byte sent
+// at the wrong rate would be. The connection reopens the port, or meets the
+// real fault itself.
 class Link {
 public:
     // The rate ladder of the box, lowest first. "a" returns the box to the
@@ -58,7 +63,8 @@ public:
 
     // 0 means no port configured.
     std::int16_t ComPort() const { return m_comPort; }
-    void SetComPort(std::int16_t port) { m_comPort = port; }
+    // A different port forgets the best rate reached on the old one.
+    void SetComPort(std::int16_t port);
     // Rates as decimal text, compared by numeric value.
     const QString& MaxBaud() const { return m_maxBaud; }
     void SetMaxBaud(const QString& rate) { m_maxBaud = rate; }
@@ -81,12 +87,15 @@ public:
     void ConnectLink();
     // The end of the program after a serial port error: the critical message,
     // the settings file reset to 0, a yield, then LinkAlerts::EndProgram.
-    // Callers that caught SerialPortError outside ConnectLink use it too.
-    void ReportSerialPortError();
+    // Callers that caught SerialPortError outside ConnectLink use it too, and
+    // pass its text as the reason; without one the message names the port.
+    void ReportSerialPortError(const QString& reason = QString());
     // Leaves the box at 9600 and the port open at 9600 with its input emptied.
     void ResetBoxRate();
     // Sets CurBaud to MaxBaud and returns the highest rate, up to it, at which
-    // the box verified. Expects box and port at 9600.
+    // the box verified. Expects box and port at 9600. Returns an empty text
+    // when the box does not answer at 9600 (checked only when MaxBaud allows
+    // a step up); the port then stays open at 9600.
     QString FindMaxBaud();
     // Steps box and port from 9600 up to CurBaud, without verification.
     void UpshiftTo();
@@ -107,7 +116,7 @@ public:
 
     void WaitSeconds(double seconds);
     void Yield(std::chrono::milliseconds maxWait = Yielder::kNoWait);
-    int InBufferCount() { return m_port.InBufferCount(); }
+    int InBufferCount() { return ClosedForRateChange() ? 0 : m_port.InBufferCount(); }
     // See SerialPort::WakeWhenWaiting.
     void WakeWhenWaiting(int bytes) { m_port.WakeWhenWaiting(bytes); }
 
@@ -116,7 +125,20 @@ public:
     Clock& SystemTime() { return m_clock; }
 
 private:
+    // Thrown inside a connection that another one, nested in its wait, has
+    // replaced; caught by ConnectLink.
+    struct Superseded {};
     void RunConnection();
+    // Yields, then ends the connection if a nested one ran meanwhile.
+    void ConnectionYield();
+    void ThrowIfSuperseded() const;
+    // A port that failed by itself (a device gone) is not one of these.
+    bool ClosedForRateChange() const {
+        return m_connecting > 0 && m_closedForRateChange && !m_port.IsOpen();
+    }
+    void ClosePort();
+    void OpenPort();
+    void TellIfSlowerThanBefore();
     void TellSettingsNotSaved();
     void SendAndWait(char command);
     // Close, set the line settings, open: the port never changes rate while
@@ -130,10 +152,20 @@ private:
     LinkAlerts& m_alerts;
     QString m_settingsPath;
     bool m_toldSettingsNotSaved = false;
+    // ConnectLink calls on the stack (a click may nest one in another).
+    int m_connecting = 0;
+    // Connections are numbered as they start; the one whose steps run now.
+    int m_lastConnection = 0;
+    int m_activeConnection = 0;
+    // The link itself closed the port and has not opened it since.
+    bool m_closedForRateChange = false;
 
     std::int16_t m_comPort = 0;
     QString m_maxBaud = QStringLiteral("115200");
     QString m_curBaud = QStringLiteral("115200");
+    // The fastest rate a connection on this port reached; empty before the
+    // first one.
+    QString m_bestBaud;
     ByteBuffer m_rxBuf;
 };
 

@@ -5,8 +5,9 @@
 
 namespace quarn {
 
-void ConsoleLinkAlerts::ShowCritical(const QString& title, const QString& text) {
-    std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+void ConsoleLinkAlerts::ShowCritical(const QString& title, const QString& text,
+                                     const QString& detail) {
+    std::fprintf(stderr, "%s: %s %s\n", qPrintable(title), qPrintable(text), qPrintable(detail));
 }
 
 void ConsoleLinkAlerts::ShowSettingsNotSaved(const QString& text) {

@@ -25,6 +25,9 @@ public:
     virtual void SetPanelText(int panel, const QString& text) = 0;
     virtual QString PanelText(int panel) const = 0;
     virtual void SetComStat(std::int16_t code) = 0;
+    // A notice about the link beside the designed panel texts, such as a
+    // reconnect that came back slower than before; an empty text clears it.
+    virtual void ShowLinkNotice(const QString& text) { (void)text; }
 };
 
 // What the link needs from the user interface beyond the status bar: the
@@ -32,9 +35,11 @@ public:
 class LinkAlerts {
 public:
     virtual ~LinkAlerts() = default;
-    // A message with the critical-stop icon; returns when the user has pressed
-    // OK.
-    virtual void ShowCritical(const QString& title, const QString& text) = 0;
+    // A message with the critical-stop icon and, where given, a detail such
+    // as the device and the system's reason. The program ends after it
+    // (EndProgram), not before the user has pressed OK.
+    virtual void ShowCritical(const QString& title, const QString& text,
+                              const QString& detail) = 0;
     // Tells the user that the settings file could not be written. The link
     // calls it at most once per run.
     virtual void ShowSettingsNotSaved(const QString& text) = 0;
@@ -46,7 +51,7 @@ public:
 // program ends with exit status 1.
 class ConsoleLinkAlerts final : public LinkAlerts {
 public:
-    void ShowCritical(const QString& title, const QString& text) override;
+    void ShowCritical(const QString& title, const QString& text, const QString& detail) override;
     void ShowSettingsNotSaved(const QString& text) override;
     [[noreturn]] void EndProgram() override;
 };

@@ -1,9 +1,14 @@
 #include "link/QtSerialPort.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QTimer>
 
 #include <sys/ioctl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <termios.h>
 
 #include <algorithm>
@@ -44,6 +49,33 @@ QSerialPort::StopBits ToQt(StopBits stopBits) {
     return QSerialPort::OneStop;
 }
 
+// Why a device could not be opened, in the user's words: the system's own
+// text for a regular file ("Inappropriate ioctl for device") tells nobody
+// that the wrong file was chosen.
+QString OpenFailure(const QString& device, QSerialPort::SerialPortError error) {
+    const QFileInfo info(device);
+    if (!info.exists()) return QStringLiteral("the device does not exist");
+    if (info.isDir()) return QStringLiteral("it is a folder, not a serial device");
+    if (error == QSerialPort::PermissionError) {
+        // QSerialPort reports a device locked by another program this way too.
+        return info.isReadable() && info.isWritable()
+                   ? QStringLiteral("the device is in use by another program")
+                   : QStringLiteral("permission denied");
+    }
+    // A regular file or a device such as /dev/null opens, but is no terminal.
+    const QByteArray path = QFile::encodeName(device);
+    struct stat st {};
+    if (::stat(path.constData(), &st) == 0 && !S_ISCHR(st.st_mode))
+        return QStringLiteral("it is not a serial device");
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        const bool terminal = ::isatty(fd) == 1;
+        ::close(fd);
+        if (!terminal) return QStringLiteral("it is not a serial device");
+    }
+    return QStringLiteral("the device could not be opened");
+}
+
 }  // namespace
 
 QtSerialPort::QtSerialPort()
@@ -77,7 +109,11 @@ void QtSerialPort::Open() {
 
     const QString device = PortDevice(m_commPort);
     if (device.isEmpty())
-        throw SerialPortError(QStringLiteral("Invalid serial port number %1").arg(m_commPort));
+        throw SerialPortError(QStringLiteral("Serial port %1 does not exist: port numbers run "
+                                             "from %2 to %3")
+                                  .arg(m_commPort)
+                                  .arg(kFirstPortNumber)
+                                  .arg(kLastPortNumber));
 
     m_port->setPortName(device);
     m_port->setBaudRate(m_settings.baud);
@@ -87,8 +123,9 @@ void QtSerialPort::Open() {
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     m_port->setReadBufferSize(kReceiveBufferBytes);
     if (!m_port->open(QIODevice::ReadWrite))
-        throw SerialPortError(
-            QStringLiteral("Cannot open %1: %2").arg(PortLabel(), m_port->errorString()));
+        throw SerialPortError(QStringLiteral("Cannot open %1: %2 (%3)")
+                                  .arg(PortLabel(), OpenFailure(device, m_port->error()),
+                                       m_port->errorString()));
 
     // A pseudo-terminal has no modem lines and refuses both; that is harmless.
     m_port->setDataTerminalReady(m_dtr);

@@ -57,10 +57,10 @@ void Monitor::MonitorLoop() {
             }
         }
         DropOutstandingAnswer();
-    } catch (const SerialPortError&) {
+    } catch (const SerialPortError& error) {
         // The device went away or the port failed: the same path as a port
         // that cannot be opened. Every record written so far is whole.
-        m_link.ReportSerialPortError();
+        m_link.ReportSerialPortError(QString::fromStdString(error.what()));
         return;
     }
     m_status.SetPanelText(LinkStatus::kLinkPanel, kComStopped);
@@ -74,6 +74,16 @@ void Monitor::WaitForFrame() {
         m_requestedAt = clock.Now();
     }
     m_requestOutstanding = false;
+    if (m_link.InBufferCount() >= kFrameBytes) {
+        // The answer came in while the last frame went through the displays
+        // and the log, which happens whenever they take longer than the box
+        // takes to answer (a slow disk is enough). The wait below would then
+        // never run, and with it no window event: no repaint, no click, not
+        // even Stop or closing the window. Serve what is pending, without
+        // blocking, once every pass.
+        m_link.Yield();
+        NoticeResetRequest();
+    }
     Clock::TimePoint requested = m_requestedAt;
     int repeats = 0;
     while (m_link.InBufferCount() < kFrameBytes && !m_state.ComResetPending) {
@@ -82,8 +92,7 @@ void Monitor::WaitForFrame() {
         m_link.WakeWhenWaiting(kFrameBytes);
         m_link.Yield(UntilTimeOut(clock, requested));
 
-        if (m_status.PanelText(LinkStatus::kActivityPanel) == kComReset)
-            m_state.ComResetPending = true;
+        NoticeResetRequest();
         if (SecondsSince(clock, requested) > kFrameTimeoutSeconds) {
             m_status.SetComStat(LinkStatus::kLampYellow);
             m_link.ReadInput();  // a partial frame is of no use
@@ -99,6 +108,12 @@ void Monitor::WaitForFrame() {
         }
         m_link.Yield();
     }
+}
+
+// The setup dialog's Apply asks for a reconnect through panel 1.
+void Monitor::NoticeResetRequest() {
+    if (m_status.PanelText(LinkStatus::kActivityPanel) == kComReset)
+        m_state.ComResetPending = true;
 }
 
 void Monitor::Reconnect() {

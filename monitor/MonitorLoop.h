@@ -69,6 +69,7 @@ public:
 
 private:
     void WaitForFrame();
+    void NoticeResetRequest();
     void Reconnect();
     void HandleFrame();
     void Resynchronise();

@@ -14,6 +14,7 @@
 
 #include "SimProcess.h"
 #include "TestUtil.h"
+#include "app/DashAlerts.h"
 #include "app/SuperDash.h"
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
@@ -204,6 +205,31 @@ TEST_F(FaultTest, TheDeviceVanishingDuringARecordingKeepsEveryGoodFrame) {
     EXPECT_EQ(scan.records, Good() - goodAtRecord);
     EXPECT_EQ(scan.badChecksum, 0);
     EXPECT_TRUE(scan.Clean());
+}
+
+// The serial port error: the designed message, with the device and the
+// system's reason as its detail and on standard error, in a box that does not
+// hold the caller in a nested loop.
+TEST(DashAlertsTest, SerialPortErrorBoxGivesTheReasonWithoutBlocking) {
+    QWidget owner;
+    DashAlerts alerts(&owner, {});
+    const QString detail =
+        QStringLiteral("Cannot open serial port 1 (/dev/null): it is not a serial device");
+
+    ::testing::internal::CaptureStderr();
+    alerts.ShowCritical(QStringLiteral("System Configuration Error"),
+                        QStringLiteral("Serial Port Error.  Please reconfigure."), detail);
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(printed.substr(0, printed.find('\n')),
+              "System Configuration Error: Serial Port Error.  Please reconfigure. " +
+                  detail.toStdString());
+
+    QMessageBox* box = alerts.criticalBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->text().toStdString(), "Serial Port Error.  Please reconfigure.");
+    EXPECT_EQ(box->detailedText(), detail);
 }
 
 }  // namespace

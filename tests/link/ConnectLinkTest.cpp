@@ -49,8 +49,10 @@ TEST_F(ConnectLinkTest, FullNegotiationTo115200SendsEveryByteAtItsRate) {
     FakeBox box(port, 57600);
     link.ConnectLink();
 
-    const Strings search = {"c@9600",  "b@19200", "e@19200", "c@19200", "b@38400",  "e@38400",
-                            "c@38400", "b@57600", "e@57600", "c@57600", "b@115200", "e@115200"};
+    // The search first makes sure the box answers at all, at 9600.
+    const Strings search = {"b@9600",  "e@9600",   "c@9600",  "b@19200", "e@19200",
+                            "c@19200", "b@38400",  "e@38400", "c@38400", "b@57600",
+                            "e@57600", "c@57600",  "b@115200", "e@115200"};
     const Strings upshift = {"c@9600", "c@19200", "c@38400", "c@57600"};
     const Strings verify = {"b@115200", "e@115200"};
     EXPECT_EQ(port.writes, Concat({kFirstReset, search, kFirstReset, upshift, verify}));
@@ -75,8 +77,8 @@ TEST_F(ConnectLinkTest, FullNegotiationTo115200SendsEveryByteAtItsRate) {
     EXPECT_TRUE(port.IsOpen());
     EXPECT_TRUE(port.dtr && port.rts);
     EXPECT_TRUE(alerts.log.empty());
-    // 28 command waits of 0.1 s and nothing else takes time.
-    EXPECT_EQ(clock.Elapsed(), 2800ms);
+    // 30 command waits of 0.1 s and nothing else takes time.
+    EXPECT_EQ(clock.Elapsed(), 3000ms);
 }
 
 TEST_F(ConnectLinkTest, StatusTextsAndLampCodesComeInOrder) {
@@ -161,7 +163,8 @@ TEST_F(ConnectLinkTest, BoxThatStopsAt19200IsSteppedBackToIt) {
 
     // The search fails at 38400 and leaves the port there, so the second reset
     // starts at 38400; then one step up and the final verification at 19200.
-    const Strings search = {"c@9600", "b@19200", "e@19200", "c@19200", "b@38400"};
+    const Strings search = {"b@9600", "e@9600", "c@9600", "b@19200", "e@19200", "c@19200",
+                            "b@38400"};
     const Strings secondReset = {"a@38400", "a@19200", "a@38400", "a@57600", "a@115200"};
     EXPECT_EQ(port.writes,
               Concat({kFirstReset, search, secondReset, {"c@9600", "b@19200", "e@19200"}}));
@@ -178,9 +181,118 @@ TEST_F(ConnectLinkTest, SilentBoxEndsInComRetryWithARedLampAndNoMessage) {
     EXPECT_EQ(link.CurBaud(), QStringLiteral("9600"));
     EXPECT_TRUE(alerts.log.empty());
     EXPECT_TRUE(port.IsOpen());
-    // Five reset waits, a step up, a version request, five resets, a version
-    // request: well under two seconds.
-    EXPECT_EQ(clock.Elapsed(), 1300ms);
+    // Five reset waits and a version request at 9600: a box that does not
+    // answer at the base rate is not searched further.
+    EXPECT_EQ(clock.Elapsed(), 600ms);
+    EXPECT_EQ(port.writes, Concat({kFirstReset, {"b@9600"}}));
+}
+
+// A box that fell silent (while monitoring at 115200) and answers again while
+// a reconnect is under way: once the rate search had failed its first step
+// against the silent box, the box came back in time for the final check at
+// 9600, and the link stayed at 9600 for good.
+TEST_F(ConnectLinkTest, ABoxBackFromSilenceMidConnectionIsNotTakenForA9600Box) {
+    FakeBox box(port, 9600);
+    link.ConnectLink();
+    ASSERT_EQ(status.PanelText(2), QStringLiteral("Ready @ 115200"));
+
+    box.present = false;
+    bool askedVersion = false;
+    port.onWrite = [&, chained = port.onWrite](char byte, int baud) {
+        // Back from the first reset after a version request of this attempt.
+        if (byte == 'b') askedVersion = true;
+        if (byte == 'a' && askedVersion) box.present = true;
+        chained(byte, baud);
+    };
+    status.log.clear();
+    // As the monitoring loop does: again while the attempt ends in "COM Retry".
+    link.ConnectLink();
+    for (int attempt = 0; attempt < 3 && status.PanelText(2) == QStringLiteral("COM Retry");
+         ++attempt)
+        link.ConnectLink();
+
+    EXPECT_EQ(std::count(status.log.begin(), status.log.end(), "panel2=Ready @ 9600"), 0);
+    EXPECT_EQ(status.PanelText(2), QStringLiteral("Ready @ 115200"));
+    EXPECT_EQ(status.notice, "");
+}
+
+TEST_F(ConnectLinkTest, AReconnectBelowTheEarlierRateIsToldUntilARetryGetsItBack) {
+    FakeBox box(port, 9600);
+    link.ConnectLink();
+    EXPECT_EQ(status.notice, "");
+
+    box.topRate = 9600;  // say, a box still busy with something else
+    link.ConnectLink();
+    EXPECT_EQ(status.PanelText(2), QStringLiteral("Ready @ 9600"));
+    EXPECT_EQ(status.notice, "Link at 9600 (was 115200) - click COM Status to retry");
+    link.ConnectLink();  // the retry lands low again: still told
+    EXPECT_EQ(status.notice, "Link at 9600 (was 115200) - click COM Status to retry");
+
+    box.topRate = 115200;
+    link.ConnectLink();
+    EXPECT_EQ(status.PanelText(2), QStringLiteral("Ready @ 115200"));
+    EXPECT_EQ(status.notice, "");
+
+    // A rate limit the user chose is no loss.
+    link.SetMaxBaud(QStringLiteral("38400"));
+    link.ConnectLink();
+    EXPECT_EQ(status.PanelText(2), QStringLiteral("Ready @ 38400"));
+    EXPECT_EQ(status.notice, "");
+}
+
+// A handler nested in a reconnect's wait while the port is closed for the
+// rate change (a Stop click, the monitoring loop taking its turn) touches the
+// port: that is no serial port error, and the reconnect goes on. A port that
+// is closed for any other reason still is one.
+TEST_F(ConnectLinkTest, TouchingThePortWhileAReconnectHasItClosedIsNoSerialError) {
+    FakeBox box(port, 9600);
+    link.ConnectLink();
+    ASSERT_EQ(status.PanelText(2), QStringLiteral("Ready @ 115200"));
+
+    int touches = 0;
+    yielder.onYield = [&] {
+        if (port.IsOpen()) return;
+        ++touches;
+        link.RequestFrame();
+        EXPECT_EQ(link.InBufferCount(), 0);
+        link.ReadInput();
+        EXPECT_TRUE(link.RxBuf().empty());
+        EXPECT_FALSE(link.ReadLampState());
+        link.StopSelfTestCmd();
+    };
+    link.ConnectLink();
+    EXPECT_GT(touches, 0);
+    EXPECT_TRUE(alerts.log.empty());
+    EXPECT_EQ(status.PanelText(2), QStringLiteral("Ready @ 115200"));
+
+    yielder.onYield = nullptr;
+    port.Close();
+    EXPECT_THROW(link.RequestFrame(), SerialPortError);
+    EXPECT_THROW(link.InBufferCount(), SerialPortError);
+}
+
+// A click on "COM Status" while a reconnect runs starts a second connection
+// nested in the first one's wait. Once it is done, the box and the port are
+// where it left them; the first one, carrying on from its own step, used to
+// fail its next verification there and settle lower.
+TEST_F(ConnectLinkTest, AConnectionNestedInAnotherLeavesItsOwnOutcome) {
+    FakeBox box(port, 9600);
+    for (std::size_t clickAt : {3u, 8u, 12u, 20u, 26u}) {
+        SCOPED_TRACE(clickAt);
+        const std::size_t start = port.writes.size();
+        bool clicked = false;
+        yielder.onYield = [&] {
+            if (clicked || port.writes.size() < start + clickAt) return;
+            clicked = true;
+            link.ConnectLink();
+        };
+        link.ConnectLink();
+        EXPECT_TRUE(clicked);
+        EXPECT_EQ(status.PanelText(2).toStdString(), "Ready @ 115200");
+        EXPECT_EQ(box.rate, 115200);
+        EXPECT_EQ(port.Settings().toStdString(), "115200,n,8,1");
+    }
+    EXPECT_TRUE(alerts.log.empty());
 }
 
 struct PortErrorCase {
@@ -211,6 +323,9 @@ TEST_P(SerialPortErrorTest, ShowsTheMessageThenResetsTheSavedPortThenEnds) {
         alerts.log,
         Strings({"critical:System Configuration Error|Serial Port Error.  Please reconfigure.",
                  "end"}));
+    // The port's own reason goes along as the message's detail.
+    ASSERT_EQ(alerts.details.size(), 1u);
+    EXPECT_EQ(alerts.details[0], c.failWritesAfter >= 0 ? "write failed" : "cannot open");
     EXPECT_EQ(fileAtMessage, QByteArray(" 3 \r\n"));
     EXPECT_EQ(fileAtEnd, QByteArray(" 0 \r\n"));
     EXPECT_NE(status.PanelText(2), QStringLiteral("COM Retry"));

@@ -68,9 +68,11 @@ public:
         lamp = code;
         log.push_back("lamp=" + std::to_string(code));
     }
+    void ShowLinkNotice(const QString& text) override { notice = text.toStdString(); }
 
     std::vector<std::string> log;
     int lamp = -1;
+    std::string notice;
 
 private:
     std::vector<QString> m_panels = std::vector<QString>(6);
@@ -78,8 +80,9 @@ private:
 
 class RecordingAlerts final : public LinkAlerts {
 public:
-    void ShowCritical(const QString& title, const QString& text) override {
+    void ShowCritical(const QString& title, const QString& text, const QString& detail) override {
         log.push_back("critical:" + title.toStdString() + "|" + text.toStdString());
+        details.push_back(detail.toStdString());
         if (onCritical) onCritical();
     }
     void ShowSettingsNotSaved(const QString& text) override {
@@ -91,6 +94,7 @@ public:
     }
 
     std::vector<std::string> log;
+    std::vector<std::string> details;  // of each critical message
     std::function<void()> onCritical;
     std::function<void()> onEnd;
 };

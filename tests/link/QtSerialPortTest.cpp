@@ -184,6 +184,42 @@ TEST_F(QtSerialPortTest, ClosedMissingBusyAndInvalidPortsThrow) {
     EXPECT_EQ(m_port.Settings(), QStringLiteral("115200,n,8,1"));
 }
 
+// The error names the device and says in plain words why it failed; the
+// system's own texts alone make a regular file and a missing adapter look
+// alike to the user.
+TEST_F(QtSerialPortTest, OpenFailuresNameTheDeviceAndTheReason) {
+    auto openError = [](QtSerialPort& port, int number) -> std::string {
+        port.SetCommPort(number);
+        try {
+            port.Open();
+        } catch (const SerialPortError& error) {
+            return error.what();
+        }
+        return "opened";
+    };
+    auto has = [](const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos ? ::testing::AssertionSuccess()
+                                                    : ::testing::AssertionFailure() << text;
+    };
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    ASSERT_TRUE(QFile(plain).open(QIODevice::WriteOnly));
+    for (const auto& [device, reason] : std::vector<std::pair<QString, std::string>>{
+             {dir.filePath(QStringLiteral("missing")), "the device does not exist"},
+             {plain, "it is not a serial device"},
+             {QStringLiteral("/dev/null"), "it is not a serial device"},
+             {dir.path(), "it is a folder, not a serial device"}}) {
+        qputenv("QUARN_COM6", QFile::encodeName(device));
+        EXPECT_TRUE(has(openError(m_port, 6), device.toStdString() + "): " + reason));
+    }
+    EXPECT_EQ(openError(m_port, 99), "Serial port 99 does not exist: port numbers run from 1 to 16");
+    EXPECT_EQ(openError(m_port, -1), "Serial port -1 does not exist: port numbers run from 1 to 16");
+    m_port.SetCommPort(kPort);
+    m_port.Open();
+    QtSerialPort second;
+    EXPECT_TRUE(has(openError(second, kPort), "in use by another program"));
+}
+
 TEST_F(QtSerialPortTest, VanishedDeviceClosesThePortInsteadOfFlooding) {
     // The device is reached through a name that goes away with it, as an
     // adapter's node does: the freed pseudo-terminal number may be handed to

@@ -144,6 +144,31 @@ TEST_F(MonitorLoopTest, ALoopEndingWhileTheNextAnswerIsLateWaitsOnlyUpToTheTimeO
     EXPECT_EQ(status.lamp, LinkStatus::kLampGrey);
 }
 
+TEST_F(MonitorLoopTest, DisplaysSlowerThanTheBoxStillLeaveWindowEventsTheirTurn) {
+    // The box answers at once and every frame takes 5 ms to show, so each
+    // answer is waiting before the loop starts to wait for it.
+    answer = [](int) { return GoodFrame(); };
+    std::vector<int> yieldsAtFrame;
+    consumers.onFrame = [&] {
+        clock.Advance(5ms);
+        yieldsAtFrame.push_back(yielder.yields);
+        if (consumers.dash >= 200) state.Monitoring = false;  // only if events starve
+    };
+    // Window events: the setup dialog's Apply at the 5th frame, a Stop at the 20th.
+    yielder.onYield = [&] {
+        if (consumers.dash == 5 && requests < 100) {
+            status.SetPanelText(1, QStringLiteral("COM Reset"));
+            requests = 100;  // once
+        }
+        if (consumers.dash >= 20) state.Monitoring = false;
+    };
+    monitor.MonitorLoop();
+    EXPECT_EQ(consumers.dash, 21);  // the Stop ends the loop after the pass in hand
+    for (std::size_t i = 1; i < yieldsAtFrame.size(); ++i)
+        EXPECT_GT(yieldsAtFrame[i], yieldsAtFrame[i - 1]) << "no yield before frame " << i + 1;
+    EXPECT_EQ(Count("panel1=Initializing"), 1);  // the Apply was noticed
+}
+
 TEST_F(MonitorLoopTest, SixtyWaitingBytesAreReadAtOnce) {
     answer = [](int) { return GoodFrame() + std::string(22, '\0'); };
     StopAfterFrames(1);
