@@ -56,8 +56,8 @@ void SelfTest::Stop() {
     m_selfTestRunning = false;
     try {
         m_link.StopSelfTestCmd();
-    } catch (const SerialPortError&) {
-        m_link.ReportSerialPortError();
+    } catch (const SerialPortError& error) {
+        m_link.ReportSerialPortError(QString::fromStdString(error.what()));
     }
 }
 
@@ -105,10 +105,10 @@ void SelfTest::Run() {
         m_selfTestRunning = false;
         m_record.outcome =
             m_endedByLamp ? SelfTestRecord::Outcome::Completed : SelfTestRecord::Outcome::Stopped;
-    } catch (const SerialPortError&) {
+    } catch (const SerialPortError& error) {
         m_selfTestRunning = false;
         m_record.outcome = SelfTestRecord::Outcome::PortError;
-        m_link.ReportSerialPortError();
+        m_link.ReportSerialPortError(QString::fromStdString(error.what()));
     }
 }
 
