@@ -4,7 +4,8 @@
 # memory over the run.
 #   bench/dash-perf.sh [seconds] [build dir]
 # RECORD=1 also records every frame into a log; SCOPES=N opens N scope
-# windows; RATE=9600 limits the box (and the wire limit) to that rate.
+# windows; RATE=9600 limits the box (and the wire limit) to that rate. A bare
+# request/read client then runs on the same line as the yardstick (BARE=0: not).
 set -euo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -61,3 +62,11 @@ if os.path.exists(log):
     print(f"log: {os.path.getsize(log) // 48} records, {os.path.getsize(log) % 48} stray bytes")
 print(f"memory (RSS): {int(first) / 1024:.1f} MB after connecting, {int(last) / 1024:.1f} MB at the end, peak {int(peak) / 1024:.1f} MB")
 PY
+
+# The yardstick, on the same simulated line in the same run: a client that
+# only requests and reads (up to 30 s; BARE=0 leaves it out).
+if [ "${BARE:-1}" != 0 ]; then
+  bare_seconds=$(( seconds < 30 ? seconds : 30 ))
+  # shellcheck disable=SC2086
+  python3 "$root/bench/bare-client.py" "$bare_seconds" "$build" "$rate" "$latency_ms" ${BOXSIM_EXTRA:-}
+fi

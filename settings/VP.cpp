@@ -294,6 +294,14 @@ void VP::ApplyPendingEdits() {
     }
 }
 
+VP::~VP() {
+    // The boxes outlive this part of the window: as the widget base takes them
+    // down they lose the focus, and a finished edit must not reach a VP that
+    // is already gone.
+    for (QLineEdit* box : m_boxes)
+        if (box) box->disconnect(this);
+}
+
 void VP::hideEvent(QHideEvent* event) {
     // Closing the window finishes the edit in progress.
     ApplyPendingEdits();

@@ -42,6 +42,7 @@ public:
     static constexpr int kApplyPauseMs = 1000;
 
     explicit VP(VehicleData& vehicle, QWidget* parent = nullptr);
+    ~VP() override;
 
     // Picking a tab: tab 1 shows the vehicle panel, tab 2 the datalogging
     // panel, any other index neither.
