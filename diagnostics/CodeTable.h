@@ -6,9 +6,13 @@
 
 namespace quarn {
 
-// The meanings of the engine computer's trouble codes, indexed by code. The
-// texts are the ones the program has always shown, spelling included, so a
-// user comparing with an older print-out finds the same words.
+// The meanings of the engine computer's trouble codes, indexed by code: the
+// two-digit codes of the older computers and the three-digit codes of those
+// from 1991 on. The texts the program has always shown stay word for word,
+// spelling included, so a user comparing with an older print-out finds the
+// same words. Where a code means different things on different engines, the
+// text gives the common meaning and says that it depends on the engine. A
+// code without a text is still listed, with nothing after its colon.
 class CodeTable {
 public:
     static constexpr int kSize = 1000;

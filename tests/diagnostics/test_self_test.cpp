@@ -85,16 +85,27 @@ INSTANTIATE_TEST_SUITE_P(
     Codes, FlashSequenceTest,
     ::testing::Values(
         FlashCase{"SystemPass", {11}, "11:System Pass\r\n", "011"},
-        FlashCase{"CodeWithoutText", {12}, "12:\r\n", "012"},
-        FlashCase{"ThreeDigits", {112}, "112:\r\n", "112"},
-        FlashCase{"TenFlashesAreAZero", {20}, "20:\r\n", "020"},
+        FlashCase{"CodeWithoutText", {100}, "100:\r\n", "100"},
+        FlashCase{"ThreeDigits",
+                  {112},
+                  "112:IAT (ACT) circuit below minimum voltage; reads about 254 deg F\r\n",
+                  "112"},
+        FlashCase{"TenFlashesAreAZero",
+                  {20},
+                  "20:Cylinder 2 low in the cylinder balance test\r\n",
+                  "020"},
         FlashCase{"SeveralCodes",
-                  {23, 12, 31},
-                  "23:TPS out of self test range\r\n12:\r\n"
+                  {23, 100, 31},
+                  "23:TPS out of self test range\r\n100:\r\n"
                   "31:EVP or PFE circuit below minimum voltage\r\n",
                   "031"},
         FlashCase{"FourDigitsMakeNoCode", {1111, 23}, "23:TPS out of self test range\r\n", "023"},
-        FlashCase{"CodesAbove254NotListed", {255, 254}, "254:\r\n", "254"},
+        FlashCase{"ThreeDigitCodesUpTo999AreListed",
+                  {327, 335, 999},
+                  "327:EGR sensor (EVP/PFE/DPFE) circuit below minimum voltage\r\n"
+                  "335:EGR pressure (PFE/DPFE) sensor voltage out of range during the test\r\n"
+                  "999:\r\n",
+                  "999"},
         FlashCase{"OneDigitMakesNoCode", {2}, "", "200"}),
     [](const auto& info) { return std::string(info.param.name); });
 

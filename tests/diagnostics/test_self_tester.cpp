@@ -74,7 +74,9 @@ TEST(SelfTester, RunShowsTheLampTheDigitsAndTheCodes) {
     EXPECT_EQ(window.lampColour(), SelfTester::kLampDark);
     EXPECT_EQ(digitsAfterFirstCode, "023");
     EXPECT_EQ(Digits(window), "012");
-    EXPECT_EQ(window.codeList()->toPlainText().toStdString(), "23:TPS out of self test range\n12:");
+    EXPECT_EQ(window.codeList()->toPlainText().toStdString(),
+              "23:TPS out of self test range\n"
+              "12:Idle speed control cannot raise RPM to the high test speed");
     EXPECT_EQ(window.statusLabel()->text().toStdString(), SelfTest::kCompleteText);
     EXPECT_FALSE(window.startButton()->isEnabled());
     EXPECT_TRUE(window.stopButton()->isEnabled());

@@ -1,6 +1,6 @@
 // Fuzzes the self-test flash reader with any sequence of lit and dark
 // periods (including negative, zero, huge and not-a-number lengths): it must
-// never crash, list only codes 1 to 254, and keep its digits printable.
+// never crash, list only codes 1 to 999, and keep its digits printable.
 
 #include <cmath>
 #include <cstdint>
