@@ -58,7 +58,7 @@ TEST_P(FlashSequenceTest, ReadsTheCodesAtEveryStartFractionAndWithJitter) {
         for (const double jitter : {0.0, 0.15}) {
             SCOPED_TRACE("start +" + std::to_string(tenth) + "/10 s, jitter " +
                          std::to_string(jitter));
-            SelfTestRig rig(c.codes, 7.0 + tenth / 10.0, jitter, static_cast<unsigned>(tenth));
+            SelfTestRig rig(OnceOnly(c.codes), 7.0 + tenth / 10.0, jitter, static_cast<unsigned>(tenth));
             FakeView view;
             SelfTest test(rig.link, view);
             test.Start();
@@ -102,7 +102,7 @@ class SelfTestRun : public ::testing::Test {
 protected:
     void SetUp() override { view.test = &test; }
 
-    SelfTestRig rig{{23, 45}};
+    SelfTestRig rig{OnceOnly({23, 45})};
     FakeView view;
     SelfTest test{rig.link, view};
 };
@@ -111,7 +111,7 @@ protected:
 // ends the test; the last code used to be shown but never listed, so a
 // healthy engine's only code, 11, never reached the list.
 TEST(SelfTestLastCode, IsListedBeforeTheFinalDarkEndsTheTest) {
-    SelfTestRig rig({11}, 7.25);
+    SelfTestRig rig(OnceOnly({11}), 7.25);
     FakeView view;
     SelfTest test(rig.link, view);
     double lastFlashEnd = 0;

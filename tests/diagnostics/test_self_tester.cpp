@@ -56,7 +56,7 @@ std::string Digits(const SelfTester& w) {
 }
 
 TEST(SelfTester, RunShowsTheLampTheDigitsAndTheCodes) {
-    SelfTestRig rig({23, 12}, 7.0, 0.1, 3);
+    SelfTestRig rig(OnceOnly({23, 12}), 7.0, 0.1, 3);
     SelfTester window(rig.link);
     window.show();
     bool lampWentRed = false;
