@@ -408,6 +408,16 @@ TEST(SelfTestReport, HoldsTheDateTheCodesTheOutcomeAndTheTimeline) {
               "     0.512  dark     2.005  digit 1\n"
               "     2.517  lit      1.500  not a flash\n"
               "     4.017  dark     0.250\n");
+
+    // No separator: the second section was never sent, or never reached.
+    record.codes.pop_back();
+    record.separatorSeen = false;
+    EXPECT_TRUE(SelfTestReportText(record).contains(
+        QStringLiteral("Codes from memory\n  none sent: no separator flash followed the first "
+                       "section\n\nResult: complete; the lamp stayed dark for more than 12 s")));
+    record.outcome = SelfTestRecord::Outcome::Stopped;
+    EXPECT_TRUE(SelfTestReportText(record).contains(QStringLiteral(
+        "Codes from memory\n  not read: the test ended before the separator flash\n")));
 }
 
 }  // namespace
