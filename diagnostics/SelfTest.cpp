@@ -64,6 +64,8 @@ void SelfTest::Stop() {
 void SelfTest::Run() {
     m_codes.FillCodeTable();
     m_record = SelfTestRecord{};
+    m_section = CodeSection::Now;
+    m_sectionClosed = {};
     m_record.startedAt = QDateTime::currentDateTime();
     m_record.outcome = SelfTestRecord::Outcome::Running;
     m_endedByLamp = false;
@@ -83,12 +85,17 @@ void SelfTest::Run() {
         m_view.ClearCodeList();
         m_decoder.Reset();
 
-        Clock::TimePoint litFrom = WatchLamp(false, {}, false);
+        Clock::TimePoint litFrom = WatchLamp(false, {}, 0);
         m_firstFlash = litFrom;
         m_view.SetStatus(QString::fromLatin1(kReadingText));
         while (m_selfTestRunning) {
-            const Clock::TimePoint darkFrom = WatchLamp(true, litFrom, false);
-            const Clock::TimePoint litAgain = WatchLamp(false, darkFrom, true);
+            const Clock::TimePoint darkFrom = WatchLamp(true, litFrom, 0);
+            // The lamp stays dark after the last code: the test has to end
+            // on its own rather than wait for a flash that never comes.
+            const double darkLimit = m_section == CodeSection::Now
+                                         ? kSeparatorWaitSeconds
+                                         : FlashDecoder::kTestEndSeconds;
+            const Clock::TimePoint litAgain = WatchLamp(false, darkFrom, darkLimit);
             const double onSeconds = SecondsBetween(litFrom, darkFrom);
             const double offSeconds = SecondsBetween(darkFrom, litAgain);
             AddPeriod(true, litFrom, onSeconds);
@@ -97,9 +104,10 @@ void SelfTest::Run() {
             // begin: it is timed from there, whatever runs in the yield.
             litFrom = litAgain;
             m_link.Yield();
-            Apply(m_decoder.Cycle(onSeconds, offSeconds));
+            Apply(m_decoder.Cycle(onSeconds, offSeconds), offSeconds);
         }
 
+        CloseSection();
         m_view.SetStatus(QString::fromLatin1(kCompleteText));
         m_link.StopSelfTestCmd();
         m_selfTestRunning = false;
@@ -107,24 +115,22 @@ void SelfTest::Run() {
             m_endedByLamp ? SelfTestRecord::Outcome::Completed : SelfTestRecord::Outcome::Stopped;
     } catch (const SerialPortError& error) {
         m_selfTestRunning = false;
+        CloseSection();
         m_record.outcome = SelfTestRecord::Outcome::PortError;
         m_link.ReportSerialPortError(QString::fromStdString(error.what()));
     }
 }
 
-Clock::TimePoint SelfTest::WatchLamp(bool lit, Clock::TimePoint since, bool darkLimit) {
+Clock::TimePoint SelfTest::WatchLamp(bool lit, Clock::TimePoint since, double limitSeconds) {
     using namespace std::chrono;
-    const auto limit =
-        duration_cast<Clock::TimePoint::duration>(duration<double>(FlashDecoder::kTestEndSeconds));
+    const auto limit = duration_cast<Clock::TimePoint::duration>(duration<double>(limitSeconds));
     for (;;) {
         // The box samples the lamp when the query reaches it; the reply is
         // read a little later.
         const Clock::TimePoint asked = m_link.SystemTime().Now();
         const bool nowLit = m_link.ReadLampState();
         if (nowLit != lit || !m_selfTestRunning) return asked;
-        // The lamp stays dark after the last code: the test has to end on
-        // its own rather than wait for a flash that never comes.
-        if (darkLimit && asked - since > limit) return asked;
+        if (limitSeconds > 0 && asked - since > limit) return asked;
         m_view.SetLamp(lit);
         m_link.Yield();
     }
@@ -134,7 +140,7 @@ void SelfTest::AddPeriod(bool lit, Clock::TimePoint begin, double seconds) {
     m_record.timeline.push_back({lit, SecondsBetween(m_firstFlash, begin), seconds, QString()});
 }
 
-void SelfTest::Apply(const FlashDecoder::Step& step) {
+void SelfTest::Apply(const FlashDecoder::Step& step, double offSeconds) {
     // The last two periods are the ones this step read.
     LampPeriodRecord& litPeriod = m_record.timeline.end()[-2];
     LampPeriodRecord& darkPeriod = m_record.timeline.back();
@@ -147,28 +153,81 @@ void SelfTest::Apply(const FlashDecoder::Step& step) {
                         : QStringLiteral("digit %1 (one too many)")
                               .arg(QChar::fromLatin1(*step.digit)));
     }
-    if (step.digit || step.codeEnded) m_view.SetDigits(m_decoder.Digits());
+    // One flash with a code's end on either side is a "code" of one digit,
+    // which no computer has: it is the separator between the sections. The
+    // darks around it are 6 s, but jitter may bring the one before it under
+    // the reader's 6 s end, so their length decides nothing beyond ending a
+    // code. The displays keep the last code.
+    const bool separator = m_section == CodeSection::Now && step.codeEnded && step.flash &&
+                           step.digitPos == 1 && step.digit == '1';
+    if ((step.digit || step.codeEnded) && !separator) m_view.SetDigits(m_decoder.Digits());
 
-    if (step.codeEnded) {
-        if (step.listed) {
-            const QString& text = m_codes.CodeText(step.code);
-            const QString line = QString::number(step.code) + QLatin1Char(':') + text;
-            m_codeListText += line + QStringLiteral("\r\n");
-            m_listed.push_back(step.code);
-            m_record.codes.push_back({step.code, text});
-            m_view.AppendCodeLine(line);
-            reading << QStringLiteral("code %1").arg(step.code);
-        } else {
-            reading << QStringLiteral("code %1 not listed").arg(step.code);
-        }
+    if (separator) {
+        CloseSection();
+        m_section = CodeSection::Memory;
+        m_record.separatorSeen = true;
+        ShowCodeList();
+        reading << QStringLiteral("separator, codes from memory follow");
+    } else if (step.codeEnded) {
+        reading << (step.listed ? ListCode(step.code)
+                                : QStringLiteral("code %1 not listed").arg(step.code));
     }
 
-    if (step.testEnded) {
+    // The first section's long dark may be the one before the separator,
+    // and the separator is followed by one too: either ends the test only
+    // when it outlasts the wait for the separator.
+    const bool ended = m_section == CodeSection::Now || separator
+                           ? offSeconds > kSeparatorWaitSeconds
+                           : step.testEnded;
+    if (ended) {
         m_selfTestRunning = false;
         m_endedByLamp = true;
         reading << QStringLiteral("end of test");
     }
     darkPeriod.reading = reading.join(QStringLiteral(", "));
+}
+
+QString SelfTest::ListCode(int code) {
+    for (ListedCode& listed : m_record.codes) {
+        if (listed.code == code && listed.section == m_section) {
+            ++listed.seen;
+            return QStringLiteral("code %1 again").arg(code);
+        }
+    }
+    m_record.codes.push_back({code, m_codes.CodeText(code), m_section, 1});
+    m_listed.push_back(code);
+    ShowCodeList();
+    return QStringLiteral("code %1").arg(code);
+}
+
+void SelfTest::CloseSection() {
+    m_sectionClosed[static_cast<std::size_t>(m_section)] = true;
+    // Before any code the list may still hold the last run's codes.
+    if (!m_record.codes.empty()) ShowCodeList();
+}
+
+void SelfTest::ShowCodeList() {
+    QString text;
+    for (const CodeSection section : {CodeSection::Now, CodeSection::Memory}) {
+        const bool begun = section == CodeSection::Now
+                               ? !m_record.codes.empty() || m_record.separatorSeen
+                               : m_record.separatorSeen;
+        if (!begun) continue;
+        if (section == CodeSection::Memory) text += QStringLiteral("\r\n");
+        text += QString::fromLatin1(section == CodeSection::Now ? kNowCodesHeading
+                                                                : kMemoryCodesHeading) +
+                QStringLiteral("\r\n");
+        const bool closed = m_sectionClosed[static_cast<std::size_t>(section)];
+        for (const ListedCode& c : m_record.codes) {
+            if (c.section != section) continue;
+            text += QString::number(c.code) + QLatin1Char(':') + c.text;
+            if (closed && c.seen == 1) text += QString::fromLatin1(kSeenOnceMark);
+            text += QStringLiteral("\r\n");
+        }
+    }
+    if (text == m_codeListText) return;
+    m_codeListText = text;
+    m_view.SetCodeList(text);
 }
 
 }  // namespace quarn

@@ -31,8 +31,9 @@ public:
     virtual void SetLamp(bool lit) = 0;
     virtual void SetDigits(const std::array<char, 3>& digits) = 0;
     virtual void ClearCodeList() = 0;
-    // One line of the code list, without its line end.
-    virtual void AppendCodeLine(const QString& line) = 0;
+    // The whole code list: headings and "code:text" lines, each ended by
+    // CR LF. Shown again whenever a line is added or marked.
+    virtual void SetCodeList(const QString& text) = 0;
     virtual void SetStartEnabled(bool enabled) = 0;
     virtual void SetStopEnabled(bool enabled) = 0;
     virtual void SetReportEnabled(bool enabled) = 0;
@@ -41,6 +42,13 @@ public:
 // The engine computer's key-on engine-off self test, driven through the
 // logger box: connect, start the test, watch the check-engine lamp, time each
 // lit and dark period and read the flashes into trouble codes.
+//
+// The computer sends every code twice: first the hard faults it finds now,
+// then, after a long dark, one separator flash and another long dark, the
+// faults kept in continuous memory. Each code is listed once per section,
+// in the order first seen; one read only once is marked when its section
+// closes. The test ends when the lamp stays dark for more than 6 s after the
+// second section, or after the first when no separator follows it.
 //
 // Start shows the ignition prompt; once it is answered the whole test runs
 // and returns when it has ended; every wait yields, so Stop (and any other
@@ -52,6 +60,13 @@ public:
 class SelfTest {
 public:
     static constexpr double kStartWaitSeconds = 6;
+    // After its first section the computer keeps the lamp dark for 6 s before
+    // the separator flash; a lamp running a little slow makes that more than
+    // the reader's 6 s end, so the first section waits longer. A computer
+    // that sends one section only shows nothing more, and the test ends once
+    // the lamp has stayed dark this long: twice the 6 s gap, far more than any
+    // drift of the lamp's timing, and a one-section test only ends 6 s later.
+    static constexpr double kSeparatorWaitSeconds = 12;
 
     static constexpr char kReadyText[] =
         "Close all other applications, and click Start Self Test to begin.";
@@ -85,10 +100,13 @@ public:
     // The prompt is open; the test has not begun.
     bool Prompting() const { return m_prompting; }
 
-    // The codes listed so far, in order.
+    // The codes listed so far, in order: each once per section.
     const std::vector<int>& ListedCodes() const { return m_listed; }
-    // The code list as its text box holds it: "code:text" lines, each ended
-    // by CR LF.
+    // The section the lamp is in: Memory once the separator was seen.
+    CodeSection Section() const { return m_section; }
+    // The code list as its text box holds it: a heading per section begun,
+    // "code:text" lines under it, a blank line before the second heading,
+    // each line ended by CR LF.
     const QString& CodeListText() const { return m_codeListText; }
     const FlashDecoder& Decoder() const { return m_decoder; }
     const CodeTable& Codes() const { return m_codes; }
@@ -104,13 +122,19 @@ private:
     // The prompt was answered: the test runs to its end.
     void AfterPrompt();
     void Run();
-    // Queries the lamp while it shows `lit` and the test runs; for a dark
-    // lamp also until `darkLimit` has passed since `since`. Returns the time
-    // of the last query: the one that saw the change, or the last one before
-    // the test was stopped or the limit passed.
-    Clock::TimePoint WatchLamp(bool lit, Clock::TimePoint since, bool darkLimit);
+    // Queries the lamp while it shows `lit` and the test runs, and, when
+    // limitSeconds is above 0, until that long has passed since `since`.
+    // Returns the time of the last query: the one that saw the change, or
+    // the last one before the test was stopped or the limit passed.
+    Clock::TimePoint WatchLamp(bool lit, Clock::TimePoint since, double limitSeconds);
     void AddPeriod(bool lit, Clock::TimePoint begin, double seconds);
-    void Apply(const FlashDecoder::Step& step);
+    void Apply(const FlashDecoder::Step& step, double offSeconds);
+    // Lists a code of the current section, or counts it again; returns the
+    // reading for the timeline.
+    QString ListCode(int code);
+    // No more codes come in the current section: those read once get marked.
+    void CloseSection();
+    void ShowCodeList();
 
     Link& m_link;
     SelfTestView& m_view;
@@ -125,6 +149,8 @@ private:
     bool m_endedByLamp = false;
 
     std::vector<int> m_listed;
+    CodeSection m_section = CodeSection::Now;
+    std::array<bool, 2> m_sectionClosed{};
     QString m_codeListText;
     SelfTestRecord m_record;
     Clock::TimePoint m_firstFlash{};

@@ -4,13 +4,18 @@ namespace quarn {
 
 namespace {
 
-QString OutcomeText(SelfTestRecord::Outcome outcome) {
-    switch (outcome) {
+QString OutcomeText(const SelfTestRecord& record) {
+    switch (record.outcome) {
         case SelfTestRecord::Outcome::NotRun:
             return QStringLiteral("no test has been run.");
         case SelfTestRecord::Outcome::Running:
             return QStringLiteral("the test was still running when this report was written.");
         case SelfTestRecord::Outcome::Completed:
+            if (!record.separatorSeen)
+                return QStringLiteral(
+                    "complete; the lamp stayed dark for more than 12 s after the "
+                    "last code, with no separator flash: the computer sent one "
+                    "section only.");
             return QStringLiteral(
                 "complete; the lamp stayed dark for more than 6 s after the "
                 "last code.");
@@ -38,17 +43,34 @@ QString SelfTestReportText(const SelfTestRecord& record) {
                         ? record.startedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                         : QStringLiteral("-"));
 
-    out += QStringLiteral("Trouble codes\n");
-    if (record.codes.empty()) out += QStringLiteral("  none read\n");
-    for (const ListedCode& c : record.codes) {
-        const QString text =
-            c.text.isEmpty() ? QStringLiteral("(no meaning in the code table)") : c.text;
-        out += QStringLiteral("  %1: %2\n").arg(c.code, 3).arg(text);
+    out += QStringLiteral("Trouble codes. The computer sends every code twice; a code read\n"
+                          "only once is marked \"seen once\": run the test again to confirm it.\n");
+    for (const CodeSection section : {CodeSection::Now, CodeSection::Memory}) {
+        const bool now = section == CodeSection::Now;
+        out += QStringLiteral("\n%1\n").arg(
+            QString::fromLatin1(now ? kNowCodesHeading : kMemoryCodesHeading));
+        bool any = false;
+        for (const ListedCode& c : record.codes) {
+            if (c.section != section) continue;
+            any = true;
+            const QString text =
+                c.text.isEmpty() ? QStringLiteral("(no meaning in the code table)") : c.text;
+            out += QStringLiteral("  %1: %2%3\n")
+                       .arg(c.code, 3)
+                       .arg(text, c.seen == 1 ? QString::fromLatin1(kSeenOnceMark) : QString());
+        }
+        if (any) continue;
+        if (now || record.separatorSeen)
+            out += QStringLiteral("  none read\n");
+        else if (record.outcome == SelfTestRecord::Outcome::Completed)
+            out += QStringLiteral("  none sent: no separator flash followed the first section\n");
+        else
+            out += QStringLiteral("  not read: the test ended before the separator flash\n");
     }
 
-    out += QStringLiteral("\nResult: %1\n\n").arg(OutcomeText(record.outcome));
+    out += QStringLiteral("\nResult: %1\n\n").arg(OutcomeText(record));
 
-    out += QStringLiteral("Lamp timeline, seconds from the first flash\n");
+    out += QStringLiteral("Lamp timeline, seconds from the first flash, every showing of every code\n");
     if (record.timeline.empty()) {
         out += QStringLiteral("  no flash seen\n");
         return out;

@@ -15,9 +15,16 @@ struct LampPeriodRecord {
     QString reading;  // what the decoder made of it, empty when nothing
 };
 
+// The engine computer's two sections of codes: the hard faults it finds
+// now, key on engine off, then, after a separator flash, the faults it has
+// kept in continuous memory.
+enum class CodeSection { Now = 0, Memory = 1 };
+
 struct ListedCode {
     int code = 0;
     QString text;  // empty when the table has none
+    CodeSection section = CodeSection::Now;
+    int seen = 1;  // showings read; the computer sends every code twice
 };
 
 // Everything a report of one self test needs.
@@ -32,12 +39,21 @@ struct SelfTestRecord {
 
     QDateTime startedAt;
     Outcome outcome = Outcome::NotRun;
+    // Each code once per section, in the order first seen.
     std::vector<ListedCode> codes;
+    bool separatorSeen = false;  // the second section began
     std::vector<LampPeriodRecord> timeline;
 };
 
-// The plain-text report: date and time, the codes with their meanings, how
-// the test ended and the lamp timeline, lines ended by LF.
+// The headings of the two sections, in the window and the report.
+inline constexpr char kNowCodesHeading[] = "Codes now (key on, engine off)";
+inline constexpr char kMemoryCodesHeading[] = "Codes from memory";
+// Ends the line of a code read only once in its section.
+inline constexpr char kSeenOnceMark[] = " (seen once)";
+
+// The plain-text report: date and time, the codes of both sections with
+// their meanings, how the test ended and the lamp timeline, lines ended by
+// LF.
 QString SelfTestReportText(const SelfTestRecord& record);
 
 }  // namespace quarn

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTextCursor>
 #include <QTimer>
 
 #include "widgets/OpenDialogs.h"
@@ -210,8 +211,14 @@ void SelfTester::ClearCodeList() {
     m_codeList->clear();
 }
 
-void SelfTester::AppendCodeLine(const QString& line) {
-    m_codeList->appendPlainText(line);
+void SelfTester::SetCodeList(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+    m_codeList->setPlainText(shown);
+    // The newest line in view, as a growing list keeps it.
+    m_codeList->moveCursor(QTextCursor::End);
+    m_codeList->ensureCursorVisible();
 }
 
 void SelfTester::SetStartEnabled(bool enabled) {

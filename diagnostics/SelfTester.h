@@ -71,7 +71,7 @@ private:
     void SetLamp(bool lit) override;
     void SetDigits(const std::array<char, 3>& digits) override;
     void ClearCodeList() override;
-    void AppendCodeLine(const QString& line) override;
+    void SetCodeList(const QString& text) override;
     void SetStartEnabled(bool enabled) override;
     void SetStopEnabled(bool enabled) override;
     void SetReportEnabled(bool enabled) override;

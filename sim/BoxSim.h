@@ -25,7 +25,7 @@ struct BoxOptions {
     std::string linkPath;    // symlink to the device, when not empty
     std::string replayPath;  // frames from this log instead of the model
     std::uint64_t seed = EngineModel::kDefaultSeed;
-    std::vector<int> codes{11};
+    LampCodes codes;  // self-test codes and the lamp's pattern
     double jitterSeconds = 0;
     double lampLeadInSeconds = LampSequence::kDefaultLeadInSeconds;
     bool pace = false;  // take the wire time of every byte

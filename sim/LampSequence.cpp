@@ -5,38 +5,60 @@
 
 namespace quarn {
 
-LampSequence::LampSequence(std::vector<int> codes, double leadInSeconds, double jitterSeconds,
-                           std::uint64_t seed)
-    : m_codes(std::move(codes)),
-      m_leadIn(leadInSeconds),
-      m_jitter(std::max(0.0, jitterSeconds)),
-      m_rng(seed) {}
+namespace {
 
-std::vector<LampSequence::Period> LampSequence::Schedule(const std::vector<int>& codes,
+using Period = LampSequence::Period;
+
+// Appends code's flashes, each digit's last flash followed by the digit gap
+// and the code's by the code gap.
+void AppendCode(std::vector<Period>& periods, int code) {
+    const std::string digits = std::to_string(code);
+    for (std::size_t d = 0; d < digits.size(); ++d) {
+        const int flashes = digits[d] == '0' ? 10 : digits[d] - '0';
+        for (int n = 0; n < flashes; ++n) {
+            periods.push_back({true, LampSequence::kFlashSeconds});
+            periods.push_back({false, LampSequence::kFlashGapSeconds});
+        }
+        // The dark after a digit's last flash tells the reader what ended.
+        periods.back().seconds = d + 1 < digits.size() ? LampSequence::kDigitGapSeconds
+                                                       : LampSequence::kCodeGapSeconds;
+    }
+}
+
+void AppendSection(std::vector<Period>& periods, std::vector<int> codes, int showings) {
+    if (codes.empty()) codes = {LampSequence::kPassCode};
+    for (const int code : codes)
+        for (int n = 0; n < showings; ++n) AppendCode(periods, code);
+}
+
+}  // namespace
+
+LampSequence::LampSequence(const LampCodes& codes, double leadInSeconds, double jitterSeconds,
+                           std::uint64_t seed)
+    : LampSequence(Schedule(codes, leadInSeconds), jitterSeconds, seed) {}
+
+LampSequence::LampSequence(std::vector<Period> schedule, double jitterSeconds, std::uint64_t seed)
+    : m_schedule(std::move(schedule)), m_jitter(std::max(0.0, jitterSeconds)), m_rng(seed) {}
+
+std::vector<LampSequence::Period> LampSequence::Schedule(const LampCodes& codes,
                                                          double leadInSeconds) {
     std::vector<Period> periods{{false, leadInSeconds}};
-    for (std::size_t c = 0; c < codes.size(); ++c) {
-        const std::string digits = std::to_string(codes[c]);
-        for (std::size_t d = 0; d < digits.size(); ++d) {
-            const int flashes = digits[d] == '0' ? 10 : digits[d] - '0';
-            for (int n = 0; n < flashes; ++n) {
-                periods.push_back({true, kFlashSeconds});
-                periods.push_back({false, kFlashGapSeconds});
-            }
-            // The dark after a digit's last flash tells the reader what ended.
-            if (d + 1 < digits.size())
-                periods.back().seconds = kDigitGapSeconds;
-            else
-                periods.back().seconds = kCodeGapSeconds;
-        }
+    if (codes.pattern == LampPattern::OnceOnly) {
+        AppendSection(periods, codes.now, 1);
+    } else {
+        AppendSection(periods, codes.now, 2);
+        periods.back().seconds = kSectionGapSeconds;
+        periods.push_back({true, kFlashSeconds});
+        periods.push_back({false, kSectionGapSeconds});
+        AppendSection(periods, codes.memory, 2);
     }
     // The last code ends in the endless dark, not in a code gap.
-    if (periods.size() > 1) periods.pop_back();
+    periods.pop_back();
     return periods;
 }
 
 void LampSequence::Start(double now) {
-    m_periods = Schedule(m_codes, m_leadIn);
+    m_periods = m_schedule;
     std::uniform_real_distribution<double> offset(-m_jitter, m_jitter);
     m_ends.clear();
     double end = 0;

@@ -36,7 +36,14 @@ Options:
                        it rate commands still work but nothing is answered
   --seed N             seed of the engine model and the lamp jitter (1)
   --replay FILE        answer frames from a log file, looping at its end
-  --codes LIST         self-test codes, comma separated, 0 to 999 (11)
+  --codes LIST         self-test hard-fault codes (key on, engine off), comma
+                       separated, 0 to 999; empty sends 11, the pass code (11)
+  --memory-codes LIST  continuous-memory codes, sent after the separator
+                       flash, as --codes (11)
+  --once-only          flash each of --codes once and stop: no repetition,
+                       no separator, no memory codes (the lamp of older
+                       readers' rules); by default each code is sent twice
+                       and both sections follow, as a real computer does
   --jitter MS          random offset of up to MS on every lamp period (0)
   --lamp-delay S       dark seconds between "i" and the first flash (8)
   --pace               take the wire time of 10 bits per byte at the rate
@@ -65,6 +72,8 @@ enum Option {
     kOptSeed,
     kOptReplay,
     kOptCodes,
+    kOptMemoryCodes,
+    kOptOnceOnly,
     kOptJitter,
     kOptLampDelay,
     kOptPace,
@@ -93,6 +102,7 @@ bool ParseNonNegative(std::string_view text, double& value) {
     return ParseNumber(text, value) && value >= 0 && value < 1e9;
 }
 
+// An empty list is allowed: the lamp then sends the pass code.
 bool ParseCodes(std::string_view text, std::vector<int>& codes) {
     codes.clear();
     while (!text.empty()) {
@@ -104,7 +114,7 @@ bool ParseCodes(std::string_view text, std::vector<int>& codes) {
         text.remove_prefix(comma + 1);
         if (text.empty()) return false;
     }
-    return !codes.empty();
+    return true;
 }
 
 bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
@@ -115,6 +125,8 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
         {"seed", required_argument, nullptr, kOptSeed},
         {"replay", required_argument, nullptr, kOptReplay},
         {"codes", required_argument, nullptr, kOptCodes},
+        {"memory-codes", required_argument, nullptr, kOptMemoryCodes},
+        {"once-only", no_argument, nullptr, kOptOnceOnly},
         {"jitter", required_argument, nullptr, kOptJitter},
         {"lamp-delay", required_argument, nullptr, kOptLampDelay},
         {"pace", no_argument, nullptr, kOptPace},
@@ -153,7 +165,13 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
                 ok = !arg.empty();
                 break;
             case kOptCodes:
-                ok = ParseCodes(arg, opt.codes);
+                ok = ParseCodes(arg, opt.codes.now);
+                break;
+            case kOptMemoryCodes:
+                ok = ParseCodes(arg, opt.codes.memory);
+                break;
+            case kOptOnceOnly:
+                opt.codes.pattern = quarn::LampPattern::OnceOnly;
                 break;
             case kOptJitter:
                 ok = ParseNonNegative(arg, ms);

@@ -19,11 +19,18 @@
 
 namespace quarn::test {
 
+// The lamp of the reader's own rules: each code once, one section.
+inline LampCodes OnceOnly(std::vector<int> codes) {
+    return {std::move(codes), {}, LampPattern::OnceOnly};
+}
+
 class SelfTestRig {
 public:
-    explicit SelfTestRig(std::vector<int> codes = {11}, double leadIn = 7, double jitter = 0,
-                         unsigned seed = 1)
-        : lamp(std::move(codes), leadIn, jitter, seed) {
+    explicit SelfTestRig(const LampCodes& codes = OnceOnly({11}), double leadIn = 7,
+                         double jitter = 0, unsigned seed = 1)
+        : SelfTestRig(LampSequence(codes, leadIn, jitter, seed)) {}
+
+    explicit SelfTestRig(LampSequence lampSequence) : lamp(std::move(lampSequence)) {
         link.SetComPort(1);
         auto heard = port.onWrite;
         port.onWrite = [this, heard](char byte, int baud) {

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quarn_Dash"));
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
-    quarn::test::SelfTestRig rig({23, 34, 85}, 7.0, 0.1, 7);
+    quarn::test::SelfTestRig rig(quarn::LampCodes{{23, 34}, {85}}, 7.0, 0.1, 7);
     quarn::SelfTester window(rig.link);
     window.show();
 

@@ -1,7 +1,7 @@
 // Covers the Self Test Tool window: a run on the fake box shown in the lamp,
 // the digits and the code list, closing the window in the middle of a run,
-// saving the report, the dashboard's menu entry, and one whole test against
-// quarn-boxsim through a real pseudo-terminal.
+// saving the report, the dashboard's menu entry, and whole tests against
+// quarn-boxsim through a real pseudo-terminal, once only and in two sections.
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ std::string Digits(const SelfTester& w) {
 }
 
 TEST(SelfTester, RunShowsTheLampTheDigitsAndTheCodes) {
-    SelfTestRig rig({23, 12}, 7.0, 0.1, 3);
+    SelfTestRig rig(LampCodes{{23}, {31}}, 7.0, 0.1, 3);
     SelfTester window(rig.link);
     window.show();
     bool lampWentRed = false;
@@ -73,10 +73,10 @@ TEST(SelfTester, RunShowsTheLampTheDigitsAndTheCodes) {
     EXPECT_TRUE(lampWentRed);
     EXPECT_EQ(window.lampColour(), SelfTester::kLampDark);
     EXPECT_EQ(digitsAfterFirstCode, "023");
-    EXPECT_EQ(Digits(window), "012");
+    EXPECT_EQ(Digits(window), "031");
     EXPECT_EQ(window.codeList()->toPlainText().toStdString(),
-              "23:TPS out of self test range\n"
-              "12:Idle speed control cannot raise RPM to the high test speed");
+              "Codes now (key on, engine off)\n23:TPS out of self test range\n\n"
+              "Codes from memory\n31:EVP or PFE circuit below minimum voltage");
     EXPECT_EQ(window.statusLabel()->text().toStdString(), SelfTest::kCompleteText);
     EXPECT_FALSE(window.startButton()->isEnabled());
     EXPECT_TRUE(window.stopButton()->isEnabled());
@@ -139,7 +139,7 @@ TEST(SelfTester, ClosingWhileThePromptIsOpenTakesThePromptAlong) {
 }
 
 TEST(SelfTester, SaveReportWritesTheLastRunAndSaysWhenItCannot) {
-    SelfTestRig rig;
+    SelfTestRig rig(LampCodes{{}, {}});
     SelfTester window(rig.link);
     {
         ModalAnswerer answerer;
@@ -153,7 +153,11 @@ TEST(SelfTester, SaveReportWritesTheLastRunAndSaysWhenItCannot) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_EQ(text, SelfTestReportText(window.selfTest().Record()));
-    EXPECT_TRUE(text.contains(QStringLiteral("   11: System Pass\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Codes now (key on, engine off)\n   11: System Pass\n\n"
+                                             "Codes from memory\n   11: System Pass\n")));
+    // Every showing is in the timeline: each section's 11 twice.
+    EXPECT_EQ(text.count(QStringLiteral("code 11 again")), 2);
+    EXPECT_EQ(text.count(QStringLiteral("separator")), 1);
 
     const QString unwritable = dir.filePath(QStringLiteral("no/such/folder/report.txt"));
     window.SetReportPathChooser([&](const QString&) { return unwritable; });
@@ -207,15 +211,17 @@ TEST_F(SelfTesterOnDashboard, MenuEntryShowsOneWindowAndAFreshOneAfterClosing) {
 }
 
 // The whole way: the dashboard's link over QSerialPort and a real
-// pseudo-terminal to the simulated box, whose lamp flashes 11 with jitter.
+// pseudo-terminal to the simulated box, whose lamp flashes 11 once with
+// jitter, in the reader's own one-section pattern.
 TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorListsSystemPass) {
     if (!SimProcess::Built()) GTEST_SKIP() << "no simulator";
     SimProcess sim;
     const QString box = m_dir.filePath(QStringLiteral("box"));
-    ASSERT_TRUE(
-        sim.Start({QStringLiteral("--codes"), QStringLiteral("11"), QStringLiteral("--jitter"),
-                   QStringLiteral("100"), QStringLiteral("--lamp-delay"), QStringLiteral("1.5")},
-                  box));
+    ASSERT_TRUE(sim.Start({QStringLiteral("--codes"), QStringLiteral("11"),
+                           QStringLiteral("--once-only"), QStringLiteral("--jitter"),
+                           QStringLiteral("100"), QStringLiteral("--lamp-delay"),
+                           QStringLiteral("1.5")},
+                          box));
     qputenv("QUARN_COM1", QFile::encodeName(box));
     auto dash = MakeDash();
     dash->link().SetComPort(1);
@@ -236,7 +242,8 @@ TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorListsSystemPass) {
     EXPECT_EQ(dash->PanelText(2).toStdString(), "Ready @ 115200");
     EXPECT_TRUE(alerts.log.empty());
     EXPECT_TRUE(lampWentRed);
-    EXPECT_EQ(window->codeList()->toPlainText().toStdString(), "11:System Pass");
+    EXPECT_EQ(window->codeList()->toPlainText().toStdString(),
+              "Codes now (key on, engine off)\n11:System Pass (seen once)");
     EXPECT_EQ(Digits(*window), "011");
     EXPECT_EQ(window->selfTest().Record().outcome, SelfTestRecord::Outcome::Completed);
     // A flash, the 2 s between the digits, a flash (each +-0.1 s of jitter)
@@ -247,6 +254,41 @@ TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorListsSystemPass) {
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_NEAR(timeline[i].seconds, nominal[i], 0.1 + 0.03) << i;
     EXPECT_GT(timeline[3].seconds, 6.0);
+}
+
+// The computer's real pattern through the pty, lamp jitter at 150 ms: 23
+// twice, the separator, then an empty memory list sent as 11 twice. The
+// reader used to stop at the dark before the separator.
+TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorReadsBothSections) {
+    if (!SimProcess::Built()) GTEST_SKIP() << "no simulator";
+    SimProcess sim;
+    const QString box = m_dir.filePath(QStringLiteral("box"));
+    ASSERT_TRUE(sim.Start({QStringLiteral("--codes"), QStringLiteral("23"),
+                           QStringLiteral("--memory-codes"), QString(),
+                           QStringLiteral("--jitter"), QStringLiteral("150"),
+                           QStringLiteral("--lamp-delay"), QStringLiteral("1.5")},
+                          box));
+    qputenv("QUARN_COM1", QFile::encodeName(box));
+    auto dash = MakeDash();
+    dash->link().SetComPort(1);
+    Entry(*dash, "mnuSelfTestTool")->trigger();
+    SelfTester* window = dash->selfTester();
+    window->selfTest().SetStartWaitSeconds(1.0);
+    ModalAnswerer answerer;
+    ASSERT_TRUE(StartAndWait(*window, 120000));
+
+    EXPECT_TRUE(alerts.log.empty());
+    EXPECT_EQ(window->codeList()->toPlainText().toStdString(),
+              "Codes now (key on, engine off)\n23:TPS out of self test range\n\n"
+              "Codes from memory\n11:System Pass");
+    EXPECT_EQ(Digits(*window), "011");
+    const SelfTestRecord& record = window->selfTest().Record();
+    EXPECT_EQ(record.outcome, SelfTestRecord::Outcome::Completed);
+    EXPECT_TRUE(record.separatorSeen);
+    ASSERT_EQ(record.codes.size(), 2u);
+    EXPECT_EQ(record.codes[0].seen, 2);
+    EXPECT_EQ(record.codes[1].seen, 2);
+    EXPECT_GT(record.timeline.back().seconds, 6.0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Covers the simulator's self-test lamp: flash, digit and code timing for
-// several code lists, ten flashes for a 0, the endless dark after the last
-// code, jitter bounds and seeding, and stopping. Time is fake.
+// several code lists, once only and in two sections with every code twice,
+// ten flashes for a 0, the endless dark after the last code, jitter bounds
+// and seeding, and stopping. Time is fake.
 
 #include <gtest/gtest.h>
 
@@ -64,11 +65,21 @@ double Total(const std::vector<LampSequence::Period>& periods) {
     return total;
 }
 
-class LampCodes : public ::testing::TestWithParam<std::vector<int>> {};
+struct LampCase {
+    const char* name;
+    LampCodes codes;
+    std::vector<int> read;  // what a flash counter reads; the separator reads as 1
+};
 
-TEST_P(LampCodes, FlashesEveryCodeWithExactTiming) {
-    const std::vector<int> codes = GetParam();
-    LampSequence lamp(codes, LampSequence::kDefaultLeadInSeconds, 0, 1);
+void PrintTo(const LampCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LampFlashes : public ::testing::TestWithParam<LampCase> {};
+
+TEST_P(LampFlashes, FlashesEveryCodeWithExactTiming) {
+    const LampCase& c = GetParam();
+    LampSequence lamp(c.codes, LampSequence::kDefaultLeadInSeconds, 0, 1);
     const double start = 100;
     lamp.Start(start);
     const double end = Total(lamp.Periods());
@@ -80,29 +91,44 @@ TEST_P(LampCodes, FlashesEveryCodeWithExactTiming) {
     EXPECT_FALSE(runs.back().lit);
     EXPECT_GT(runs.back().seconds, 9.9) << "the lamp stays dark after the last code";
 
+    int sectionGaps = 0;
     for (std::size_t i = 1; i + 1 < runs.size(); ++i) {
         const double s = runs[i].seconds;
         if (runs[i].lit) {
             EXPECT_NEAR(s, 0.5, 0.002) << "run " << i;
         } else {
+            sectionGaps += std::abs(s - 6.0) < 0.002;
             EXPECT_TRUE(std::abs(s - 0.5) < 0.002 || std::abs(s - 2.0) < 0.002 ||
-                        std::abs(s - 4.0) < 0.002)
+                        std::abs(s - 4.0) < 0.002 || std::abs(s - 6.0) < 0.002)
                 << "dark run " << i << " lasts " << s;
         }
     }
-    EXPECT_EQ(ReadCodes(runs), codes);
+    // 6 s of dark before and after the separator, and nowhere else.
+    EXPECT_EQ(sectionGaps, c.codes.pattern == LampPattern::OnceOnly ? 0 : 2);
+    EXPECT_EQ(ReadCodes(runs), c.read);
 }
 
-INSTANTIATE_TEST_SUITE_P(BoxSim, LampCodes,
-                         ::testing::Values(std::vector<int>{11}, std::vector<int>{12, 23},
-                                           std::vector<int>{10, 305},  // 0 is ten flashes
-                                           std::vector<int>{99, 11, 41}));
+constexpr auto kOnce = LampPattern::OnceOnly;
+
+INSTANTIATE_TEST_SUITE_P(
+    BoxSim, LampFlashes,
+    ::testing::Values(LampCase{"OnceOnlyPass", {{11}, {}, kOnce}, {11}},
+                      LampCase{"OnceOnlyTwoCodes", {{12, 23}, {}, kOnce}, {12, 23}},
+                      // 0 is ten flashes
+                      LampCase{"OnceOnlyZeros", {{10, 305}, {}, kOnce}, {10, 305}},
+                      LampCase{"OnceOnlyThree", {{99, 11, 41}, {}, kOnce}, {99, 11, 41}},
+                      // Each code twice, the separator, the memory codes twice;
+                      // an empty list is sent as the pass code.
+                      LampCase{"BothSectionsPass", {{}, {}}, {11, 11, 1, 11, 11}},
+                      LampCase{"HardCodesMemoryPass", {{23, 10}, {}}, {23, 23, 10, 10, 1, 11, 11}},
+                      LampCase{"MemoryCodes", {{11}, {112, 41}}, {11, 11, 1, 112, 112, 41, 41}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class LampJitter : public ::testing::TestWithParam<double> {};
 
 TEST_P(LampJitter, EveryPeriodStaysWithinBounds) {
     const double jitter = GetParam();
-    const std::vector<int> codes{23, 10, 41};
+    const LampCodes codes{{23, 10}, {41}};
     const auto nominal = LampSequence::Schedule(codes, 8);
     LampSequence lamp(codes, 8, jitter, 42);
     lamp.Start(0);
@@ -119,14 +145,14 @@ TEST_P(LampJitter, EveryPeriodStaysWithinBounds) {
 
     // Jitter within these bounds never crosses the reader's thresholds.
     const auto runs = Observe(lamp, 0, Total(actual) + 7);
-    EXPECT_EQ(ReadCodes(runs), codes);
+    EXPECT_EQ(ReadCodes(runs), (std::vector<int>{23, 23, 10, 10, 1, 41, 41}));
 }
 
 INSTANTIATE_TEST_SUITE_P(BoxSim, LampJitter, ::testing::Values(0.05, 0.1, 0.25));
 
 TEST(BoxSimLamp, JitterFollowsTheSeed) {
     auto periods = [](std::uint64_t seed) {
-        LampSequence lamp({11, 23}, 8, 0.1, seed);
+        LampSequence lamp(LampCodes{{11, 23}, {}}, 8, 0.1, seed);
         lamp.Start(0);
         std::vector<double> s;
         for (const auto& p : lamp.Periods()) s.push_back(p.seconds);
@@ -137,7 +163,7 @@ TEST(BoxSimLamp, JitterFollowsTheSeed) {
 }
 
 TEST(BoxSimLamp, StopDarkensAndRestartBeginsAgain) {
-    LampSequence lamp({11}, 8, 0, 1);
+    LampSequence lamp(LampCodes{}, 8, 0, 1);
     EXPECT_FALSE(lamp.IsLit(9)) << "dark before any start";
     lamp.Start(10);
     EXPECT_FALSE(lamp.IsLit(17.9));
