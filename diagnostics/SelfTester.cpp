@@ -78,7 +78,7 @@ SelfTester::SelfTester(Link& link, QWidget* parent)
 
     auto* label2 = new QLabel(QStringLiteral("Check Engine Light"), this);
     label2->setObjectName(QStringLiteral("Label2"));
-    // Centred under the lamp as designed, but as wide as the column of
+    // Centred under the lamp, but as wide as the column of
     // buttons allows: "Engine Light" only just fits the lamp's width, and
     // any wider face cuts it to "Engine Ligh".
     label2->setGeometry(TwipsRect(120, 1080, 1215, 495));
@@ -87,7 +87,7 @@ SelfTester::SelfTester(Link& link, QWidget* parent)
 
     // Verdana's figures are 0.64 em wide; its stand-ins (DejaVu Sans Bold)
     // are wider, and at 24 px their ink reached the edges of a 17-pixel
-    // box. Each box is 2 pixels wider than designed, on the same centre,
+    // box. Each box is 2 pixels wider than the 17 it had, on the same centre,
     // and the figures a size smaller.
     QFont digitFont(QStringLiteral("Verdana"));
     digitFont.setBold(true);

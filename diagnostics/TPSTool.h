@@ -15,7 +15,7 @@ class TPSTool : public QWidget {
 public:
     // Client area at creation: 5670 x 4245 twips.
     static constexpr QSize kInitialClientSize{378, 283};
-    // The design sizes the gauge as the outer size less a frame allowance of
+    // The gauge was once sized as the outer size less a frame allowance of
     // 120 x 405 twips, measured on a frame of 105 x 375 twips: the gauge
     // (5655 x 4215) stands 15 x 30 twips (1 x 2 pixels) short of the client
     // area. Here the frame is whatever the window manager draws, or nothing,

@@ -151,8 +151,8 @@ void Link::SetComPort(std::int16_t port) {
 }
 
 // A link that comes back slower than it ran before records and displays a
-// fraction of the frames, and nothing else would show it: the designed panel
-// texts only give the rate. The best rate is kept until a connection reaches
+// fraction of the frames, and nothing else would show it: the panel texts
+// only give the rate. The best rate is kept until a connection reaches
 // it again, so a retry that lands low again still says so.
 void Link::TellIfSlowerThanBefore() {
     const qint64 allowed = RateValue(m_maxBaud);
@@ -168,7 +168,7 @@ void Link::TellIfSlowerThanBefore() {
 }
 
 void Link::ReportSerialPortError(const QString& reason) {
-    // The designed text says only that something is wrong; the device and
+    // The message says only that something is wrong; the device and
     // the system's reason tell a missing adapter from a wrong file or a port
     // held by another program.
     QString detail = reason;

@@ -25,7 +25,7 @@ public:
     virtual void SetPanelText(int panel, const QString& text) = 0;
     virtual QString PanelText(int panel) const = 0;
     virtual void SetComStat(std::int16_t code) = 0;
-    // A notice about the link beside the designed panel texts, such as a
+    // A notice about the link beside the usual panel texts, such as a
     // reconnect that came back slower than before; an empty text clears it.
     virtual void ShowLinkNotice(const QString& text) { (void)text; }
 };

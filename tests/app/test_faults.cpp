@@ -207,7 +207,7 @@ TEST_F(FaultTest, TheDeviceVanishingDuringARecordingKeepsEveryGoodFrame) {
     EXPECT_TRUE(scan.Clean());
 }
 
-// The serial port error: the designed message, with the device and the
+// The serial port error: the usual message, with the device and the
 // system's reason as its detail and on standard error, in a box that does not
 // hold the caller in a nested loop.
 TEST(DashAlertsTest, SerialPortErrorBoxGivesTheReasonWithoutBlocking) {

@@ -13,7 +13,7 @@
 namespace quarn {
 namespace {
 
-// As designed, 5655 x 4215 twips in a 5670 x 4245 client area, whatever
+// 5655 x 4215 twips in a 5670 x 4245 client area, whatever
 // frame the window manager draws or none: no strip of the window is left.
 TEST(TPSTool, GaugeFillsTheClientAreaLessOneByTwoPixels) {
     EXPECT_EQ(TPSTool::GaugeSizeFor(QSize(378, 283)), QSize(377, 281));
