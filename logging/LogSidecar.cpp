@@ -47,7 +47,9 @@ bool ParseSeconds(QByteArrayView text, double& value) {
 
 }  // namespace
 
-QString SidecarPath(const QString& logPath) { return logPath + QStringLiteral(".meta"); }
+QString SidecarPath(const QString& logPath) {
+    return logPath + QStringLiteral(".meta");
+}
 
 SidecarContents ReadSidecar(const QString& logPath, std::int64_t logRecords) {
     QFile file(SidecarPath(logPath));
@@ -76,7 +78,8 @@ SidecarContents ParseSidecar(const QByteArray& bytes, std::int64_t logRecords) {
             break;
         }
         if (lineNumber == 2) {
-            if (word == "start") out.start = QDateTime::fromString(QString::fromUtf8(rest), Qt::ISODateWithMs);
+            if (word == "start")
+                out.start = QDateTime::fromString(QString::fromUtf8(rest), Qt::ISODateWithMs);
             if (!out.start.isValid()) {
                 out.cut = true;
                 break;
@@ -85,7 +88,8 @@ SidecarContents ParseSidecar(const QByteArray& bytes, std::int64_t logRecords) {
         }
         if (word == "t") {
             double seconds = 0;
-            if (!ParseSeconds(rest, seconds) || (!out.times.empty() && seconds < out.times.back()) ||
+            if (!ParseSeconds(rest, seconds) ||
+                (!out.times.empty() && seconds < out.times.back()) ||
                 static_cast<std::int64_t>(out.times.size()) >= logRecords) {
                 out.cut = true;
                 break;
@@ -108,7 +112,8 @@ SidecarContents ParseSidecar(const QByteArray& bytes, std::int64_t logRecords) {
                 break;
             }
             const QByteArray name =
-                s2 < 0 ? QByteArray() : QByteArray::fromPercentEncoding(tail.sliced(s2 + 1).toByteArray());
+                s2 < 0 ? QByteArray()
+                       : QByteArray::fromPercentEncoding(tail.sliced(s2 + 1).toByteArray());
             out.markers.push_back({record, QString::fromUtf8(kind), QString::fromUtf8(name)});
         }
         // Lines of other words belong to later versions of the format.
@@ -116,7 +121,9 @@ SidecarContents ParseSidecar(const QByteArray& bytes, std::int64_t logRecords) {
     return out;
 }
 
-LogSidecarWriter::~LogSidecarWriter() { Close(); }
+LogSidecarWriter::~LogSidecarWriter() {
+    Close();
+}
 
 bool LogSidecarWriter::Create(const QString& logPath, const QDateTime& startUtc) {
     Close();
@@ -129,8 +136,7 @@ bool LogSidecarWriter::Create(const QString& logPath, const QDateTime& startUtc)
         m_failed = true;
         return false;
     }
-    WriteLine(kHeader + "\nstart " +
-              startUtc.toUTC().toString(Qt::ISODateWithMs).toUtf8());
+    WriteLine(kHeader + "\nstart " + startUtc.toUTC().toString(Qt::ISODateWithMs).toUtf8());
     return !m_failed;
 }
 
@@ -143,8 +149,7 @@ void LogSidecarWriter::AppendTime(double seconds) {
     WriteLine(QByteArray(buf, r.ptr - buf));
 }
 
-void LogSidecarWriter::AppendMarker(std::int64_t record, const QString& kind,
-                                    const QString& name) {
+void LogSidecarWriter::AppendMarker(std::int64_t record, const QString& kind, const QString& name) {
     if (m_fd < 0) return;
     const QByteArray k = kind.toUtf8();
     if (!IsWord(k) || record < 0) return;

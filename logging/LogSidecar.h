@@ -29,8 +29,8 @@ struct SidecarMarker {
 };
 
 struct SidecarContents {
-    bool found = false;  // the file exists and starts as a sidecar does
-    QDateTime start;     // invalid when the start line is missing
+    bool found = false;         // the file exists and starts as a sidecar does
+    QDateTime start;            // invalid when the start line is missing
     std::vector<double> times;  // times[n - 1]: record n, never decreasing
     std::vector<SidecarMarker> markers;
     // Lines from some point on were not trusted (damaged, going back in

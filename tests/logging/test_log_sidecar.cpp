@@ -70,7 +70,8 @@ TEST_F(LogSidecarTest, ACutGarbageOrOverlongSidecarReadsAsATruePrefix) {
     const SidecarContents whole = ParseSidecar(bytes, 100);
     auto isPrefix = [&](const SidecarContents& c, const std::string& what) {
         ASSERT_LE(c.times.size(), whole.times.size()) << what;
-        for (std::size_t i = 0; i < c.times.size(); ++i) EXPECT_EQ(c.times[i], whole.times[i]) << what;
+        for (std::size_t i = 0; i < c.times.size(); ++i)
+            EXPECT_EQ(c.times[i], whole.times[i]) << what;
         ASSERT_LE(c.markers.size(), whole.markers.size()) << what;
         for (std::size_t i = 0; i < c.markers.size(); ++i)
             EXPECT_EQ(c.markers[i].name, whole.markers[i].name) << what;
