@@ -22,6 +22,7 @@
 #include "app/SuperDash.h"
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
+#include "logging/LogSidecar.h"
 #include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
 #include "scope/StripChart.h"
@@ -150,8 +151,15 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
     EXPECT_EQ(scan.records, goodAtHalt - goodAtRecord);  // every good frame, nothing else
     EXPECT_EQ(scan.badChecksum, 0);
     EXPECT_TRUE(scan.Clean());
+    // Beside it, one recorded time per record and not one more.
+    const SidecarContents sidecar = ReadSidecar(window->logFile()->text(), scan.records + 1);
+    EXPECT_EQ(static_cast<std::int64_t>(sidecar.times.size()), scan.records);
+    EXPECT_FALSE(sidecar.cut);
+    EXPECT_TRUE(sidecar.start.isValid());
 
-    // Play it back through the window and the dashboard.
+    // Play it back through the window and the dashboard, at the recorded pace.
+    window->speed()->setCurrentIndex(window->speed()->findText(QStringLiteral("Real time")));
+    ASSERT_EQ(window->PlaybackRate(), LoggingView::kRealTime);
     window->Play_Click();
     EXPECT_TRUE(dash->PanelText(1).isEmpty());  // the playback is over
     EXPECT_EQ(dash->PanelText(2).toStdString(), "COM Stopped");
