@@ -102,26 +102,5 @@ TEST_F(LogSidecarTest, ACutGarbageOrOverlongSidecarReadsAsATruePrefix) {
     EXPECT_TRUE(ParseSidecar(bytes, 0).times.empty());
 }
 
-TEST(LogSidecarWriter, ANewSidecarReplacesTheOldAndAnUnwritableOneFailsQuietly) {
-    QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("a.qz0"));
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    {
-        LogSidecarWriter w;
-        ASSERT_TRUE(w.Create(log, now));
-        for (int i = 0; i < 5; ++i) w.AppendTime(i);
-    }
-    LogSidecarWriter w;
-    ASSERT_TRUE(w.Create(log, now));
-    w.AppendTime(0.5);
-    EXPECT_EQ(ReadSidecar(log, 10).times, std::vector<double>{0.5});
-
-    LogSidecarWriter bad;
-    EXPECT_FALSE(bad.Create(dir.filePath(QStringLiteral("no/such/x.qz0")), now));
-    EXPECT_TRUE(bad.Failed());
-    bad.AppendTime(1);  // does nothing, harms nothing
-    bad.AppendMarker(0, QStringLiteral("user"), QStringLiteral("x"));
-}
-
 }  // namespace
 }  // namespace quarn
