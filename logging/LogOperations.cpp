@@ -1,5 +1,6 @@
 #include "logging/LogOperations.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -73,6 +74,7 @@ void LogOperations::StopLogging() {
     m_state.Recording = false;
     m_startPending = false;
     m_recordFile.clear();
+    m_sidecar.Close();
     ShowActivity();
 }
 
@@ -130,6 +132,10 @@ void LogOperations::StartRecording() {
 void LogOperations::BeginRecording(const QString& name) {
     m_recordFile = name;
     NextRecord = 1;
+    // The log is new, so any old sidecar of that name goes too. A sidecar
+    // that cannot be written leaves the recording as it is.
+    m_sidecar.Create(name, QDateTime::currentDateTimeUtc());
+    m_recordStart = m_link.SystemTime().Now();
     m_state.Recording = true;
     ShowActivity();
     if (m_monitor.Running()) return;
@@ -155,10 +161,18 @@ void LogOperations::WriteLogRecord() {
         if (m_view) m_view->HaltAction();
         return;
     }
+    // Only after the record is in the log: the sidecar is never ahead of it.
+    m_sidecar.AppendTime(
+        std::chrono::duration<double>(m_link.SystemTime().Now() - m_recordStart).count());
     ++NextRecord;
     if (m_view) m_view->SetCounter(NextRecord);
     // A reconnect under the recording puts "Monitoring" back in the panel.
     if (m_status.PanelText(LinkStatus::kActivityPanel) != kRecording) ShowActivity();
+}
+
+void LogOperations::AddMarker(const QString& kind, const QString& name) {
+    if (!m_state.Recording || m_recordFile.isEmpty()) return;
+    m_sidecar.AppendMarker(NextRecord - 1, kind, name);
 }
 
 void LogOperations::SetMeasuredFrameRate(double framesPerSecond) {
@@ -177,10 +191,20 @@ double LogOperations::PlaybackFrameRate() const {
 }
 
 LogOperations::RecordTime LogOperations::TimeOfRecord(std::int64_t n) const {
-    // The one place that knows when a record was taken. Logs carry no times
-    // yet, so the record's place in the file stands for it.
+    // The one place that knows when a record was taken: the sidecar's time
+    // when there is one, else the record's place in the file stands for it.
+    n = std::max<std::int64_t>(n, 1);
+    return RecordTime{SecondsOfRecord(n), n > static_cast<std::int64_t>(m_playTimes.size())};
+}
+
+double LogOperations::SecondsOfRecord(std::int64_t n) const {
     const double rate = m_playbackRate > 0 ? m_playbackRate : PlaybackFrameRate();
-    return RecordTime{static_cast<double>(std::max<std::int64_t>(n, 1) - 1) / rate, true};
+    const auto known = static_cast<std::int64_t>(m_playTimes.size());
+    if (known == 0) return static_cast<double>(n - 1) / rate;
+    if (n <= known) return m_playTimes[n - 1] - m_playTimes[0];
+    // Past the sidecar's end (cut by a crash) the axis goes on from its last
+    // time and never back.
+    return m_playTimes.back() - m_playTimes[0] + static_cast<double>(n - known) / rate;
 }
 
 std::optional<LogOperations::RecordTime> LogOperations::PlaybackTime() const {
@@ -220,6 +244,8 @@ void LogOperations::PlayLog() {
 
     m_skipped = 0;
     const std::int64_t recordCount = m_reader.IsOpen() ? m_reader.RecordCount() : 0;
+    m_playTimes.clear();
+    if (recordCount > 0) m_playTimes = ReadSidecar(name, recordCount).times;
     if (recordCount > 0) {
         view().SetupSlider(1, recordCount, TickFrequency(recordCount));
         Clock& clock = m_link.SystemTime();
@@ -237,7 +263,7 @@ void LogOperations::PlayLog() {
             i = std::clamp<std::int64_t>(view().SliderPosition(), 1, recordCount);
             ShowRecord(i);
             m_link.Yield();
-            PaceAfterRecord(++shownSincePause, paceFrom);
+            PaceAfterRecord(i, ++shownSincePause, paceFrom);
             if (StopRequested) {
                 i = recordCount;
                 StopRequested = false;
@@ -248,6 +274,7 @@ void LogOperations::PlayLog() {
     const std::int64_t trailing = opened ? m_reader.TrailingBytes() : 0;
     m_reader.Close();
     m_shownRecord = 0;
+    m_playTimes.clear();
     ShowActivity();
     view().SetSliderPosition(1);
     view().HideSlider();
@@ -266,15 +293,27 @@ void LogOperations::PlayLog() {
                     .arg(name));
 }
 
-void LogOperations::PaceAfterRecord(std::int64_t shownSincePause, Clock::TimePoint since) {
+void LogOperations::PaceAfterRecord(std::int64_t record, std::int64_t shownSincePause,
+                                    Clock::TimePoint since) {
     const int rate = m_view ? m_view->PlaybackRate() : 0;
-    if (rate <= 0) return;
     // Each record has its slot in time from the last start or resume, so the
     // pace does not drift with the time the displays take.
+    double offset = 0;
+    if (rate == LoggingView::kRealTime) {
+        // The next record comes after the time that separated it, when
+        // recorded, from the record this start or resume began with.
+        if (shownSincePause == 1) m_paceFrom = record;
+        if (record >= m_reader.RecordCount()) return;
+        offset = SecondsOfRecord(record + 1) - SecondsOfRecord(m_paceFrom);
+    } else if (rate > 0) {
+        offset = static_cast<double>(shownSincePause) / rate;
+    } else {
+        return;
+    }
     Clock& clock = m_link.SystemTime();
     const Clock::TimePoint due =
         since + std::chrono::duration_cast<Clock::TimePoint::duration>(
-                    std::chrono::duration<double>(static_cast<double>(shownSincePause) / rate));
+                    std::chrono::duration<double>(offset));
     while (!StopRequested && !Paused) {
         const Clock::TimePoint now = clock.Now();
         if (now >= due) break;

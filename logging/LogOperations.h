@@ -9,6 +9,7 @@
 #include "monitor/MonitorLoop.h"
 #include "monitor/RunState.h"
 #include "logging/LogFormat.h"
+#include "logging/LogSidecar.h"
 
 namespace quarn {
 
@@ -28,7 +29,9 @@ public:
     virtual void SetSliderPosition(std::int64_t position) = 0;
     virtual std::int64_t SliderPosition() const = 0;
     virtual void HideSlider() = 0;
-    // Records per second a playback may show; 0 for as fast as it can.
+    // Records per second a playback may show; 0 for as fast as it can,
+    // kRealTime for the spacing the records were recorded with.
+    static constexpr int kRealTime = -1;
     virtual int PlaybackRate() const = 0;
     // The window after a declined overwrite: Record and Play enabled, Pause
     // disabled, the slider hidden.
@@ -69,6 +72,11 @@ public:
     // name box says meanwhile.
     void StartRecording();
     void WriteLogRecord();
+    // Marks the record written last (0 before the first) in the sidecar
+    // while a recording runs; does nothing otherwise.
+    void AddMarker(const QString& kind, const QString& name);
+    // The recording's sidecar could not be written (the log itself goes on).
+    bool SidecarFailed() const { return m_sidecar.Failed(); }
     void PlayLog();
     void SeekLog();
     void StopLogging();
@@ -91,8 +99,9 @@ public:
     static double WireFrameRate(double baud);
 
     // Where a record sits on the time axis, in seconds from the first one.
-    // The log keeps no times: they are estimated from the frame rate the
-    // link had (see PlaybackFrameRate).
+    // During a playback of a log with a sidecar, its recorded time; else (and
+    // past the sidecar's end) estimated from the frame rate the link had
+    // (see PlaybackFrameRate).
     struct RecordTime {
         double seconds = 0;
         bool estimated = true;
@@ -119,7 +128,11 @@ private:
     void BeginRecording(const QString& name);
     bool ShowRecord(std::int64_t n);
     void FeedDisplays();
-    void PaceAfterRecord(std::int64_t shownSincePause, Clock::TimePoint since);
+    void PaceAfterRecord(std::int64_t record, std::int64_t shownSincePause,
+                         Clock::TimePoint since);
+    // Seconds from record 1 to record n: recorded where the sidecar has them,
+    // continued at the playback frame rate past them.
+    double SecondsOfRecord(std::int64_t n) const;
     void Problem(const QString& text);
 
     Link& m_link;
@@ -141,6 +154,12 @@ private:
     double m_measuredRate = 0;
     double m_playbackRate = 0;
     std::int64_t m_shownRecord = 0;
+    LogSidecarWriter m_sidecar;
+    Clock::TimePoint m_recordStart{};
+    // The record times of the log being played (empty without a sidecar),
+    // and the record a paced playback last started or resumed from.
+    std::vector<double> m_playTimes;
+    std::int64_t m_paceFrom = 1;
 };
 
 }  // namespace quarn

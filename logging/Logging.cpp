@@ -87,7 +87,9 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
     for (int rate : kRates)
         m_speed->addItem(rate == 0 ? QStringLiteral("Max") : QStringLiteral("%1 records/s").arg(rate),
                          rate);
-    m_speed->setToolTip(QStringLiteral("Max plays as fast as the displays allow"));
+    m_speed->addItem(QStringLiteral("Real time"), LoggingView::kRealTime);
+    m_speed->setToolTip(QStringLiteral("Max plays as fast as the displays allow; Real time keeps "
+                                       "the spacing the records were recorded with"));
     m_export = Button("ExportCsv", QStringLiteral("Export CSV"), QRect(180, stripTop, 90, 22), this);
     m_export->setToolTip(QStringLiteral("Write the log as CSV, by default next to it"));
     m_progress = new QProgressBar(this);

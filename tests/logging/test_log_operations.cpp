@@ -10,9 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <functional>
 
 #include "TestUtil.h"
@@ -382,13 +385,114 @@ TEST_F(LogOperationsTest, PacedPlaybackKeepsToTheChosenRate) {
     EXPECT_NEAR(std::chrono::duration<double>(clock.Now() - start).count(), 2.0, 0.02);
 }
 
-TEST(LogFileKill, ARecordingKilledMidWayLeavesOnlyWholeRecords) {
+// The sidecar gets one time per record written, from the link's clock, and
+// the markers; a new recording over an old log replaces its sidecar too.
+TEST_F(LogOperationsTest, RecordingWritesOneTimePerRecordAndTheMarkers) {
+    MakeLog(3);
+    LogSidecarWriter old;
+    ASSERT_TRUE(old.Create(view.name, QDateTime::currentDateTimeUtc()));
+    for (int i = 0; i < 3; ++i) old.AppendTime(i);
+    old.Close();
+
+    log.AddMarker(QStringLiteral("user"), QStringLiteral("not recording"));  // no-op
+    log.StartRecording();  // overwrite answered Yes
+    log.AddMarker(QStringLiteral("user"), QStringLiteral("at the start"));
+    for (int n = 1; n <= 4; ++n) {
+        clock.Advance(std::chrono::milliseconds(n * 100));
+        link.RxBuf() = NumberedFrame(n);
+        log.WriteLogRecord();
+        if (n == 2) log.AddMarker(QStringLiteral("user"), QStringLiteral("third gear"));
+    }
+    log.StopLogging();
+    log.AddMarker(QStringLiteral("user"), QStringLiteral("stopped"));  // no-op
+
+    const SidecarContents c = ReadSidecar(view.name, 100);
+    EXPECT_FALSE(log.SidecarFailed());
+    ASSERT_EQ(c.times.size(), 4u);
+    EXPECT_NEAR(c.times[0], 0.1, 1e-6);
+    EXPECT_NEAR(c.times[3], 1.0, 1e-6);
+    ASSERT_EQ(c.markers.size(), 2u);
+    EXPECT_EQ(c.markers[0].record, 0);
+    EXPECT_EQ(c.markers[1].record, 2);
+    EXPECT_EQ(c.markers[1].name, QStringLiteral("third gear"));
+    EXPECT_LE(std::abs(c.start.secsTo(QDateTime::currentDateTimeUtc())), 60);
+
+    // A sidecar that cannot be written leaves the recording alone.
+    QFile::remove(SidecarPath(view.name));
+    ASSERT_TRUE(QDir().mkdir(SidecarPath(view.name)));  // a folder in the way
+    log.StartRecording();
+    link.RxBuf() = NumberedFrame(1);
+    log.WriteLogRecord();
+    EXPECT_TRUE(state.Recording);
+    EXPECT_TRUE(log.SidecarFailed());
+    EXPECT_TRUE(view.problems.empty());
+    EXPECT_EQ(test::ReadBytes(Path()).size(), std::size_t(kRecordBytes));
+}
+
+// A log with a sidecar plays on its recorded times; past the sidecar's end
+// (cut by a crash) the times go on, estimated, from its last one.
+TEST_F(LogOperationsTest, PlaybackTimesComeFromTheSidecarWhenThereIsOne) {
+    MakeLog(5);
+    LogSidecarWriter w;
+    ASSERT_TRUE(w.Create(view.name, QDateTime::currentDateTimeUtc()));
+    for (double t : {1.0, 1.5, 3.0}) w.AppendTime(t);
+    w.Close();
+    std::vector<LogOperations::RecordTime> times;
+    yielder.onYield = [&] {
+        if (auto t = log.PlaybackTime(); t && times.size() < consumers.shown.size())
+            times.push_back(*t);
+    };
+    log.SetMeasuredFrameRate(100);
+    log.PlayLog();
+    ASSERT_EQ(times.size(), 5u);
+    const double expected[] = {0, 0.5, 2.0, 2.01, 2.02};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_NEAR(times[i].seconds, expected[i], 1e-9) << i;
+        EXPECT_EQ(times[i].estimated, i >= 3) << i;
+    }
+}
+
+// "Real time" shows each record after the spacing it was recorded with,
+// counted from the record the playback started or resumed with.
+TEST_F(LogOperationsTest, RealTimePlaybackFollowsTheRecordedSpacing) {
+    MakeLog(6);
+    LogSidecarWriter w;
+    ASSERT_TRUE(w.Create(view.name, QDateTime::currentDateTimeUtc()));
+    for (double t : {0.2, 0.7, 2.7, 2.8}) w.AppendTime(t);  // records 5, 6: none
+    w.Close();
+    view.rate = LoggingView::kRealTime;
+    log.SetMeasuredFrameRate(4);
+    std::vector<double> shownAt;
+    yielder.onYield = [&] {
+        while (shownAt.size() < consumers.shown.size())
+            shownAt.push_back(std::chrono::duration<double>(clock.Elapsed()).count());
+    };
+    log.PlayLog();
+    ASSERT_EQ(shownAt.size(), 6u);
+    const double gaps[] = {0.5, 2.0, 0.1, 0.25, 0.25};
+    for (int i = 0; i < 5; ++i) EXPECT_NEAR(shownAt[i + 1] - shownAt[i], gaps[i], 0.012) << i;
+
+    // Without a sidecar: the frame rate.
+    QFile::remove(SidecarPath(view.name));
+    shownAt.clear();
+    consumers.shown.clear();
+    log.PlayLog();
+    ASSERT_EQ(shownAt.size(), 6u);
+    EXPECT_NEAR(shownAt[5] - shownAt[0], 5 * 0.25, 0.05);
+}
+
+TEST(LogFileKill, ARecordingKilledMidWayLeavesOnlyWholeRecordsAndTrueTimes) {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("killed.qz0")).toStdString();
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        for (int n = 1;; ++n) WriteRecordAt(path, n, NumberedFrame(n & 0x7FFF));
+        LogSidecarWriter sidecar;
+        sidecar.Create(QString::fromStdString(path), QDateTime::currentDateTimeUtc());
+        for (int n = 1;; ++n) {
+            WriteRecordAt(path, n, NumberedFrame(n & 0x7FFF));
+            sidecar.AppendTime(n / 1000.0);
+        }
     }
     usleep(200000);
     kill(child, SIGKILL);
@@ -403,6 +507,11 @@ TEST(LogFileKill, ARecordingKilledMidWayLeavesOnlyWholeRecords) {
         ASSERT_EQ(reader.Read(n, rx), RecordStatus::Ok) << n;
         ASSERT_EQ(rx, NumberedFrame(static_cast<int>(n & 0x7FFF)));
     }
+    // The sidecar is at most one time behind, and every time it has is true.
+    const SidecarContents times = ReadSidecar(QString::fromStdString(path), reader.RecordCount());
+    EXPECT_GE(static_cast<std::int64_t>(times.times.size()), reader.RecordCount() - 1);
+    for (std::size_t i = 0; i < times.times.size(); ++i)
+        ASSERT_NEAR(times.times[i], (i + 1) / 1000.0, 1e-9) << i;
 }
 
 }  // namespace

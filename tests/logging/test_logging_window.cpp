@@ -22,6 +22,7 @@
 #include "app/SuperDash.h"
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
+#include "logging/LogSidecar.h"
 #include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
 #include "scope/StripChart.h"
@@ -150,6 +151,11 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
     EXPECT_EQ(scan.records, goodAtHalt - goodAtRecord);  // every good frame, nothing else
     EXPECT_EQ(scan.badChecksum, 0);
     EXPECT_TRUE(scan.Clean());
+    // Beside it, one recorded time per record and not one more.
+    const SidecarContents sidecar = ReadSidecar(window->logFile()->text(), scan.records + 1);
+    EXPECT_EQ(static_cast<std::int64_t>(sidecar.times.size()), scan.records);
+    EXPECT_FALSE(sidecar.cut);
+    EXPECT_TRUE(sidecar.start.isValid());
 
     // Play it back through the window and the dashboard.
     window->Play_Click();
