@@ -166,8 +166,6 @@ void LogOperations::WriteLogRecord() {
         std::chrono::duration<double>(m_link.SystemTime().Now() - m_recordStart).count());
     ++NextRecord;
     if (m_view) m_view->SetCounter(NextRecord);
-    // A reconnect under the recording puts "Monitoring" back in the panel.
-    if (m_status.PanelText(LinkStatus::kActivityPanel) != kRecording) ShowActivity();
 }
 
 void LogOperations::AddMarker(const QString& kind, const QString& name) {

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 
+#include "widgets/OpenDialogs.h"
 #include "widgets/RefreshTick.h"
 #include "widgets/Twips.h"
 #include "link/LinkStatus.h"
@@ -28,6 +29,10 @@ constexpr int kClientHeight = 1785;
 // A strip below the classic controls for the playback speed and the export.
 constexpr int kExtraStrip = 30;
 constexpr int kRates[] = {0, 10, 25, 50, 100, 200};
+
+QString ExportOntoItsLog(const QString& csv) {
+    return QStringLiteral("\"%1\" is the log itself; choose another name for the export.").arg(csv);
+}
 
 QPushButton* Button(const char* name, const QString& text, QRect rect, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
@@ -205,22 +210,6 @@ void Logging::Browse_Click() {
     dialog->open();
 }
 
-QMessageBox* Logging::Ask(const QString& title, const QString& text, int buttons,
-                          int defaultButton, std::function<void(int)> then) {
-    auto* box = new QMessageBox(QMessageBox::Critical, title, text,
-                                QMessageBox::StandardButtons(buttons), this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setDefaultButton(static_cast<QMessageBox::StandardButton>(defaultButton));
-    connect(box, &QMessageBox::finished, this, [this, box, then = std::move(then)] {
-        const int button = box->standardButton(box->clickedButton());
-        // Queued: the answer may start a long operation, which must not run
-        // inside the box's own signal while the box is being closed.
-        QMetaObject::invokeMethod(this, [then, button] { then(button); }, Qt::QueuedConnection);
-    });
-    box->open();
-    return box;
-}
-
 void Logging::ExportCsv_Click() {
     const QString name = LogFileName();
     const QFileInfo info(name);
@@ -256,8 +245,7 @@ void Logging::ExportTo(const QString& log, const QString& csv) {
     if (m_exporting || csv.isEmpty()) return;
     const std::string logPath = QFile::encodeName(log).toStdString();
     if (SameFile(logPath, QFile::encodeName(csv).toStdString())) {
-        ShowProblem(QStringLiteral("\"%1\" is the log itself; choose another name for the "
-                                   "export.").arg(csv));
+        ShowProblem(ExportOntoItsLog(csv));
         return;
     }
     if (!QFileInfo::exists(csv)) {
@@ -268,10 +256,12 @@ void Logging::ExportTo(const QString& log, const QString& csv) {
         if (askOverwrite(csv)) RunExport(log, csv);
         return;
     }
-    Ask(QStringLiteral("Export CSV"), QStringLiteral("\"%1\" exists. Replace it?").arg(csv),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No, [this, log, csv](int button) {
-            if (button == QMessageBox::Yes) RunExport(log, csv);
-        });
+    OpenChoice(this, QMessageBox::Critical, QStringLiteral("Export CSV"),
+               QStringLiteral("\"%1\" exists. Replace it?").arg(csv),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+               [this, log, csv](QMessageBox::StandardButton button) {
+                   if (button == QMessageBox::Yes) RunExport(log, csv);
+               });
 }
 
 void Logging::RunExport(const QString& log, const QString& csv) {
@@ -305,8 +295,7 @@ void Logging::RunExport(const QString& log, const QString& csv) {
                                 .arg(damaged));
             break;
         case ExportOutcome::SameAsInput:
-            ShowProblem(QStringLiteral("\"%1\" is the log itself; choose another name for the "
-                                       "export.").arg(csv));
+            ShowProblem(ExportOntoItsLog(csv));
             break;
         case ExportOutcome::Failed:
             ShowProblem(QStringLiteral("Exporting to \"%1\" failed; nothing was changed.\n%2")
@@ -369,9 +358,11 @@ void Logging::AskOverwrite(const QString& file, std::function<void(bool)> answer
         answer(askOverwrite(file));
         return;
     }
-    Ask(QStringLiteral("Warning"), QStringLiteral("File exists.  Overwrite?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-        [answer = std::move(answer)](int button) { answer(button == QMessageBox::Yes); });
+    OpenChoice(this, QMessageBox::Critical, QStringLiteral("Warning"),
+               QStringLiteral("File exists.  Overwrite?"), QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::No, [answer = std::move(answer)](QMessageBox::StandardButton button) {
+                   answer(button == QMessageBox::Yes);
+               });
 }
 
 void Logging::ShowProblem(const QString& text) {
@@ -379,10 +370,7 @@ void Logging::ShowProblem(const QString& text) {
         showProblem(text);
         return;
     }
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Logging Control"), text,
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    OpenMessage(this, QMessageBox::Warning, QStringLiteral("Logging Control"), text);
 }
 
 void Logging::closeEvent(QCloseEvent* event) {
@@ -402,19 +390,18 @@ void Logging::closeEvent(QCloseEvent* event) {
         m_stopQuestion->raise();
         return;
     }
-    m_stopQuestion = Ask(
-        QStringLiteral("Logging Control"),
+    m_stopQuestion = OpenChoice(
+        this, QMessageBox::Question, QStringLiteral("Logging Control"),
         QStringLiteral("Recording into \"%1\" is running. Stop the recording?\n\n"
                        "No keeps it running with the window closed; reopen the window to stop "
                        "it later.")
             .arg(m_log.RecordingFile()),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel,
-        [this](int button) {
+        [this](QMessageBox::StandardButton button) {
             if (button == QMessageBox::Cancel || button == QMessageBox::NoButton) return;
             if (button == QMessageBox::Yes) Halt_Click();
             hide();
         });
-    m_stopQuestion->setIcon(QMessageBox::Question);
 }
 
 }  // namespace quarn

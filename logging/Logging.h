@@ -82,10 +82,6 @@ private:
     void ScheduleDisplay();
     void LockFileName(bool locked);
     void RunExport(const QString& log, const QString& csv);
-    // A message box of this window whose answer continues in then, queued,
-    // after the box has gone.
-    QMessageBox* Ask(const QString& title, const QString& text, int buttons, int defaultButton,
-                     std::function<void(int button)> then);
 
     LogOperations& m_log;
     LinkStatus& m_status;

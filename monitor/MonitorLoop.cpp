@@ -10,6 +10,7 @@ namespace quarn {
 namespace {
 
 const QString kMonitoring = QStringLiteral("Monitoring");
+const QString kRecording = QStringLiteral("Recording");
 const QString kComFail = QStringLiteral("COM FAIL");
 const QString kComReset = QStringLiteral("COM Reset");
 const QString kComRetry = QStringLiteral("COM Retry");
@@ -46,7 +47,7 @@ void Monitor::MonitorLoop() {
         explicit RunningScope(int& d) : depth(d) { ++depth; }
         ~RunningScope() { --depth; }
     } running(m_running);
-    m_status.SetPanelText(LinkStatus::kActivityPanel, kMonitoring);
+    m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     try {
         while (m_state.Monitoring) {
             WaitForFrame();
@@ -122,7 +123,7 @@ void Monitor::Reconnect() {
         m_link.WaitSeconds(kReconnectPauseSeconds);
         m_link.ConnectLink();
     }
-    m_status.SetPanelText(LinkStatus::kActivityPanel, kMonitoring);
+    m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     m_state.ComResetPending = false;
 }
 
@@ -196,6 +197,10 @@ void Monitor::DropOutstandingAnswer() {
         m_link.Yield(UntilTimeOut(clock, m_requestedAt));
     }
     m_link.ReadInput();
+}
+
+const QString& Monitor::ActivityText() const {
+    return m_state.Recording ? kRecording : kMonitoring;
 }
 
 double Monitor::GoodFrameSpanSeconds() const {

@@ -74,6 +74,9 @@ private:
     void HandleFrame();
     void Resynchronise();
     void DropOutstandingAnswer();
+    // What the activity panel reads while the loop runs: "Recording" while
+    // frames go into the log, else "Monitoring".
+    const QString& ActivityText() const;
 
     Link& m_link;
     LinkStatus& m_status;

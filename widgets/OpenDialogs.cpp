@@ -32,6 +32,21 @@ QMessageBox* OpenQuestion(QWidget* parent, const QString& title, const QString& 
     return box;
 }
 
+QMessageBox* OpenChoice(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                        const QString& text, QMessageBox::StandardButtons buttons,
+                        QMessageBox::StandardButton defaultButton,
+                        std::function<void(QMessageBox::StandardButton)> then) {
+    auto* box = new QMessageBox(icon, title, text, buttons, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setDefaultButton(defaultButton);
+    QObject::connect(box, &QMessageBox::finished, parent, [parent, box, then = std::move(then)] {
+        const QMessageBox::StandardButton button = box->standardButton(box->clickedButton());
+        QMetaObject::invokeMethod(parent, [then, button] { then(button); }, Qt::QueuedConnection);
+    });
+    box->open();
+    return box;
+}
+
 void OpenSaveDialog(QWidget* parent, const QString& title, const QString& suggested,
                     const QString& filter, std::function<void(const QString& path)> onChosen) {
     auto* dialog = new QFileDialog(parent, title, QFileInfo(suggested).path(), filter);

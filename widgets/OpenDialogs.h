@@ -24,6 +24,15 @@ QMessageBox* OpenMessage(QWidget* parent, QMessageBox::Icon icon, const QString&
 QMessageBox* OpenQuestion(QWidget* parent, const QString& title, const QString& text,
                           std::function<void()> onYes);
 
+// A box with the given buttons; then runs with the button clicked
+// (QMessageBox::NoButton when the box was closed otherwise), queued after the
+// box has gone, so that it may start a long operation. Nothing runs when
+// parent goes first.
+QMessageBox* OpenChoice(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                        const QString& text, QMessageBox::StandardButtons buttons,
+                        QMessageBox::StandardButton defaultButton,
+                        std::function<void(QMessageBox::StandardButton)> then);
+
 // The save dialog: starts at suggested and runs onChosen with the file the
 // user picked. A file that exists is only passed on after the user said to
 // replace it, in a question opened the same way.
