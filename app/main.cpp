@@ -33,6 +33,7 @@ void ScheduleScreenshots(quarn::SuperDash& dash, quarn::Splash& splash, const QS
     QTimer::singleShot(5000, &dash, [&dash] {
         dash.ShowTpsTool();
         dash.ShowComSetup();
+        dash.ShowLogging();
     });
     QTimer::singleShot(6500, &dash, [&dash, dir] {
         const QDir out(dir);
@@ -41,6 +42,8 @@ void ScheduleScreenshots(quarn::SuperDash& dash, quarn::Splash& splash, const QS
             dash.tpsTool()->grab().save(out.filePath(QStringLiteral("tps_tool.png")));
         if (dash.comSetup())
             dash.comSetup()->grab().save(out.filePath(QStringLiteral("com_setup.png")));
+        if (dash.logging())
+            dash.logging()->grab().save(out.filePath(QStringLiteral("logging.png")));
         dash.close();
     });
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the demo headless and saves pictures of the windows into
-# docs/screenshots (dashboard, TPS tool, setup dialog, splash, every dial,
+# docs/screenshots (dashboard, TPS tool, setup dialog, logging control, splash, every dial,
 # the settings windows, the self test and a scope with a trace).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
