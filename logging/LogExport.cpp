@@ -94,7 +94,8 @@ LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProble
 }
 
 LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem,
-                  const ExportProgress& progress, const VehicleData& vehicle) {
+                  const ExportProgress& progress, const VehicleData& vehicle,
+                  std::int64_t firstRecord, std::int64_t lastRecord) {
     std::string buf;
     buf.reserve(kFlushAt + kMaxRowBytes);
     buf.append(kHeader).push_back('\n');
@@ -102,6 +103,7 @@ LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& proble
 
     auto visit = [&](std::int64_t n, bool badChecksum, const ChannelRecord& raw,
                      const ChannelRecord& rec) {
+        if (n < firstRecord || n > lastRecord) return;
         char* p = row;
         p = Put(p, n);
         *p++ = ',';
@@ -137,7 +139,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPath,
                            const VehicleData& vehicle, const RecordProblem& problem,
-                           const ExportProgress& progress) {
+                           const ExportProgress& progress, std::int64_t firstRecord,
+                           std::int64_t lastRecord) {
     ExportResult result;
     if (SameFile(logPath, csvPath)) {
         result.outcome = ExportOutcome::SameAsInput;
@@ -173,9 +176,10 @@ ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPat
         reader, out, problem,
         [&](std::int64_t done) {
             if (progress && !progress(done)) cancelled = true;
-            return !cancelled;
+            // Nothing after the range is written: the scan may stop there.
+            return !cancelled && done <= lastRecord;
         },
-        vehicle);
+        vehicle, firstRecord, lastRecord);
     bool written = std::ferror(out) == 0 && std::fflush(out) == 0 && ::fsync(fd) == 0;
     const int writeErrno = errno;
     written = (std::fclose(out) == 0) && written;

@@ -46,7 +46,8 @@ LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProble
 // round-trip form. Returns the scan result; problems go to problem.
 LogScan ExportCsv(LogReader& reader, std::FILE* out, const RecordProblem& problem,
                   const ExportProgress& progress = nullptr,
-                  const VehicleData& vehicle = VehicleData());
+                  const VehicleData& vehicle = VehicleData(), std::int64_t firstRecord = 1,
+                  std::int64_t lastRecord = INT64_MAX);
 
 enum class ExportOutcome {
     Written,     // the CSV is in place
@@ -66,9 +67,14 @@ struct ExportResult {
 // once it is whole, so a failed or cancelled export leaves an existing file
 // of that name as it was. An output that is the log itself (by name, link
 // or hard link) is refused before anything is written.
+// With a record range, only the rows of records firstRecord..lastRecord are
+// written; they equal the same rows of the whole export, since the
+// conversion still runs from record 1.
 ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPath,
                            const VehicleData& vehicle, const RecordProblem& problem,
-                           const ExportProgress& progress = nullptr);
+                           const ExportProgress& progress = nullptr,
+                           std::int64_t firstRecord = 1,
+                           std::int64_t lastRecord = INT64_MAX);
 
 // Whether the two paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);

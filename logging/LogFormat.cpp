@@ -159,4 +159,10 @@ bool LogReader::ReadNext(ByteBuffer& rxBuf, RecordStatus& status) {
     return true;
 }
 
+void LogReader::SeekNext(std::int64_t n) {
+    m_nextSequential = std::max<std::int64_t>(n, 1);
+    m_chunk.clear();
+    m_chunkPos = 0;
+}
+
 }  // namespace quarn

@@ -66,6 +66,8 @@ public:
 
     // Sequential reading from record 1, buffered. Returns false at the end.
     bool ReadNext(ByteBuffer& rxBuf, RecordStatus& status);
+    // The record the next ReadNext reads (from 1).
+    void SeekNext(std::int64_t n);
 
 private:
     int m_fd = -1;

@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <charconv>
 #include <cmath>
 
@@ -58,67 +60,164 @@ SidecarContents ReadSidecar(const QString& logPath, std::int64_t logRecords) {
 }
 
 SidecarContents ParseSidecar(const QByteArray& bytes, std::int64_t logRecords) {
-    SidecarContents out;
+    SidecarParser parser(logRecords);
+    parser.Feed(bytes);
+    return parser.Contents();
+}
+
+qsizetype SidecarParser::Feed(QByteArrayView bytes) {
     qsizetype pos = 0;
-    int lineNumber = 0;
-    // Only '\n'-ended lines count: a last line without one was cut by a crash.
-    for (qsizetype eol; (eol = bytes.indexOf('\n', pos)) >= 0; pos = eol + 1) {
-        const QByteArrayView line(bytes.constData() + pos, eol - pos);
-        ++lineNumber;
-        if (lineNumber == 1) {
-            if (line != kHeader) return {};
-            out.found = true;
-            continue;
-        }
-        const qsizetype space = line.indexOf(' ');
-        const QByteArrayView word = space < 0 ? line : line.first(space);
-        const QByteArrayView rest = space < 0 ? QByteArrayView() : line.sliced(space + 1);
-        if (!IsCleanText(line) || !IsWord(word)) {
-            out.cut = true;  // not a line this format ever has: damage
-            break;
-        }
-        if (lineNumber == 2) {
-            if (word == "start")
-                out.start = QDateTime::fromString(QString::fromUtf8(rest), Qt::ISODateWithMs);
-            if (!out.start.isValid()) {
-                out.cut = true;
-                break;
-            }
-            continue;
-        }
-        if (word == "t") {
-            double seconds = 0;
-            if (!ParseSeconds(rest, seconds) ||
-                (!out.times.empty() && seconds < out.times.back()) ||
-                static_cast<std::int64_t>(out.times.size()) >= logRecords) {
-                out.cut = true;
-                break;
-            }
-            out.times.push_back(seconds);
-        } else if (word == "m") {
-            // m <record> <kind>[ <name>]
-            const qsizetype s1 = rest.indexOf(' ');
-            std::int64_t record = -1;
-            if (s1 < 0 || !ParseInt(rest.first(s1), record) || record < 0 ||
-                record > static_cast<std::int64_t>(out.times.size())) {
-                out.cut = true;
-                break;
-            }
-            const QByteArrayView tail = rest.sliced(s1 + 1);
-            const qsizetype s2 = tail.indexOf(' ');
-            const QByteArrayView kind = s2 < 0 ? tail : tail.first(s2);
-            if (!IsWord(kind)) {
-                out.cut = true;
-                break;
-            }
-            const QByteArray name =
-                s2 < 0 ? QByteArray()
-                       : QByteArray::fromPercentEncoding(tail.sliced(s2 + 1).toByteArray());
-            out.markers.push_back({record, QString::fromUtf8(kind), QString::fromUtf8(name)});
-        }
-        // Lines of other words belong to later versions of the format.
+    // Only '\n'-ended lines count: a last line without one was cut by a crash
+    // or is still being written.
+    for (qsizetype eol; !m_done && (eol = bytes.indexOf('\n', pos)) >= 0; pos = eol + 1) {
+        if (!ParseLine(bytes.sliced(pos, eol - pos))) m_done = true;
     }
-    return out;
+    return m_done ? bytes.size() : pos;
+}
+
+bool SidecarParser::ParseLine(QByteArrayView line) {
+    SidecarContents& out = m_out;
+    ++m_lines;
+    if (m_lines == 1) {
+        if (line != kHeader) return false;
+        out.found = true;
+        return true;
+    }
+    const qsizetype space = line.indexOf(' ');
+    const QByteArrayView word = space < 0 ? line : line.first(space);
+    const QByteArrayView rest = space < 0 ? QByteArrayView() : line.sliced(space + 1);
+    auto damaged = [&] {
+        out.cut = true;  // not a line this format ever has: damage
+        return false;
+    };
+    if (!IsCleanText(line) || !IsWord(word)) return damaged();
+    if (m_lines == 2) {
+        if (word == "notimes" && rest.isEmpty()) {
+            out.markersOnly = true;
+            return true;
+        }
+        if (word == "start")
+            out.start = QDateTime::fromString(QString::fromUtf8(rest), Qt::ISODateWithMs);
+        return out.start.isValid() || damaged();
+    }
+    if (word == "t") {
+        double seconds = 0;
+        if (out.markersOnly || !ParseSeconds(rest, seconds) ||
+            (!out.times.empty() && seconds < out.times.back()) ||
+            static_cast<std::int64_t>(out.times.size()) >= m_logRecords)
+            return damaged();
+        out.times.push_back(seconds);
+    } else if (word == "m") {
+        // m <record> <kind>[ <name>]
+        const qsizetype s1 = rest.indexOf(' ');
+        std::int64_t record = -1;
+        const std::int64_t last =
+            out.markersOnly ? m_logRecords : static_cast<std::int64_t>(out.times.size());
+        if (s1 < 0 || !ParseInt(rest.first(s1), record) || record < 0 || record > last)
+            return damaged();
+        const QByteArrayView tail = rest.sliced(s1 + 1);
+        const qsizetype s2 = tail.indexOf(' ');
+        const QByteArrayView kind = s2 < 0 ? tail : tail.first(s2);
+        if (!IsWord(kind)) return damaged();
+        const QByteArray name =
+            s2 < 0 ? QByteArray()
+                   : QByteArray::fromPercentEncoding(tail.sliced(s2 + 1).toByteArray());
+        out.markers.push_back(
+            {++m_markerLines, record, QString::fromUtf8(kind), QString::fromUtf8(name)});
+    } else if (word == "mr" || word == "md") {
+        // mr <id> <name> / md <id>: an edit of an earlier marker. An id no
+        // marker has (one already deleted) changes nothing.
+        const qsizetype s1 = rest.indexOf(' ');
+        const QByteArrayView idText = s1 < 0 ? rest : rest.first(s1);
+        std::int64_t id = 0;
+        if (!ParseInt(idText, id) || id < 1 || (word == "md" && s1 >= 0)) return damaged();
+        const auto it = std::find_if(out.markers.begin(), out.markers.end(),
+                                     [&](const SidecarMarker& m) { return m.id == id; });
+        if (it == out.markers.end()) return true;
+        if (word == "md")
+            out.markers.erase(it);
+        else
+            it->name = QString::fromUtf8(QByteArray::fromPercentEncoding(
+                s1 < 0 ? QByteArray() : rest.sliced(s1 + 1).toByteArray()));
+    }
+    // Lines of other words belong to later versions of the format.
+    return true;
+}
+
+namespace {
+
+// Spaces stay readable; '%', line breaks and other control bytes are
+// percent-encoded so a name is always one line.
+QByteArray EncodeName(const QString& name) {
+    QByteArray encoded;
+    for (char c : name.toUtf8()) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || c == '%')
+            encoded += '%' + QByteArray::number(u, 16).rightJustified(2, '0').toUpper();
+        else
+            encoded += c;
+    }
+    return encoded;
+}
+
+QByteArray MarkerLine(std::int64_t record, const QByteArray& kind, const QString& name) {
+    QByteArray line = "m " + QByteArray::number(record) + ' ' + kind;
+    const QByteArray encoded = EncodeName(name);
+    if (!encoded.isEmpty()) line += ' ' + encoded;
+    return line;
+}
+
+// Appends one whole line to a sidecar with a single write, so a reader or a
+// recording appending at the same time never sees half of it.
+bool AppendLine(const QString& logPath, const QByteArray& line, bool mayCreate, QString* error) {
+    const QByteArray path = QFile::encodeName(SidecarPath(logPath));
+    int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    QByteArray whole = line + '\n';
+    if (fd < 0 && errno == ENOENT && mayCreate) {
+        // The log has no sidecar: start one that holds markers only.
+        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) whole.prepend(kHeader + "\nnotimes\n");
+    }
+    if (fd < 0) {
+        if (error) *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    ssize_t n;
+    do {
+        n = ::write(fd, whole.constData(), static_cast<size_t>(whole.size()));
+    } while (n < 0 && errno == EINTR);
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (n != whole.size() || !closed) {
+        if (error)
+            *error = n < 0 ? QString::fromLocal8Bit(std::strerror(writeErrno))
+                           : QStringLiteral("the disk took only part of the line");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SidecarAddMarker(const QString& logPath, std::int64_t record, const QString& kind,
+                      const QString& name, QString* error) {
+    const QByteArray k = kind.toUtf8();
+    if (!IsWord(k) || record < 0) {
+        if (error) *error = QStringLiteral("not a marker kind: %1").arg(kind);
+        return false;
+    }
+    return AppendLine(logPath, MarkerLine(record, k, name), true, error);
+}
+
+bool SidecarRenameMarker(const QString& logPath, int id, const QString& name, QString* error) {
+    QByteArray line = "mr " + QByteArray::number(id);
+    const QByteArray encoded = EncodeName(name);
+    if (!encoded.isEmpty()) line += ' ' + encoded;
+    return AppendLine(logPath, line, false, error);
+}
+
+bool SidecarDeleteMarker(const QString& logPath, int id, QString* error) {
+    return AppendLine(logPath, "md " + QByteArray::number(id), false, error);
 }
 
 LogSidecarWriter::~LogSidecarWriter() {
@@ -153,19 +252,7 @@ void LogSidecarWriter::AppendMarker(std::int64_t record, const QString& kind, co
     if (m_fd < 0) return;
     const QByteArray k = kind.toUtf8();
     if (!IsWord(k) || record < 0) return;
-    // Spaces stay readable; '%', line breaks and other control bytes are
-    // percent-encoded so a name is always one line.
-    QByteArray encoded;
-    for (char c : name.toUtf8()) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || c == '%')
-            encoded += '%' + QByteArray::number(u, 16).rightJustified(2, '0').toUpper();
-        else
-            encoded += c;
-    }
-    QByteArray line = "m " + QByteArray::number(record) + ' ' + k;
-    if (!encoded.isEmpty()) line += ' ' + encoded;
-    WriteLine(line);
+    WriteLine(MarkerLine(record, k, name));
 }
 
 void LogSidecarWriter::WriteLine(const QByteArray& line) {

@@ -29,6 +29,7 @@ LAYERS = {
     "about": 3,
     "sim": 4,
     "tools": 4,
+    "viewer": 4,
     "app": 5,
 }
 # Folders that are not part of the program's layers.

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "decode/VehicleData.h"
+#include "logging/LogExport.h"
+#include "logging/LogSidecar.h"
+
+namespace quarn {
+
+// A channel the viewer can draw: its name as the dashboard and the CSV
+// export call it, and its unit.
+struct ViewerChannel {
+    QString name;
+    QString unit;
+    bool raw = false;  // a timer word as the box sent it, not an engineering value
+};
+
+// Every channel, engineering values first. Channel ids are indexes here.
+const std::vector<ViewerChannel>& ViewerChannels();
+// The id of the channel of that name (case-insensitive), or -1.
+int ViewerChannelId(const QString& name);
+// The channels a new viewer shows: RPM, MPH, TPS, WideO2, Advance, InjDuty.
+std::vector<int> DefaultViewerChannels();
+
+// What the key axis of a log's plots counts.
+enum class TimeBase {
+    Recorded,  // seconds from the first record, as the sidecar timed them
+    Records,   // record numbers: the log has no usable sidecar
+};
+
+// What opening a log found, for the one message the viewer shows.
+struct LogLoadReport {
+    LogScan scan;
+    bool sidecarFound = false;
+    bool sidecarUsed = false;
+    QString sidecarProblem;  // why a sidecar was not used; empty otherwise
+    bool cancelled = false;
+    // One line per kind of damage or sidecar problem; empty for a clean log.
+    QString Summary() const;
+};
+
+// A log held in memory as columns, one row per whole frame, converted
+// exactly as playback and the CSV export convert it (one conversion run
+// from record 1, with the car given at opening). Malformed and short
+// records have no row; frames failing their checksum do, as in playback.
+class LogTable {
+public:
+    // done and total in records; returning false cancels the opening.
+    using Progress = std::function<bool(std::int64_t done, std::int64_t total)>;
+
+    // Reads the log at path and its sidecar. estimatedFrameRate (frames per
+    // second, > 0) spaces records whose time the sidecar does not give.
+    // Returns false with error set when the file cannot be read at all; a
+    // damaged log opens, with what was skipped in report.
+    bool Load(const QString& path, const VehicleData& vehicle, double estimatedFrameRate,
+              const Progress& progress, LogLoadReport* report, QString* error);
+
+    // Reads the records added to the file since the last Load or Refresh,
+    // continuing the same conversion run, and the sidecar lines that came
+    // with them. Returns the number of rows added.
+    std::int64_t Refresh(LogLoadReport* report = nullptr);
+
+    const QString& Path() const { return m_path; }
+    const VehicleData& Vehicle() const { return m_vehicle; }
+    std::size_t Rows() const { return m_records.size(); }
+    // The values of channel id, one per row.
+    const std::vector<float>& Column(int id) const { return m_columns[static_cast<std::size_t>(id)]; }
+    // The record number (from 1) of every row.
+    const std::vector<std::int64_t>& Records() const { return m_records; }
+    // The key of every row on the plots' axis, never decreasing: seconds
+    // from the first record (Recorded) or the record number (Records).
+    const std::vector<double>& Axis() const { return m_axis; }
+    TimeBase Base() const { return m_base; }
+    // Seconds from the first record to a row: recorded, or estimated from
+    // the frame rate where the sidecar has no time for it.
+    double SecondsAt(std::size_t row, bool* estimated = nullptr) const;
+    // Wall clock of the first record, from the sidecar; invalid without one.
+    QDateTime Start() const { return m_start; }
+    double EstimatedFrameRate() const { return m_rate; }
+
+    // The row nearest to a key of the axis, and the row of a record (or the
+    // first row after it). Both clamp to the table; 0 for an empty table.
+    std::size_t RowAtAxis(double key) const;
+    std::size_t RowOfRecord(std::int64_t record) const;
+
+    // The markers of the sidecar, in file order, edits applied.
+    const std::vector<SidecarMarker>& Markers() const { return m_markers; }
+    // False when the log has a sidecar that does not fit it: its markers
+    // are not shown, and edits would go into a file that is not this log's.
+    bool MarkersEditable() const { return m_markersEditable; }
+    // Reads the sidecar lines added since (an edit, a recording's markers).
+    void ReloadMarkers();
+
+private:
+    struct Scanner;
+    bool ReadRecords(LogReader& reader, const Progress& progress, std::int64_t total,
+                     LogScan& scan);
+    void ReadSidecarTail();
+    void UpdateAxis(std::size_t from);
+    void UpdateMarkers();
+
+    QString m_path;
+    VehicleData m_vehicle;
+    double m_rate = 1;
+    std::vector<std::vector<float>> m_columns;
+    std::vector<std::int64_t> m_records;
+    std::vector<double> m_axis;
+    TimeBase m_base = TimeBase::Records;
+    QDateTime m_start;
+    std::vector<SidecarMarker> m_markers;
+    bool m_markersEditable = true;
+    std::shared_ptr<Scanner> m_scanner;  // conversion state carried to Refresh
+};
+
+}  // namespace quarn
