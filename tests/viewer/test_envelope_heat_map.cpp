@@ -1,0 +1,103 @@
+// What the plots and the heat map are given: a zoomed-out envelope that
+// keeps every spike in few points, and cell means that match a count by hand.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "SimulatedLog.h"
+#include "viewer/Envelope.h"
+#include "viewer/HeatMap.h"
+#include "viewer/LogTable.h"
+
+namespace quarn {
+namespace {
+
+TEST(Envelope, KeepsEverySpikeInAtMostTwoPointsPerColumn) {
+    const std::size_t n = 1000000;
+    std::vector<double> t(n);
+    std::vector<float> v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        t[i] = static_cast<double>(i) * 0.004;
+        v[i] = static_cast<float>(std::sin(static_cast<double>(i) * 0.001));
+    }
+    v[523457] = 1000;
+    v[700001] = -1000;
+    EnvelopePoints out;
+    MinMaxEnvelope(t, v, 0, t.back(), 800, out);
+    ASSERT_EQ(out.x.size(), out.y.size());
+    EXPECT_LE(out.x.size(), 2 * 800u + 2);
+    EXPECT_EQ(*std::max_element(out.y.begin(), out.y.end()), 1000);
+    EXPECT_EQ(*std::min_element(out.y.begin(), out.y.end()), -1000);
+    EXPECT_TRUE(std::is_sorted(out.x.begin(), out.x.end()));
+
+    // Zoomed in to fewer rows than columns: every row, and one either side.
+    MinMaxEnvelope(t, v, 100, 101, 800, out);
+    ASSERT_EQ(out.x.size(), 253u);
+    EXPECT_LT(out.x.front(), 100);
+    EXPECT_GT(out.x.back(), 101);
+    EXPECT_EQ(out.y[1], v[25000]);
+}
+
+TEST(HeatMap, CellMeansAndCountsMatchACountByHandWithAFilter) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("drive.qz0"));
+    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 60000, 250, false));
+    LogTable table;
+    ASSERT_TRUE(table.Load(log, VehicleData(), 250, nullptr, nullptr, nullptr));
+    const int rpm = ViewerChannelId(QStringLiteral("RPM")), maf = ViewerChannelId(QStringLiteral("MAF"));
+    const int duty = ViewerChannelId(QStringLiteral("InjDuty")), ect = ViewerChannelId(QStringLiteral("ECT"));
+
+    const std::vector<double> xEdges = DefaultHeatEdges(rpm, 0, 6800);
+    EXPECT_EQ(xEdges[1] - xEdges[0], 500);
+    EXPECT_GE(xEdges.back(), 6800);
+    const std::vector<double> yEdges = DefaultHeatEdges(maf, 0.3, 4.9);
+    EXPECT_EQ(yEdges[1] - yEdges[0], 0.25);
+    EXPECT_LE(yEdges.front(), 0.3);
+
+    const std::vector<HeatFilter> warm{{ect, HeatFilter::Op::Above, 100}};
+    const HeatMapResult map = ComputeHeatMap(table, rpm, maf, duty, xEdges, yEdges, warm, 0, table.Rows());
+    std::map<std::size_t, std::pair<double, long>> byHand;
+    for (std::size_t r = 0; r < table.Rows(); ++r) {
+        const double x = table.Column(rpm)[r], y = table.Column(maf)[r];
+        if (!(table.Column(ect)[r] > 100) || x < xEdges.front() || x >= xEdges.back() ||
+            y < yEdges.front() || y >= yEdges.back())
+            continue;
+        const auto cx = static_cast<std::size_t>(std::upper_bound(xEdges.begin(), xEdges.end(), x) - xEdges.begin() - 1);
+        const auto cy = static_cast<std::size_t>(std::upper_bound(yEdges.begin(), yEdges.end(), y) - yEdges.begin() - 1);
+        auto& cell = byHand[cy * map.Cols() + cx];
+        cell.first += table.Column(duty)[r];
+        ++cell.second;
+    }
+    ASSERT_GT(byHand.size(), 5u);
+    long counted = 0;
+    for (std::size_t c = 0; c < map.count.size(); ++c) {
+        const auto it = byHand.find(c);
+        const long expect = it == byHand.end() ? 0 : it->second.second;
+        ASSERT_EQ(map.count[c], expect) << c;
+        if (expect) {
+            EXPECT_NEAR(map.mean[c], it->second.first / static_cast<double>(expect), 1e-6);
+        }
+        counted += expect;
+    }
+    const HeatMapResult all = ComputeHeatMap(table, rpm, maf, duty, xEdges, yEdges, {}, 0, table.Rows());
+    long allCounted = 0;
+    for (auto k : all.count) allCounted += static_cast<long>(k);
+    EXPECT_LT(counted, allCounted);  // the cold start was filtered out
+
+    // The copy a spreadsheet pastes: a header row, one row per Y cell, then
+    // the counts.
+    const QStringList lines = HeatMapTsv(map, QStringLiteral("RPM"), QStringLiteral("MAF"), QStringLiteral("InjDuty")).split('\n');
+    ASSERT_GE(lines.size(), static_cast<int>(2 * (map.RowsOfCells() + 1) + 1));
+    EXPECT_EQ(lines[0].split('\t').size(), static_cast<int>(map.Cols() + 1));
+    EXPECT_EQ(lines[1].split('\t')[0], QStringLiteral("%1").arg(yEdges[0]));
+    EXPECT_TRUE(lines[static_cast<int>(map.RowsOfCells() + 1)].isEmpty());
+    EXPECT_TRUE(lines[static_cast<int>(map.RowsOfCells() + 2)].startsWith(QStringLiteral("count\t")));
+}
+
+}  // namespace
+}  // namespace quarn
