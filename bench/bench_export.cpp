@@ -10,6 +10,7 @@
 #include "decode/Frame.h"
 #include "logging/LogExport.h"
 #include "logging/LogFormat.h"
+#include "logging/LogSidecar.h"
 
 namespace {
 
@@ -46,5 +47,24 @@ void BM_ExportCsv(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// One record's line in the time sidecar while recording: a formatted time
+// and one write() to a real file. At 250 records a second, the share of a
+// core the sidecar costs is 250 times this.
+void BM_SidecarAppendTime(benchmark::State& state) {
+    const QString log = QString::fromStdString(
+        (std::filesystem::temp_directory_path() / "quarn-bench-sidecar.qz0").string());
+    quarn::LogSidecarWriter writer;
+    writer.Create(log, QDateTime::currentDateTimeUtc());
+    double t = 0;
+    for (auto _ : state) writer.AppendTime(t += 0.004);
+    writer.Close();
+    std::filesystem::remove(quarn::SidecarPath(log).toStdString());
+}
+BENCHMARK(BM_SidecarAppendTime)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

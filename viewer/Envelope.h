@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace quarn {
@@ -15,10 +16,29 @@ struct EnvelopePoints {
     std::vector<double> y;
 };
 
+// Where the lowest and the highest value of each whole block of rows are,
+// so an envelope over a long window reads a block's two rows instead of all
+// of them.
+class EnvelopeIndex {
+public:
+    static constexpr std::size_t kBlock = 64;
+    // Indexes the whole blocks of values not indexed yet (after rows were
+    // appended, only the new ones are read).
+    void Extend(const std::vector<float>& values);
+    void Clear();
+    std::size_t Blocks() const { return m_lo.size(); }
+    std::uint32_t Lowest(std::size_t block) const { return m_lo[block]; }
+    std::uint32_t Highest(std::size_t block) const { return m_hi[block]; }
+
+private:
+    std::vector<std::uint32_t> m_lo, m_hi;  // row numbers
+};
+
 // times must never decrease. The row just before t0 and the row just after
 // t1 are included too, so lines run on to the plot's edges. out is
-// overwritten; its storage is reused.
+// overwritten; its storage is reused. index, when given, must be of values.
 void MinMaxEnvelope(const std::vector<double>& times, const std::vector<float>& values, double t0,
-                    double t1, int columns, EnvelopePoints& out);
+                    double t1, int columns, EnvelopePoints& out,
+                    const EnvelopeIndex* index = nullptr);
 
 }  // namespace quarn

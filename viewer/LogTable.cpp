@@ -121,6 +121,7 @@ bool LogTable::Load(const QString& path, const VehicleData& vehicle, double esti
     m_vehicle = vehicle;
     m_rate = estimatedFrameRate > 0 ? estimatedFrameRate : 1;
     m_columns.assign(Sources().size(), {});
+    m_index.assign(Sources().size(), {});
     m_records.clear();
     m_axis.clear();
     m_markers.clear();
@@ -245,6 +246,7 @@ bool LogTable::ReadRecords(LogReader& reader, const Progress& progress, std::int
             if (sources[c].value) m_columns[c].push_back(s.rec.*sources[c].value);
         m_records.push_back(n);
     }
+    for (std::size_t c = 0; c < sources.size(); ++c) m_index[c].Extend(m_columns[c]);
     if (progress) progress(total, total);
     return true;
 }

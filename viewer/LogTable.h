@@ -11,6 +11,7 @@
 #include "decode/VehicleData.h"
 #include "logging/LogExport.h"
 #include "logging/LogSidecar.h"
+#include "viewer/Envelope.h"
 
 namespace quarn {
 
@@ -72,6 +73,8 @@ public:
     std::size_t Rows() const { return m_records.size(); }
     // The values of channel id, one per row.
     const std::vector<float>& Column(int id) const { return m_columns[static_cast<std::size_t>(id)]; }
+    // Block minima and maxima of Column(id), for MinMaxEnvelope.
+    const EnvelopeIndex& Index(int id) const { return m_index[static_cast<std::size_t>(id)]; }
     // The record number (from 1) of every row.
     const std::vector<std::int64_t>& Records() const { return m_records; }
     // The key of every row on the plots' axis, never decreasing: seconds
@@ -110,6 +113,7 @@ private:
     VehicleData m_vehicle;
     double m_rate = 1;
     std::vector<std::vector<float>> m_columns;
+    std::vector<EnvelopeIndex> m_index;
     std::vector<std::int64_t> m_records;
     std::vector<double> m_axis;
     TimeBase m_base = TimeBase::Records;

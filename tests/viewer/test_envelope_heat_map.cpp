@@ -27,7 +27,17 @@ TEST(Envelope, KeepsEverySpikeInAtMostTwoPointsPerColumn) {
     }
     v[523457] = 1000;
     v[700001] = -1000;
-    EnvelopePoints out;
+    EnvelopeIndex index;
+    index.Extend(v);
+    EnvelopePoints out, indexed;
+    MinMaxEnvelope(t, v, 0, t.back(), 800, out);
+    // The block index gives the very same points, at any window.
+    MinMaxEnvelope(t, v, 0, t.back(), 800, indexed, &index);
+    EXPECT_EQ(indexed.x, out.x);
+    EXPECT_EQ(indexed.y, out.y);
+    MinMaxEnvelope(t, v, 1000.1234, 3000.5, 777, out);
+    MinMaxEnvelope(t, v, 1000.1234, 3000.5, 777, indexed, &index);
+    EXPECT_EQ(indexed.y, out.y);
     MinMaxEnvelope(t, v, 0, t.back(), 800, out);
     ASSERT_EQ(out.x.size(), out.y.size());
     EXPECT_LE(out.x.size(), 2 * 800u + 2);
