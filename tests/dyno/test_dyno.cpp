@@ -84,6 +84,16 @@ TEST(Dyno, SimulatedPullMeetsTheKnownCurve) {
     }
 }
 
+TEST(Dyno, TheDemoDriveStartsWithAPullAndHasOthersAmongItsRuns) {
+    const DynoInput drive = SimulatedDrive(400, false, 0.02);
+    const PullScan scan = FindPulls(drive);
+    ASSERT_GE(scan.UsableCount(), 2u) << scan.problem;
+    const Pull& first = scan.pulls[0];
+    EXPECT_TRUE(first.usable);
+    EXPECT_LT(first.startRpm, 2300);
+    EXPECT_GT(first.endRpm, 5900);
+}
+
 TEST(Dyno, CsvHoldsBothFiguresPerRpm) {
     DynoCurve curve;
     curve.correctionFactor = 1.05;
