@@ -10,6 +10,10 @@ namespace quarn {
 namespace {
 
 constexpr std::size_t kMinBins = 5;
+// Bins never get narrower than this, and rpm above kMaxRpm is a bad reading:
+// together they bound the bin table.
+constexpr double kMinBinRpm = 10;
+constexpr double kMaxRpm = 20000;
 
 // Half the width of the stretch around a peak that a parabola is fitted
 // to: the smoothed curve only says roughly where the top is; the vertex of a
@@ -134,8 +138,9 @@ DynoCurve ComputeCurve(const DynoInput& in, const Pull& pull, const DynoVehicle&
     // road speed, and the Rpm column is a running mean over the last frames,
     // so the frame's rpm is Rpm x vMid / (the mean road speed over the same
     // frames): that takes out both the half-interval and the mean's lag.
-    const double bin = options.binRpm > 0 ? options.binRpm : 50;
-    const double base = std::floor(pull.startRpm / bin) * bin - bin;
+    const double bin = options.binRpm >= kMinBinRpm ? options.binRpm : 50;
+    const double start = std::isfinite(pull.startRpm) ? std::clamp(pull.startRpm, 0.0, kMaxRpm) : 0;
+    const double base = std::floor(start / bin) * bin - bin;
     std::vector<double> sumRpm, sumHp;
     std::vector<int> count;
     constexpr std::size_t kMean = Conversion::kRpmAverageFrames;
@@ -161,7 +166,7 @@ DynoCurve ComputeCurve(const DynoInput& in, const Pull& pull, const DynoVehicle&
         const double rpm = in.Rpm[k] * s.vMid / meanV;
         const double hp =
             WheelPowerWatts(mass, s.accel, s.vMid, rho, vehicle.cda, vehicle.crr) / kWattsPerHp;
-        if (!std::isfinite(rpm) || !std::isfinite(hp) || rpm < base) continue;
+        if (!std::isfinite(rpm) || !std::isfinite(hp) || rpm < base || rpm > kMaxRpm) continue;
         const auto b = static_cast<std::size_t>((rpm - base) / bin);
         if (b >= sumRpm.size()) {
             sumRpm.resize(b + 1, 0);

@@ -39,9 +39,13 @@ double KnownPeakRpm(bool torque) {
     return bestRpm;
 }
 
-// No point of a curve may stand far above the engine's real power.
+// No point of a curve may stand far above the engine's real power, or off
+// its rpm range.
 void ExpectNoSpike(const DynoCurve& curve) {
-    for (const CurvePoint& p : curve.points) EXPECT_LT(p.hp, 1.2 * 350) << "at " << p.rpm;
+    for (const CurvePoint& p : curve.points) {
+        EXPECT_LT(p.hp, 1.2 * 350) << "at " << p.rpm;
+        EXPECT_TRUE(p.rpm > 1500 && p.rpm < 6500) << p.rpm;
+    }
 }
 
 // The curve of the only pull in drive lies within 3 % of the engine's known
@@ -233,6 +237,16 @@ TEST(DynoBadInput, DamagedPullsAreSplitOrRefusedWithoutASpike) {
             EXPECT_TRUE(told) << "the reason is given";
             EXPECT_GE(scan.UsableCount(), 1u);
         }
+    }
+}
+
+TEST(DynoBadInput, RpmReadingsFarOffScaleNeitherCrashNorSpike) {
+    for (const float bad : {1e30f, -1e30f, std::nanf("")}) {
+        DynoInput in = PullDrive();
+        const Pull whole = FindPulls(in).pulls.at(0);
+        in.Rpm[whole.first] = bad;
+        in.Rpm[(whole.first + whole.last) / 2] = bad;
+        for (const Pull& p : FindPulls(in).pulls) ExpectNoSpike(ComputeCurve(in, p, SimCar()));
     }
 }
 
