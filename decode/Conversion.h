@@ -66,6 +66,9 @@ public:
     double SmoothHegoR(double x) { return m_hegoR.Add(x); }
     float SmoothAdvance(float x) { return m_advance.Add(x); }
 
+    // Rpm is the mean of the engine speed over this many frames.
+    static constexpr std::size_t kRpmAverageFrames = 6;
+
     // Writes the engineering fields of rec from its raw fields. A raw
     // RpmPeriod of 0 is replaced by 1 in rec.
     void ComputeChannels(ChannelRecord& rec, const VehicleData& vehicle);
@@ -84,7 +87,7 @@ private:
     CalTable m_tempTable;
     CalTable m_pressureTable;
     RunningAverage<double, 6> m_mph;
-    RunningAverage<double, 6> m_rpm;
+    RunningAverage<double, kRpmAverageFrames> m_rpm;
     RunningAverage<double, 4> m_hegoL;
     RunningAverage<double, 4> m_hegoR;
     RunningAverage<float, 11> m_advance;

@@ -44,4 +44,16 @@ bool VehicleData::SetNumCyl(std::string_view text) {
     return v.has_value();
 }
 
+bool VehicleData::SetCdA(std::string_view text) {
+    const auto v = ParsePositive(text, kMaxCdA);
+    if (v) m_cda = *v;
+    return v.has_value();
+}
+
+bool VehicleData::SetCrr(std::string_view text) {
+    const auto v = ParsePositive(text, kMaxCrr);
+    if (v) m_crr = *v;
+    return v.has_value();
+}
+
 }  // namespace quarn

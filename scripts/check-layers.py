@@ -27,6 +27,7 @@ LAYERS = {
     "settings": 3,
     "scope": 3,
     "about": 3,
+    "dyno": 3,
     "sim": 4,
     "tools": 4,
     "viewer": 4,

@@ -46,7 +46,9 @@ bool RestoreRememberedVehicle(VehicleData& vehicle) {
     VehicleData car;
     if (!car.SetWeight(VehicleNumberText(loaded->car.weight).toStdString()) ||
         !car.SetInjSize(VehicleNumberText(loaded->car.injsize).toStdString()) ||
-        !car.SetNumCyl(VehicleNumberText(loaded->car.numcyl).toStdString()))
+        !car.SetNumCyl(VehicleNumberText(loaded->car.numcyl).toStdString()) ||
+        !car.SetCdA(VehicleNumberText(loaded->car.cda).toStdString()) ||
+        !car.SetCrr(VehicleNumberText(loaded->car.crr).toStdString()))
         return false;
     vehicle = car;
     return true;
@@ -54,7 +56,7 @@ bool RestoreRememberedVehicle(VehicleData& vehicle) {
 
 bool SameNumbers(const VehicleData& vehicle, const VehicleFile& car) {
     return vehicle.weight() == car.weight && vehicle.injsize() == car.injsize &&
-           vehicle.numcyl() == car.numcyl;
+           vehicle.numcyl() == car.numcyl && vehicle.cda() == car.cda && vehicle.crr() == car.crr;
 }
 
 }  // namespace quarn

@@ -25,7 +25,9 @@ namespace quarn {
 namespace {
 
 constexpr int kClientWidth = 6240;
-constexpr int kClientHeight = 6150;
+// Taller than first drawn by two rows, for the dyno's CdA and Crr.
+constexpr int kDynoRows = 720;
+constexpr int kClientHeight = 6150 + kDynoRows;
 
 // What each vehicle number box accepts, as the hints tell it.
 struct BoxRule {
@@ -36,10 +38,12 @@ struct BoxRule {
     bool integral;
 };
 
-constexpr std::array<BoxRule, 3> kRules{{
+constexpr std::array<BoxRule, VP::kBoxes> kRules{{
     {"weight", "Curb weight", "lb", VehicleData::kMaxWeight, false},
     {"injsize", "Injector flow rate", "lb/hr", VehicleData::kMaxInjSize, false},
     {"numcyl", "Number of cylinders", "", VehicleData::kMaxNumCyl, true},
+    {"cda", "Drag area CdA", "m\u00b2", VehicleData::kMaxCdA, false},
+    {"crr", "Rolling resistance Crr", "", VehicleData::kMaxCrr, false},
 }};
 
 constexpr const char* kRefusedStyle =
@@ -48,7 +52,7 @@ constexpr const char* kRefusedStyle =
 QString RuleText(const BoxRule& rule) {
     return QStringLiteral("%1%2: %3 above 0 and at most %4.")
         .arg(QLatin1String(rule.what),
-             *rule.unit ? QStringLiteral(" (%1)").arg(QLatin1String(rule.unit)) : QString(),
+             *rule.unit ? QStringLiteral(" (%1)").arg(QString::fromUtf8(rule.unit)) : QString(),
              rule.integral ? QStringLiteral("a whole number") : QStringLiteral("a number"),
              VehicleNumberText(rule.maxValue));
 }
@@ -87,13 +91,13 @@ VP::VP(VehicleData& vehicle, QWidget* parent)
     // switched by TabStrip1_Click.
     m_tabStrip = new QTabWidget(this);
     m_tabStrip->setObjectName(QStringLiteral("TabStrip1"));
-    m_tabStrip->setGeometry(TwipsRect(240, 120, 5775, 5895));
+    m_tabStrip->setGeometry(TwipsRect(240, 120, 5775, 5895 + kDynoRows));
     m_tabStrip->addTab(new QWidget, QStringLiteral("Vehicle Properties"));
     m_tabStrip->addTab(new QWidget, QStringLiteral("Datalogging"));
 
     m_frame1 = new QWidget(this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(TwipsRect(360, 720, 5535, 5175));
+    m_frame1->setGeometry(TwipsRect(360, 720, 5535, 5175 + kDynoRows));
     m_frame2 = new QWidget(this);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
     m_frame2->setGeometry(TwipsRect(360, 480, 5535, 5415));
@@ -129,9 +133,16 @@ void VP::BuildVehicleTab() {
     AddLabel(f, "label9", QStringLiteral("Curb Weight"), TwipsRect(240, 3360, 1335, 255));
     AddLabel(f, "Label7", QStringLiteral("lbs"), TwipsRect(2535, 3360, 495, 255));
 
-    const std::array<int, 3> tops{3360, 2640, 3000};  // weight, injsize, numcyl
-    const std::array<double, 3> inForce{m_vehicle.weight(), m_vehicle.injsize(),
-                                        m_vehicle.numcyl()};
+    // The dyno's road load, below the weight.
+    AddLabel(f, "lblCdA", QStringLiteral("Drag Area CdA"), TwipsRect(240, 3720, 1335, 255));
+    AddLabel(f, "lblCdAUnit", QStringLiteral("m\u00b2"), TwipsRect(2535, 3720, 495, 255));
+    AddLabel(f, "lblCrr", QStringLiteral("Rolling Res. Crr"), TwipsRect(240, 4080, 1335, 255));
+
+    // weight, injsize, numcyl, cda, crr
+    const std::array<int, kBoxes> tops{3360, 2640, 3000, 3720, 4080};
+    const std::array<double, kBoxes> inForce{m_vehicle.weight(), m_vehicle.injsize(),
+                                             m_vehicle.numcyl(), m_vehicle.cda(),
+                                             m_vehicle.crr()};
     for (std::size_t i = 0; i < kRules.size(); ++i) {
         QLineEdit* box = AddTextBox(f, kRules[i].name, VehicleNumberText(inForce[i]),
                                     TwipsRect(1680, tops[i], 750, 285));
@@ -165,20 +176,22 @@ void VP::BuildVehicleTab() {
     // The vehicle file: pick a name, then load or save the fields above.
     auto* browse = new QPushButton(QStringLiteral("Browse..."), f);
     browse->setObjectName(QStringLiteral("cmdBrowse"));
-    browse->setGeometry(TwipsRect(1680, 3840, 1045, 375));
+    browse->setGeometry(TwipsRect(1680, 3840 + kDynoRows, 1045, 375));
     connect(browse, &QPushButton::clicked, this, &VP::BrowseVehicle_Click);
     auto* load = new QPushButton(QStringLiteral("Load"), f);
     load->setObjectName(QStringLiteral("cmdLoad"));
-    load->setGeometry(TwipsRect(2845, 3840, 1045, 375));
+    load->setGeometry(TwipsRect(2845, 3840 + kDynoRows, 1045, 375));
     load->setToolTip(QStringLiteral("Fill the vehicle fields from the file named above"));
     connect(load, &QPushButton::clicked, this, &VP::LoadVehicle_Click);
     auto* save = new QPushButton(QStringLiteral("Save"), f);
     save->setObjectName(QStringLiteral("cmdSave"));
-    save->setGeometry(TwipsRect(4010, 3840, 1045, 375));
+    save->setGeometry(TwipsRect(4010, 3840 + kDynoRows, 1045, 375));
     save->setToolTip(QStringLiteral("Write the vehicle fields into the file named above"));
     connect(save, &QPushButton::clicked, this, &VP::SaveVehicle_Click);
-    AddLabel(f, "lblVehicleFile", QStringLiteral("Vehicle File"), TwipsRect(240, 3900, 1335, 255));
-    m_fileStatus = AddLabel(f, "lblFileStatus", QString(), TwipsRect(1680, 4320, 3375, 495));
+    AddLabel(f, "lblVehicleFile", QStringLiteral("Vehicle File"),
+             TwipsRect(240, 3900 + kDynoRows, 1335, 255));
+    m_fileStatus =
+        AddLabel(f, "lblFileStatus", QString(), TwipsRect(1680, 4320 + kDynoRows, 3375, 495));
     m_fileStatus->setWordWrap(true);
     m_fileStatus->setStyleSheet(QStringLiteral("color: #555;"));
 
@@ -257,6 +270,14 @@ void VP::ApplyBox(Box b) {
         case Box::numcyl:
             accepted = m_vehicle.SetNumCyl(text);
             inForce = m_vehicle.numcyl();
+            break;
+        case Box::cda:
+            accepted = m_vehicle.SetCdA(text);
+            inForce = m_vehicle.cda();
+            break;
+        case Box::crr:
+            accepted = m_vehicle.SetCrr(text);
+            inForce = m_vehicle.crr();
             break;
     }
     m_refused[i] = !accepted;
@@ -347,7 +368,8 @@ bool VP::LoadVehicle_Click() {
     m_text2->setPlainText(car.description);
     // Each box passes its text on to the vehicle data; the file's numbers
     // passed the same checks, so none is refused.
-    const std::array<double, 3> numbers{car.weight, car.injsize, car.numcyl};
+    const std::array<double, kBoxes> numbers{car.weight, car.injsize, car.numcyl, car.cda,
+                                             car.crr};
     for (std::size_t i = 0; i < m_boxes.size(); ++i) {
         m_boxes[i]->setText(VehicleNumberText(numbers[i]));
         ApplyBox(static_cast<Box>(i));
@@ -402,6 +424,8 @@ bool VP::SaveVehicleTo(const QString& path) {
     car.weight = m_vehicle.weight();
     car.injsize = m_vehicle.injsize();
     car.numcyl = m_vehicle.numcyl();
+    car.cda = m_vehicle.cda();
+    car.crr = m_vehicle.crr();
     QString error;
     if (!WriteVehicleFile(path, car, error)) {
         Warn(QStringLiteral("The vehicle file %1 could not be saved:\n%2").arg(path, error));

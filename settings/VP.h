@@ -21,7 +21,7 @@ class VehicleData;
 
 // The session properties: the car on the "Vehicle Properties" tab, the
 // datalogging choices on the "Datalogging" tab. The curb weight, injector
-// flow and cylinder boxes drive the VehicleData the conversion and the fuel
+// flow, cylinder, drag area and rolling resistance boxes drive the VehicleData the conversion and the fuel
 // economy read, once an edit is finished (Enter, the focus leaves the box,
 // or typing pauses for kApplyPause), so a half-typed number never reaches a
 // figure: a text that is not a valid number is refused at its box (red
@@ -36,7 +36,8 @@ class VehicleData;
 class VP : public QWidget {
     Q_OBJECT
 public:
-    enum class Box { weight, injsize, numcyl };
+    enum class Box { weight, injsize, numcyl, cda, crr };
+    static constexpr std::size_t kBoxes = 5;
 
     // Typing that pauses this long counts as a finished edit.
     static constexpr int kApplyPauseMs = 1000;
@@ -93,10 +94,10 @@ private:
     QLineEdit* m_text5 = nullptr;
     QLineEdit* m_text1 = nullptr;
     QPlainTextEdit* m_text2 = nullptr;
-    std::array<QLineEdit*, 3> m_boxes{};
-    std::array<QLabel*, 3> m_hints{};
-    std::array<bool, 3> m_refused{};
-    std::array<QTimer*, 3> m_pauses{};
+    std::array<QLineEdit*, kBoxes> m_boxes{};
+    std::array<QLabel*, kBoxes> m_hints{};
+    std::array<bool, kBoxes> m_refused{};
+    std::array<QTimer*, kBoxes> m_pauses{};
     // The file last loaded or saved, and its car.
     QString m_carFile;
     VehicleFile m_carFileCar;

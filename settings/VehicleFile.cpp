@@ -26,6 +26,13 @@ constexpr std::array<NumberField, 3> kNumbers{{
     {"numcyl", "number of cylinders", VehicleData::kMaxNumCyl, true, &VehicleFile::numcyl},
 }};
 
+// The dyno's road-load figures: optional, so vehicle files written before
+// them still load (with the defaults).
+constexpr std::array<NumberField, 2> kDynoNumbers{{
+    {"cda", "drag area CdA", VehicleData::kMaxCdA, false, &VehicleFile::cda},
+    {"crr", "rolling resistance Crr", VehicleData::kMaxCrr, false, &VehicleFile::crr},
+}};
+
 QByteArray Number(double v) {
     // Shortest text that reads back as the same double, in any locale, in
     // plain digits: 100000, not 1e+05.
@@ -84,6 +91,8 @@ QString Unescape(const QString& text) {
 const NumberField* FindNumber(const QString& key) {
     for (const NumberField& f : kNumbers)
         if (key == QLatin1String(f.key)) return &f;
+    for (const NumberField& f : kDynoNumbers)
+        if (key == QLatin1String(f.key)) return &f;
     return nullptr;
 }
 
@@ -98,6 +107,7 @@ QByteArray FormatVehicleFile(const VehicleFile& car) {
     out += "name=" + Escape(car.name) + '\n';
     out += "description=" + Escape(car.description) + '\n';
     for (const NumberField& f : kNumbers) out += f.key + ('=' + Number(car.*f.member)) + '\n';
+    for (const NumberField& f : kDynoNumbers) out += f.key + ('=' + Number(car.*f.member)) + '\n';
     return out;
 }
 

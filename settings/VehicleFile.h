@@ -18,6 +18,8 @@ namespace quarn {
 //   weight=3500
 //   injsize=36
 //   numcyl=8
+//   cda=0.7
+//   crr=0.015
 //
 // Blank lines and lines starting with "#" are ignored, blanks around the key
 // and the value are dropped, and a line may end in CR LF. In name and
@@ -27,13 +29,17 @@ namespace quarn {
 // description may be missing (empty). Keys this version does not know are
 // skipped, so a newer file still loads. A key given twice, a line without
 // "=", a value out of range, bytes that are not UTF-8 text or a file over
-// 64 KiB make the whole file refused.
+// 64 KiB make the whole file refused. The dyno's cda (m²) and crr came
+// later: they pass the same checks when present, and a file without them
+// (an older one) gives the defaults.
 struct VehicleFile {
     QString name;
     QString description;
     double weight = VehicleData::kDefaultWeight;
     double injsize = VehicleData::kDefaultInjSize;
     double numcyl = VehicleData::kDefaultNumCyl;
+    double cda = VehicleData::kDefaultCdA;
+    double crr = VehicleData::kDefaultCrr;
 
     bool operator==(const VehicleFile&) const = default;
 };

@@ -62,7 +62,7 @@ std::string SysError(const std::string& what) {
 
 BoxSim::BoxSim(BoxOptions options)
     : m_opt(std::move(options)),
-      m_engine(m_opt.seed),
+      m_engine(m_opt.seed, m_opt.pullEveryRun),
       m_lamp(m_opt.codes, m_opt.lampLeadInSeconds, m_opt.jitterSeconds, m_opt.seed),
       m_rate(m_opt.startRate) {
     m_start = m_wireFreeAt = Clock::now();

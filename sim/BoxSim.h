@@ -25,6 +25,7 @@ struct BoxOptions {
     std::string linkPath;    // symlink to the device, when not empty
     std::string replayPath;  // frames from this log instead of the model
     std::uint64_t seed = EngineModel::kDefaultSeed;
+    bool pullEveryRun = false;  // every run of the drive is a dyno pull
     LampCodes codes;  // self-test codes and the lamp's pattern
     double jitterSeconds = 0;
     double lampLeadInSeconds = LampSequence::kDefaultLeadInSeconds;

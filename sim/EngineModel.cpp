@@ -83,7 +83,13 @@ double VssTicks(double mph) {
 
 }  // namespace
 
-EngineModel::EngineModel(std::uint64_t seed) : m_seed(seed), m_rng(seed) {
+double EngineModel::PullWheelHp(double rpm) {
+    const double x = (rpm - 5200) / 4200;
+    return std::max(0.0, 350 * (1 - x * x));
+}
+
+EngineModel::EngineModel(std::uint64_t seed, bool everyRunAPull)
+    : m_seed(seed), m_everyRunAPull(everyRunAPull), m_rng(seed) {
     m_ambientF = Uniform(45, 70);
     m_baro = Uniform(29.3, 29.9);
     m_ectF = m_ambientF;
@@ -152,6 +158,15 @@ void EngineModel::EnterPhase(Phase phase) {
             m_targetMph = Uniform(65, 85);
             m_shiftRpm = Uniform(5500, 6100);
             m_runThrottle = Uniform(0.8, 1.0);
+            m_pullRun = m_everyRunAPull || m_runs % 3 == 0;
+            ++m_runs;
+            if (m_pullRun) {
+                // Gently up to third, then the pull.
+                m_shiftRpm = 3000;
+                m_runThrottle = 0.32;
+            }
+            break;
+        case Phase::Pull:
             break;
         case Phase::Cruise:
             m_targetMph = Uniform(55, 65);
@@ -175,11 +190,22 @@ void EngineModel::StepDriver() {
                 EnterPhase(Phase::Cruise);
                 break;
             }
+            if (m_pullRun && m_gear == kPullGear && m_shiftLeft <= 0) {
+                EnterPhase(Phase::Pull);
+                break;
+            }
             if (m_shiftLeft <= 0 && m_gear < kTopGear && m_rpm >= m_shiftRpm) {
                 ++m_gear;
                 m_shiftLeft = kShiftSeconds;
             }
             throttleTarget = m_shiftLeft > 0 ? 0 : m_runThrottle;
+            break;
+        case Phase::Pull:
+            if (m_rpm >= kPullEndRpm) {
+                EnterPhase(Phase::Decelerate);  // lift off and brake
+                break;
+            }
+            throttleTarget = 1;
             break;
         case Phase::Cruise: {
             if (m_time >= m_phaseEnd) {
@@ -213,7 +239,9 @@ void EngineModel::StepVehicle() {
 
     double rpmTarget = gearRpm;
     double rpmTau = 0.05;
-    if (m_clutchIn) {
+    if (m_phase == Phase::Pull) {
+        rpmTau = dt;  // in gear with the clutch home, the engine turns with the wheels
+    } else if (m_clutchIn) {
         rpmTarget = idleRpm;
         rpmTau = 0.35;
     } else if (m_shiftLeft > 0) {
@@ -231,9 +259,11 @@ void EngineModel::StepVehicle() {
         if (m_throttle < kClosedThrottle) accel -= 0.0001 * m_rpm;  // engine braking
     }
     if (m_phase == Phase::Decelerate) accel -= m_clutchIn ? 3.0 : 1.0;  // brakes
+    if (m_phase == Phase::Pull) accel = PullAccel();
     const double before = m_mph;
     m_mph = std::max(0.0, m_mph + accel * dt);
     m_accel = (m_mph - before) / dt;
+    m_mphHistory[static_cast<std::size_t>(m_steps) % kHistorySteps] = before;
 
     // Fuel is cut on a closed throttle in gear at speed, after a short delay
     // so a gear change does not cut it; it returns near idle speed.
@@ -253,6 +283,19 @@ void EngineModel::StepVehicle() {
     const double boostTarget =
         kMaxBoostPsi * Clamp01((m_rpm - 2300) / 1700) * Clamp01((m_throttle - 0.5) / 0.4);
     Follow(m_boost, boostTarget, boostTarget > m_boost ? 0.6 : 0.25, dt);
+}
+
+// The acceleration (mph/s) the wheel power gives against the road load:
+// m·a = P / v - ½·rho·CdA·v² - Crr·m·g, with the air density from the
+// barometer and the intake air temperature.
+double EngineModel::PullAccel() const {
+    constexpr double kMetresPerSecondPerMph = 0.44704;
+    const double v = std::max(1.0, m_mph * kMetresPerSecondPerMph);
+    const double mass = kPullWeightLb * 0.45359237;
+    const double rho = m_baro * 3386.389 / (287.05 * ((m_actF - 32) / 1.8 + 273.15));
+    const double power = PullWheelHp(m_rpm) * 745.69987 * TorqueFactor(m_throttle);
+    const double force = power / v - 0.5 * rho * kPullCdA * v * v - kPullCrr * mass * 9.80665;
+    return force / mass / kMetresPerSecondPerMph;
 }
 
 void EngineModel::StepSensors() {
@@ -373,9 +416,17 @@ RawFrame EngineModel::BuildFrame(double t) const {
     const double baro = m_baro + Noise(t, 12, 0.02);
     f.timer[3] = TimerWord(1.0 / (HzForPressure(baro) * kTickSeconds));
 
-    f.timer[5] = static_cast<std::uint16_t>(std::lround(std::min(VssTicks(m_mph), 65535.0)));
-    const double mphPrev = m_mph - m_accel * kAccelWindowSeconds;
-    f.timer[6] = static_cast<std::uint16_t>(std::lround(std::min(VssTicks(mphPrev), 65535.0)));
+    // The two speed samples: now, and one accel window earlier (the speed
+    // of the step that began then), each with the sensor's jitter.
+    auto vssWord = [&](double mph, int channel) {
+        const double ticks = VssTicks(mph) * (1 + Noise(t, channel, kVssJitter));
+        return static_cast<std::uint16_t>(std::lround(std::min(ticks, 65535.0)));
+    };
+    const double mphPrev = m_steps >= static_cast<std::int64_t>(kHistorySteps)
+                               ? m_mphHistory[static_cast<std::size_t>(m_steps) % kHistorySteps]
+                               : 0.0;
+    f.timer[5] = vssWord(m_mph, 13);
+    f.timer[6] = vssWord(mphPrev, 14);
     f.timer[7] = TimerWord(kAccelWindowSeconds / (8 * kTickSeconds));
     return f;
 }

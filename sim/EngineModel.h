@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <random>
 
@@ -13,6 +14,14 @@ namespace quarn {
 // coast-down with fuel cut, idle again. The coolant warms from cold over the
 // first minutes. Everything derives from the seed and the time passed in, so
 // the same seed gives the same drive whatever the request rate.
+//
+// Some runs are dyno pulls instead: the car moves off gently, and in third
+// gear from about 2000 rpm the driver holds the throttle wide open to
+// kPullEndRpm, then lifts off and brakes to a stop. During a pull the car
+// accelerates by the road-load physics from PullWheelHp, the engine's known
+// wheel power curve, so a dyno reading the log has an answer to meet. The
+// first run of the drive is a pull, then every third; with everyRunAPull,
+// every run.
 class EngineModel {
 public:
     static constexpr std::uint64_t kDefaultSeed = 1;
@@ -24,10 +33,23 @@ public:
     // Below this speed the speed-sensor period no longer fits 16 bits, so the
     // sensor reads as stopped.
     static constexpr double kMinMph = 6.4;
+    // Random error of each speed-sensor period, as a fraction.
+    static constexpr double kVssJitter = 0.001;
 
-    enum class Phase { Idle, Accelerate, Cruise, Decelerate };
+    // The pulls: the car (the session properties' default car) and the end.
+    static constexpr double kPullWeightLb = 3500;
+    static constexpr double kPullCdA = 0.70;
+    static constexpr double kPullCrr = 0.015;
+    static constexpr double kPullEndRpm = 6000;
+    static constexpr int kPullGear = 2;  // third
 
-    explicit EngineModel(std::uint64_t seed = kDefaultSeed);
+    enum class Phase { Idle, Accelerate, Cruise, Decelerate, Pull };
+
+    explicit EngineModel(std::uint64_t seed = kDefaultSeed, bool everyRunAPull = false);
+
+    // Wheel power (hp) at full throttle against engine rpm: 350 hp at
+    // 5200 rpm, the torque peak lower down.
+    static double PullWheelHp(double rpm);
 
     // Advances the model to t seconds after the start (t should not go back;
     // an earlier t returns the present state) and returns the frame's words.
@@ -53,7 +75,12 @@ private:
     double VoltsForTemp(double degF) const;
     double HzForPressure(double pressure) const;
 
+    double PullAccel() const;
+
     std::uint64_t m_seed;
+    bool m_everyRunAPull;
+    int m_runs = 0;
+    bool m_pullRun = false;
     std::mt19937_64 m_rng;
     Conversion m_conv;  // only its calibration tables, to invert them
 
@@ -73,6 +100,11 @@ private:
 
     double m_mph = 0;
     double m_accel = 0;  // mph per second over the last step
+    // Road speed over the last accel window, one entry a step, for the
+    // speed sample one window back.
+    static constexpr std::size_t kHistorySteps =
+        static_cast<std::size_t>(kAccelWindowSeconds / kStepSeconds + 0.5);
+    std::array<double, kHistorySteps> m_mphHistory{};
     double m_rpm = 0;
     double m_throttle = 0;
     double m_boost = 0;

@@ -36,6 +36,11 @@ Options:
                        it rate commands still work but nothing is answered
   --seed N             seed of the engine model and the lamp jitter (1)
   --replay FILE        answer frames from a log file, looping at its end
+  --pull               make every run of the drive a dyno pull: full throttle
+                       in third gear from about 2000 to 6000 rpm on the
+                       engine's known power curve (350 hp at 5200 rpm at the
+                       wheels, 3500 lb car, CdA 0.70 m2, Crr 0.015); by default
+                       the first run and every third one are pulls
   --codes LIST         self-test hard-fault codes (key on, engine off), comma
                        separated, 0 to 999; empty sends 11, the pass code (11)
   --memory-codes LIST  continuous-memory codes, sent after the separator
@@ -71,6 +76,7 @@ enum Option {
     kOptMaxRate,
     kOptSeed,
     kOptReplay,
+    kOptPull,
     kOptCodes,
     kOptMemoryCodes,
     kOptOnceOnly,
@@ -124,6 +130,7 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
         {"max-rate", required_argument, nullptr, kOptMaxRate},
         {"seed", required_argument, nullptr, kOptSeed},
         {"replay", required_argument, nullptr, kOptReplay},
+        {"pull", no_argument, nullptr, kOptPull},
         {"codes", required_argument, nullptr, kOptCodes},
         {"memory-codes", required_argument, nullptr, kOptMemoryCodes},
         {"once-only", no_argument, nullptr, kOptOnceOnly},
@@ -163,6 +170,9 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
             case kOptReplay:
                 opt.replayPath = arg;
                 ok = !arg.empty();
+                break;
+            case kOptPull:
+                opt.pullEveryRun = true;
                 break;
             case kOptCodes:
                 ok = ParseCodes(arg, opt.codes.now);

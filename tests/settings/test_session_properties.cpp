@@ -191,6 +191,18 @@ TEST_F(SessionProperties, RefusedTextIsMarkedAtItsBoxAndTheLastValidValueStaysAf
     Paste(vp->box(Box::numcyl), QStringLiteral("6.5"));
     EXPECT_TRUE(vp->refused(Box::numcyl));
     EXPECT_EQ(dash->vehicle().numcyl(), 8);
+    for (const Box b : {Box::cda, Box::crr}) {
+        for (const char* bad : {"0", "-0.5"}) {
+            Paste(vp->box(b), QString::fromLatin1(bad));
+            EXPECT_TRUE(vp->refused(b)) << bad;
+            EXPECT_TRUE(vp->hint(b)->isVisible()) << bad;
+        }
+    }
+    EXPECT_EQ(dash->vehicle().cda(), VehicleData::kDefaultCdA);
+    EXPECT_EQ(dash->vehicle().crr(), VehicleData::kDefaultCrr);
+    Type(vp->box(Box::cda), QStringLiteral("0.62"));
+    EXPECT_FALSE(vp->refused(Box::cda));
+    EXPECT_EQ(dash->vehicle().cda(), 0.62);
 
     Type(vp->box(Box::weight), QStringLiteral("2980.5"));
     EXPECT_FALSE(vp->refused(Box::weight));

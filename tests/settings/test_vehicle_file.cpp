@@ -19,6 +19,8 @@ VehicleFile SampleCar() {
     car.weight = 3212.75;
     car.injsize = 0.1;
     car.numcyl = 6;
+    car.cda = 0.625;
+    car.crr = 0.011;
     return car;
 }
 
@@ -45,6 +47,9 @@ TEST(VehicleFile, ReadsAHandEditedFile) {
     EXPECT_EQ(car.numcyl, 4);
     EXPECT_EQ(car.injsize, 19);
     EXPECT_TRUE(car.name.isEmpty());
+    // A file from before the dyno's figures gives their defaults.
+    EXPECT_EQ(car.cda, VehicleData::kDefaultCdA);
+    EXPECT_EQ(car.crr, VehicleData::kDefaultCrr);
 }
 
 TEST(VehicleFile, RefusesABadFileWholeAndLeavesTheCarAlone) {
@@ -58,6 +63,9 @@ TEST(VehicleFile, RefusesABadFileWholeAndLeavesTheCarAlone) {
         "weight=1e6\ninjsize=36\nnumcyl=8\n",
         "weight=3500\ninjsize=inf\nnumcyl=8\n",
         "weight=3500\ninjsize=36\nnumcyl=6.5\n",
+        good + "cda=0\n",
+        good + "cda=-0.7\n",
+        good + "crr=-0.01\n",
         good + "weight=3000\n",
         good + "just words\n",
         good + QByteArray("name2=a\0b\n", 10),
