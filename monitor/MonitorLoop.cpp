@@ -47,20 +47,33 @@ void Monitor::MonitorLoop() {
         explicit RunningScope(int& d) : depth(d) { ++depth; }
         ~RunningScope() { --depth; }
     } running(m_running);
+    const Link::UnplugWatch watch(m_link);
     m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     try {
         while (m_state.Monitoring) {
-            WaitForFrame();
-            if (m_state.ComResetPending) {
-                Reconnect();
-            } else {
-                HandleFrame();
+            try {
+                if (m_link.AdapterUnplugged()) {
+                    Reconnect();
+                    continue;
+                }
+                WaitForFrame();
+                if (m_state.ComResetPending) {
+                    Reconnect();
+                } else {
+                    HandleFrame();
+                }
+            } catch (const SerialPortError&) {
+                // An unplugged adapter is waited for (a loose plug in a moving
+                // car); the recording goes on into the same log once it is
+                // back. Every record written so far is whole.
+                m_requestOutstanding = false;
+                if (!m_link.NoticeUnplug()) throw;
             }
         }
         DropOutstandingAnswer();
     } catch (const SerialPortError& error) {
-        // The device went away or the port failed: the same path as a port
-        // that cannot be opened. Every record written so far is whole.
+        // The port failed otherwise: the same path as a port that cannot be
+        // opened.
         m_link.ReportSerialPortError(QString::fromStdString(error.what()));
         return;
     }
@@ -118,10 +131,14 @@ void Monitor::NoticeResetRequest() {
 }
 
 void Monitor::Reconnect() {
-    m_link.ConnectLink();
-    while (m_status.PanelText(LinkStatus::kLinkPanel) == kComRetry) {
-        m_link.WaitSeconds(kReconnectPauseSeconds);
+    for (;;) {
+        if (m_link.AdapterUnplugged() &&
+            !m_link.WaitForAdapter([this] { return m_state.Monitoring; }))
+            return;  // stopped while the adapter was away
         m_link.ConnectLink();
+        if (m_link.AdapterUnplugged()) continue;
+        if (m_status.PanelText(LinkStatus::kLinkPanel) != kComRetry) break;
+        m_link.WaitSeconds(kReconnectPauseSeconds);
     }
     m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     m_state.ComResetPending = false;
