@@ -1,6 +1,7 @@
 #include "settings/ComBindings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 
@@ -28,6 +29,23 @@ bool ValidRate(int rate) {
     return std::find(Link::kRates.begin(), Link::kRates.end(), rate) != Link::kRates.end();
 }
 
+// Whether the file is one Qt cannot parse whole: a section header left open,
+// or binary garbage. QSettings says so only to the first reader of the file
+// in a process (later ones get its cached contents with no error), so the
+// file is looked at here.
+bool Damaged(const QSettings& settings) {
+    if (settings.status() == QSettings::FormatError) return true;
+    QFile file(settings.fileName());
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray text = file.readAll();
+    if (text.contains('\0')) return true;
+    for (const QByteArray& line : text.split('\n')) {
+        const QByteArray t = line.trimmed();
+        if (t.startsWith('[') && !t.endsWith(']')) return true;
+    }
+    return false;
+}
+
 std::optional<int> ParseRate(const QVariant& value) {
     bool ok = false;
     const int rate = value.toString().trimmed().toInt(&ok);
@@ -41,7 +59,7 @@ QString BoundDevice(int port) {
     if (port < kFirstPortNumber || port > kLastPortNumber) return {};
     const QSettings settings(UserSettingsPath(), QSettings::IniFormat);
     // A file that does not parse may hold anything under the key.
-    if (settings.status() != QSettings::NoError) return {};
+    if (settings.status() != QSettings::NoError || Damaged(settings)) return {};
     const QString device = settings.value(BindingKey(port)).toString();
     return ValidDevice(device) ? device : QString();
 }
@@ -57,7 +75,7 @@ void BindDevice(int port, const QString& device) {
 
 std::optional<int> RememberedMaxRate() {
     const QSettings settings(UserSettingsPath(), QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError) return std::nullopt;
+    if (settings.status() != QSettings::NoError || Damaged(settings)) return std::nullopt;
     return ParseRate(settings.value(QLatin1String(kMaxRateKey)));
 }
 
@@ -75,7 +93,7 @@ void InstallPortBindings() {
 QString UserSerialSettingsProblem() {
     const QString path = QDir::toNativeSeparators(UserSettingsPath());
     const QSettings settings(UserSettingsPath(), QSettings::IniFormat);
-    if (settings.status() == QSettings::FormatError)
+    if (Damaged(settings))
         return QStringLiteral("The settings file \"%1\" is damaged. Its serial port bindings "
                               "and link rate are ignored; choosing them again in the setup "
                               "dialog writes the file anew.")

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTimer>
+#include <QShowEvent>
 #include <QTreeWidget>
 
 #include "widgets/Twips.h"
@@ -153,13 +153,17 @@ ComSetup::ComSetup(Link& link, LinkStatus& status, QWidget* parent)
     for (int i = 1; i < kPorts; ++i) setTabOrder(m_ports[i - 1], m_ports[i]);
     setTabOrder(m_ports.back(), m_rates[0]);
     for (std::size_t i = 1; i < kRates.size(); ++i) setTabOrder(m_rates[i - 1], m_rates[i]);
-    // Listed once the caller had its chance to replace listDevices.
-    QTimer::singleShot(0, this, &ComSetup::RefreshDevices);
     ShowDevice();
 
     // Centred on the screen, where a first start shows it alone.
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen) move(screen->availableGeometry().center() - rect().center());
+}
+
+// Adapters come and go while the dialog is hidden: listed afresh each time.
+void ComSetup::showEvent(QShowEvent* event) {
+    RefreshDevices();
+    QWidget::showEvent(event);
 }
 
 int ComSetup::ChosenPort() const {

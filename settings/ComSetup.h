@@ -61,6 +61,9 @@ signals:
     // The choice was applied and a reconnect asked for.
     void applied();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void ShowDevice();
     int ChosenPort() const;
