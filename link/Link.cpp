@@ -155,7 +155,9 @@ void Link::PinDevice() {
         m_port.SetDevice(m_device);
         return;
     }
-    m_device = m_port.Device();
+    const QString device = m_port.Device();
+    if (device != m_device) m_deviceWasOpen = false;
+    m_device = device;
     m_stableName = StableDeviceName(m_device);
 }
 
@@ -179,7 +181,10 @@ bool Link::NoticeUnplug() {
     if (m_device.isEmpty()) return false;
     // A device already known to be away fails to open again: that is no
     // start-up failure, whoever asked for the connection.
-    if (!m_unplugged && (m_unplugWatches == 0 || !DeviceVanished())) return false;
+    // Only a device that worked can be unplugged; one that never opened
+    // (a wrong choice in the setup dialog) fails as at the start.
+    if (!m_unplugged && (m_unplugWatches == 0 || !m_deviceWasOpen || !DeviceVanished()))
+        return false;
     m_port.Close();
     m_closedForRateChange = false;
     m_unplugged = true;
@@ -398,6 +403,7 @@ void Link::OpenPort() {
     m_port.Open();
     m_closedForRateChange = false;
     m_unplugged = false;
+    m_deviceWasOpen = true;
 }
 
 void Link::Reopen(const QString& settings) {

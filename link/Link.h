@@ -212,6 +212,8 @@ private:
     QString m_stableName;
     // The device vanished and has not been opened since.
     bool m_unplugged = false;
+    // m_device has been opened at least once.
+    bool m_deviceWasOpen = false;
     // Connections keep m_device until one is Ready, and the next one tries
     // the old rate first.
     bool m_keepDevice = false;
