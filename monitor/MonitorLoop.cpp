@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <exception>
 
 #include "decode/Frame.h"
 
@@ -160,10 +161,18 @@ void Monitor::HandleFrame() {
     // goes through the displays and the log, instead of waiting idle for a
     // request that comes only after all of them. Still one request at a
     // time, and none once the loop is about to end.
+    //
+    // A request that fails (the device went away just now) does not cost
+    // the frame already read: it is shown and logged first.
+    std::exception_ptr requestFailed;
     if (m_state.Monitoring && !m_state.ComResetPending) {
-        m_link.RequestFrame();
-        m_requestedAt = m_link.SystemTime().Now();
-        m_requestOutstanding = true;
+        try {
+            m_link.RequestFrame();
+            m_requestedAt = m_link.SystemTime().Now();
+            m_requestOutstanding = true;
+        } catch (const SerialPortError&) {
+            requestFailed = std::current_exception();
+        }
     }
     m_conversion.ComputeChannels(m_rec, m_vehicle);
     if (m_consumers.DashboardVisible()) m_consumers.UpdateDash();
@@ -175,6 +184,7 @@ void Monitor::HandleFrame() {
         ++m_framesForLog;
         m_consumers.WriteLogRecord();
     }
+    if (requestFailed) std::rethrow_exception(requestFailed);
 }
 
 // A frame that fails validation usually means the frame boundary slipped:
