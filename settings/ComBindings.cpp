@@ -53,6 +53,13 @@ std::optional<int> ParseRate(const QVariant& value) {
     return rate;
 }
 
+// Opens the file for a change. Qt writes a damaged file back whole, with
+// whatever it made of the damage: the serial values in it, ignored until now,
+// must not come to life with the user's new choice.
+void ForgetDamagedSerialValues(QSettings& settings) {
+    if (Damaged(settings)) settings.remove(QStringLiteral("serial"));
+}
+
 }  // namespace
 
 QString BoundDevice(int port) {
@@ -67,6 +74,7 @@ QString BoundDevice(int port) {
 void BindDevice(int port, const QString& device) {
     if (port < kFirstPortNumber || port > kLastPortNumber) return;
     QSettings settings(UserSettingsPath(), QSettings::IniFormat);
+    ForgetDamagedSerialValues(settings);
     if (device.isEmpty())
         settings.remove(BindingKey(port));
     else
@@ -82,6 +90,7 @@ std::optional<int> RememberedMaxRate() {
 void RememberMaxRate(int rate) {
     if (!ValidRate(rate)) return;
     QSettings settings(UserSettingsPath(), QSettings::IniFormat);
+    ForgetDamagedSerialValues(settings);
     if (ParseRate(settings.value(QLatin1String(kMaxRateKey))) == rate) return;
     settings.setValue(QLatin1String(kMaxRateKey), rate);
 }

@@ -174,6 +174,13 @@ TEST_F(AdapterTest, ADamagedUserSettingsFileIsReportedThenIgnored) {
     EXPECT_EQ(ready.toStdString(), "Ready @ 115200");
     EXPECT_TRUE(alerts.log.empty()) << alerts.log.front();
 
+    // A new choice writes the file anew, without bringing the damaged values
+    // back to life.
+    RememberMaxRate(38400);
+    EXPECT_TRUE(UserSerialSettingsProblem().isEmpty());
+    EXPECT_EQ(RememberedMaxRate(), 38400);
+    EXPECT_TRUE(BoundDevice(1).isEmpty());
+
     // Values that parse but make no sense are named, and ignored too.
     {
         QFile file(UserSettingsPath());
