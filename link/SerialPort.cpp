@@ -91,7 +91,10 @@ QString StableDeviceName(const QString& node, const QString& folder) {
         return node;
     const QString target = info.canonicalFilePath();
     if (target.isEmpty()) return {};
-    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::System, QDir::Name))
+    // The entries are links to device nodes, which only QDir::System lists.
+    const auto entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries)
         if (entry.canonicalFilePath() == target) return entry.absoluteFilePath();
     return {};
 }
