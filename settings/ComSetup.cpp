@@ -25,7 +25,7 @@ constexpr int kButtonPitch = 240;
 constexpr int kButtonWidth = 900;
 constexpr int kButtonHeight = 240;
 
-// The device list to the right of the original controls.
+// The device list, to the right of the port and rate choices.
 constexpr int kListLeft = 176;
 constexpr int kListWidth = 480;
 constexpr int kDialogHeight = 236;
