@@ -228,6 +228,7 @@ TEST_F(QtSerialPortTest, VanishedDeviceClosesThePortInsteadOfFlooding) {
     const QString node = dir.filePath(QStringLiteral("ttyUSB-vanishing"));
     ASSERT_TRUE(QFile::link(QString::fromStdString(m_pty.SlavePath()), node));
     qputenv("QUARN_COM5", node.toLocal8Bit());
+    m_port.SetCommPort(kPort);  // the number is resolved here
     m_port.Open();
     SocketEventCounter counter;
     m_pty.CloseMaster();
