@@ -216,16 +216,20 @@ QString Link::ReturnedDevice() const {
 }
 
 bool Link::WaitForAdapter(const std::function<bool()>& stillWanted) {
+    const auto givenUp = [this] {
+        m_status.ShowLinkNotice(QString::fromLatin1(kUnpluggedPanel));
+        return false;
+    };
     while (m_unplugged) {
         const Clock::TimePoint next = m_clock.Now() + kAdapterPoll;
         for (Clock::TimePoint now = m_clock.Now(); now < next; now = m_clock.Now()) {
-            if (!stillWanted()) return false;
+            if (!stillWanted()) return givenUp();
             // A connection nested in this wait (a click on "COM Status")
             // may have found the adapter already.
             if (!m_unplugged) return true;
             m_yielder.Idle(std::chrono::ceil<std::chrono::milliseconds>(next - now));
         }
-        if (!stillWanted()) return false;
+        if (!stillWanted()) return givenUp();
         const QString back = ReturnedDevice();
         if (back.isEmpty()) continue;
         m_device = back;

@@ -122,8 +122,9 @@ public:
     bool AdapterUnplugged() const { return m_unplugged; }
     // Waits, yielding, until the unplugged adapter is back (the same device
     // node, or the same stable name) and returns true; returns false as soon as
-    // stillWanted() is false. Looks for the device every kAdapterPoll and
-    // blocks in between, so the wait costs no CPU.
+    // stillWanted() is false, the notice then saying only "Unplugged". Looks
+    // for the device every kAdapterPoll and blocks in between, so the wait
+    // costs no CPU.
     bool WaitForAdapter(const std::function<bool()>& stillWanted);
     // The device of the last connection, as resolved when it started.
     const QString& Device() const { return m_device; }
