@@ -4,7 +4,7 @@ GENERATOR ?= Ninja
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= 2
 
-.PHONY: all deps configure build test check-sanitize fuzz demo bench screenshots clean
+.PHONY: all deps configure build test check-sanitize fuzz demo bench screenshots clean package
 
 all: build
 
@@ -46,3 +46,7 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz
+
+# The Debian package, in $(BUILD)/package/.
+package: build
+	cd $(BUILD) && cpack -G DEB

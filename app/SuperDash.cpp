@@ -1,6 +1,7 @@
 #include "app/SuperDash.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -9,17 +10,21 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include <cstdio>
+
 #include "about/frmAbout.h"
 #include "app/DashAlerts.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
 #include "app/Splash.h"
+#include "widgets/OpenDialogs.h"
 #include "widgets/Twips.h"
 #include "diagnostics/SelfTester.h"
 #include "diagnostics/TPSTool.h"
 #include "link/QtSerialPort.h"
 #include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
+#include "settings/ComBindings.h"
 #include "settings/ComSetup.h"
 #include "settings/LastVehicle.h"
 #include "settings/QuarnFeatures.h"
@@ -114,6 +119,8 @@ SuperDash::SuperDash(DashOptions options)
     setWindowTitle(QStringLiteral("Quarn_Dash"));
     // The car in use when the program last ended, or the default car.
     RestoreRememberedVehicle(m_vehicle);
+    // Port numbers lead to the devices the user bound them to.
+    InstallPortBindings();
 
     auto* ground = new QWidget(this);
     ground->setAutoFillBackground(true);
@@ -264,7 +271,8 @@ void SuperDash::Form_Load(Splash* splash) {
     m_link.WaitSeconds(m_splashSeconds);
     if (splash) splash->hide();
     show();
-    m_link.SetMaxBaud(QStringLiteral("115200"));
+    ReportUserSettingsProblem();
+    m_link.SetMaxBaud(QString::number(RememberedMaxRate().value_or(Link::kRates.back())));
     if (m_link.ComPort() == 0) {
         // First start: nothing connects until the user has chosen a port.
         ShowComSetup();
@@ -277,6 +285,15 @@ void SuperDash::Form_Load(Splash* splash) {
     show();
     m_state.StartSeconds = RoundSecondsHalfEven(m_clock.TimeOfDay());
     m_monitor.MonitorLoop();
+}
+
+// A damaged per-user settings file is said once, then its serial values are
+// ignored; the program goes on with the designed defaults.
+void SuperDash::ReportUserSettingsProblem() {
+    const QString problem = UserSerialSettingsProblem();
+    if (problem.isEmpty()) return;
+    std::fprintf(stderr, "%s\n", qPrintable(problem));
+    OpenMessage(this, QMessageBox::Warning, QCoreApplication::applicationName(), problem);
 }
 
 void SuperDash::GoLive() {

@@ -135,6 +135,7 @@ private:
     void BuildGauges(QWidget* ground);
     void BuildStatusBar();
     void BuildMenus();
+    void ReportUserSettingsProblem();
     QAction* AddMenuEntry(QMenu* menu, const char* caption, const char* name,
                           std::function<void()> action);
     DialGauge* Target(Gauge g) const;

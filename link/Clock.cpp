@@ -20,7 +20,14 @@ double SystemClock::TimeOfDay() const {
 }
 
 void QtYielder::Yield(std::chrono::milliseconds maxWait) {
-    const std::chrono::milliseconds block = std::clamp(maxWait, kNoWait, kMaxBlock);
+    Block(std::clamp(maxWait, kNoWait, kMaxBlock));
+}
+
+void QtYielder::Idle(std::chrono::milliseconds maxWait) {
+    Block(std::max(maxWait, kNoWait));
+}
+
+void QtYielder::Block(std::chrono::milliseconds block) {
     if (!QCoreApplication::instance()) {
         std::this_thread::sleep_for(block);
         return;

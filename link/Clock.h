@@ -30,6 +30,10 @@ public:
 
     virtual ~Yielder() = default;
     virtual void Yield(std::chrono::milliseconds maxWait = kNoWait) = 0;
+    // Like Yield, for a wait that watches no serial port (an unplugged
+    // adapter): it may block for the whole of maxWait, where Yield would wake
+    // every few milliseconds for nothing.
+    virtual void Idle(std::chrono::milliseconds maxWait) { Yield(maxWait); }
 };
 
 class SystemClock final : public Clock {
@@ -47,6 +51,10 @@ public:
     static constexpr std::chrono::milliseconds kMaxBlock{10};
 
     void Yield(std::chrono::milliseconds maxWait = kNoWait) override;
+    void Idle(std::chrono::milliseconds maxWait) override;
+
+private:
+    static void Block(std::chrono::milliseconds block);
 };
 
 // Returns once `seconds` have passed on clock's monotonic time, yielding to

@@ -82,7 +82,7 @@ void Link::ConnectLink() {
         // and its outcome stands. Carrying on from this one's own step would
         // verify at a rate the box is no longer at, and settle lower.
     } catch (const SerialPortError& error) {
-        ReportSerialPortError(QString::fromStdString(error.what()));
+        if (!NoticeUnplug()) ReportSerialPortError(QString::fromStdString(error.what()));
     }
     m_activeConnection = outer;
 }
@@ -101,10 +101,11 @@ void Link::RunConnection() {
     if (m_port.IsOpen()) ClosePort();
     ConnectionYield();
 
-    m_port.SetCommPort(m_comPort);
-    m_port.SetSettings(ResetSettings(kRates.back()));
+    PinDevice();
     m_port.SetDTREnable(true);
     m_port.SetRTSEnable(true);
+    if (std::exchange(m_rejoin, false) && RejoinAtLastRate()) return;
+    m_port.SetSettings(ResetSettings(kRates.back()));
 
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Resetting"));
     m_status.SetComStat(LinkStatus::kLampGrey);
@@ -135,6 +136,7 @@ void Link::RunConnection() {
     ConnectionYield();
 
     if (VerifyBox()) {
+        m_keepDevice = false;
         m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Ready @ ") + m_curBaud);
         m_status.SetComStat(LinkStatus::kLampGreen);
         TellIfSlowerThanBefore();
@@ -144,10 +146,108 @@ void Link::RunConnection() {
     }
 }
 
+// The number is resolved once here, at the start of the connection: looked
+// up again at every open, a vanished adapter's number would lead to whatever
+// device the rule finds next (a built-in ttyS that opens but is no box).
+void Link::PinDevice() {
+    m_port.SetCommPort(m_comPort);
+    if (m_keepDevice && !m_device.isEmpty()) {
+        m_port.SetDevice(m_device);
+        return;
+    }
+    const QString device = m_port.Device();
+    if (device != m_device) m_deviceWasOpen = false;
+    m_device = device;
+    m_stableName = StableDeviceName(m_device);
+}
+
+// After an unplug the box itself usually kept its power and its rate: a
+// verification at that rate brings the link back in a fraction of the full
+// reset and rate search. Anything else goes the full way.
+bool Link::RejoinAtLastRate() {
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Connecting"));
+    m_status.SetComStat(LinkStatus::kLampYellow);
+    m_port.SetSettings(StepUpSettings(static_cast<int>(RateValue(m_curBaud))));
+    OpenPort();
+    if (!VerifyBox()) return false;
+    m_keepDevice = false;
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("Ready @ ") + m_curBaud);
+    m_status.SetComStat(LinkStatus::kLampGreen);
+    TellIfSlowerThanBefore();
+    return true;
+}
+
+bool Link::NoticeUnplug() {
+    if (m_device.isEmpty()) return false;
+    // A device already known to be away fails to open again: that is no
+    // start-up failure, whoever asked for the connection.
+    // Only a device that worked can be unplugged; one that never opened
+    // (a wrong choice in the setup dialog) fails as at the start.
+    if (!m_unplugged && (m_unplugWatches == 0 || !m_deviceWasOpen || !DeviceVanished()))
+        return false;
+    m_port.Close();
+    m_closedForRateChange = false;
+    m_unplugged = true;
+    m_keepDevice = true;
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QString::fromLatin1(kUnpluggedPanel));
+    m_status.SetComStat(LinkStatus::kLampRed);
+    m_status.ShowLinkNotice(QString::fromUtf8(kUnpluggedNotice));
+    return true;
+}
+
+// The read error of an unplugged adapter may reach the program a moment
+// before its node is removed; a port that fails with its node staying put is
+// a fault of another kind.
+bool Link::DeviceVanished() {
+    const Clock::TimePoint until =
+        m_clock.Now() + std::chrono::duration_cast<Clock::TimePoint::duration>(
+                            std::chrono::duration<double>(kVanishGraceSeconds));
+    while (QFileInfo::exists(m_device)) {
+        if (m_clock.Now() >= until) return false;
+        m_yielder.Idle(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+QString Link::ReturnedDevice() const {
+    if (QFileInfo::exists(m_device)) return m_device;
+    if (!m_stableName.isEmpty() && QFileInfo::exists(m_stableName)) return m_stableName;
+    return {};
+}
+
+bool Link::WaitForAdapter(const std::function<bool()>& stillWanted) {
+    const auto givenUp = [this] {
+        m_status.ShowLinkNotice(QString::fromLatin1(kUnpluggedPanel));
+        return false;
+    };
+    while (m_unplugged) {
+        const Clock::TimePoint next = m_clock.Now() + kAdapterPoll;
+        for (Clock::TimePoint now = m_clock.Now(); now < next; now = m_clock.Now()) {
+            if (!stillWanted()) return givenUp();
+            // A connection nested in this wait (a click on "COM Status")
+            // may have found the adapter already.
+            if (!m_unplugged) return true;
+            m_yielder.Idle(std::chrono::ceil<std::chrono::milliseconds>(next - now));
+        }
+        if (!stillWanted()) return givenUp();
+        const QString back = ReturnedDevice();
+        if (back.isEmpty()) continue;
+        m_device = back;
+        m_rejoin = true;
+        m_status.ShowLinkNotice(QString());
+        return true;
+    }
+    return true;
+}
+
 void Link::SetComPort(std::int16_t port) {
     // Another port may lead to another box, with limits of its own.
     if (port != m_comPort) m_bestBaud.clear();
     m_comPort = port;
+    // The user's choice: resolved afresh at the next connection, even while
+    // an unplugged adapter was awaited.
+    m_keepDevice = m_rejoin = false;
+    m_unplugged = false;
 }
 
 // A link that comes back slower than it ran before records and displays a
@@ -173,7 +273,7 @@ void Link::ReportSerialPortError(const QString& reason) {
     // held by another program.
     QString detail = reason;
     if (detail.isEmpty()) {
-        const QString device = PortDevice(m_comPort);
+        const QString device = m_device.isEmpty() ? PortDevice(m_comPort) : m_device;
         detail = device.isEmpty() ? QStringLiteral("Serial port %1").arg(m_comPort)
                                   : QStringLiteral("Serial port %1 (%2)").arg(m_comPort).arg(device);
     }
@@ -306,6 +406,8 @@ void Link::ClosePort() {
 void Link::OpenPort() {
     m_port.Open();
     m_closedForRateChange = false;
+    m_unplugged = false;
+    m_deviceWasOpen = true;
 }
 
 void Link::Reopen(const QString& settings) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "decode/Frame.h"
@@ -54,6 +55,14 @@ public:
 
     static constexpr char kErrorTitle[] = "System Configuration Error";
     static constexpr char kErrorText[] = "Serial Port Error.  Please reconfigure.";
+    // The link notice and panel 2 while an unplugged adapter is awaited.
+    static constexpr char kUnpluggedNotice[] = "Adapter unplugged \u2014 waiting";
+    static constexpr char kUnpluggedPanel[] = "Unplugged";
+    // How often the device node is looked for while the adapter is away.
+    static constexpr std::chrono::milliseconds kAdapterPoll{250};
+    // A serial port error with the device node still there is taken for an
+    // unplug only if the node is gone within this time.
+    static constexpr double kVanishGraceSeconds = 0.5;
 
     Link(SerialPort& port, Clock& clock, Yielder& yielder, LinkStatus& status, LinkAlerts& alerts,
          QString settingsPath = QString::fromLatin1(kSettingsFileName));
@@ -84,7 +93,41 @@ public:
     // and CurBaud, or "COM Retry") with the lamp green or red. On a serial port
     // error: the critical message, the settings file reset to 0, a yield and
     // the end of the program; returns only when LinkAlerts::EndProgram does.
+    // The exception is a device that has vanished while a monitoring loop
+    // runs (an UnplugWatch is alive), or one already known to be unplugged:
+    // then the link is left AdapterUnplugged() instead.
+    //
+    // The port number is resolved to a device when the connection starts,
+    // and every open of the connection uses that device. After an unplug the
+    // device stays the same until a connection is Ready, and the first
+    // attempt then tries the rate the box was left at before resetting it.
     void ConnectLink();
+
+    // While one of these lives (the monitoring loop), a device that vanishes
+    // is waited for rather than ending the program.
+    class UnplugWatch {
+    public:
+        explicit UnplugWatch(Link& link) : m_link(link) { ++m_link.m_unplugWatches; }
+        ~UnplugWatch() { --m_link.m_unplugWatches; }
+        UnplugWatch(const UnplugWatch&) = delete;
+        UnplugWatch& operator=(const UnplugWatch&) = delete;
+
+    private:
+        Link& m_link;
+    };
+    // After a serial port error caught outside ConnectLink: true when it
+    // was the device vanishing under an UnplugWatch. The port is then closed,
+    // the lamp red and the link notice kUnpluggedNotice.
+    bool NoticeUnplug();
+    bool AdapterUnplugged() const { return m_unplugged; }
+    // Waits, yielding, until the unplugged adapter is back (the same device
+    // node, or the same stable name) and returns true; returns false as soon as
+    // stillWanted() is false, the notice then saying only "Unplugged". Looks
+    // for the device every kAdapterPoll and blocks in between, so the wait
+    // costs no CPU.
+    bool WaitForAdapter(const std::function<bool()>& stillWanted);
+    // The device of the last connection, as resolved when it started.
+    const QString& Device() const { return m_device; }
     // The end of the program after a serial port error: the critical message,
     // the settings file reset to 0, a yield, then LinkAlerts::EndProgram.
     // Callers that caught SerialPortError outside ConnectLink use it too, and
@@ -138,6 +181,10 @@ private:
     }
     void ClosePort();
     void OpenPort();
+    void PinDevice();
+    bool RejoinAtLastRate();
+    bool DeviceVanished();
+    QString ReturnedDevice() const;
     void TellIfSlowerThanBefore();
     void TellSettingsNotSaved();
     void SendAndWait(char command);
@@ -159,6 +206,19 @@ private:
     int m_activeConnection = 0;
     // The link itself closed the port and has not opened it since.
     bool m_closedForRateChange = false;
+
+    int m_unplugWatches = 0;
+    // The device of the current connection and its stable name, if any.
+    QString m_device;
+    QString m_stableName;
+    // The device vanished and has not been opened since.
+    bool m_unplugged = false;
+    // m_device has been opened at least once.
+    bool m_deviceWasOpen = false;
+    // Connections keep m_device until one is Ready, and the next one tries
+    // the old rate first.
+    bool m_keepDevice = false;
+    bool m_rejoin = false;
 
     std::int16_t m_comPort = 0;
     QString m_maxBaud = QStringLiteral("115200");

@@ -93,6 +93,7 @@ QtSerialPort::~QtSerialPort() {
 
 void QtSerialPort::SetCommPort(int port) {
     m_commPort = port;
+    m_device = PortDevice(port);
 }
 
 void QtSerialPort::SetSettings(const QString& text) {
@@ -107,7 +108,7 @@ void QtSerialPort::Open() {
     if (m_port->isOpen()) Close();
     m_fault.clear();
 
-    const QString device = PortDevice(m_commPort);
+    const QString device = m_device;
     if (device.isEmpty())
         throw SerialPortError(QStringLiteral("Serial port %1 does not exist: port numbers run "
                                              "from %2 to %3")
@@ -261,7 +262,7 @@ void QtSerialPort::ThrowUnlessUsable(const char* operation) {
 }
 
 QString QtSerialPort::PortLabel() const {
-    const QString device = PortDevice(m_commPort);
+    const QString& device = m_device;
     return device.isEmpty() ? QStringLiteral("serial port %1").arg(m_commPort)
                             : QStringLiteral("serial port %1 (%2)").arg(m_commPort).arg(device);
 }

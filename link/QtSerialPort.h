@@ -27,6 +27,8 @@ public:
 
     void SetCommPort(int port) override;
     int CommPort() const override { return m_commPort; }
+    QString Device() const override { return m_device; }
+    void SetDevice(const QString& device) override { m_device = device; }
     void SetSettings(const QString& text) override;
     QString Settings() const override { return m_settingsText; }
     void Open() override;
@@ -49,6 +51,8 @@ private:
 
     std::unique_ptr<QSerialPort> m_port;
     int m_commPort = 0;
+    // Resolved from the number once, by SetCommPort.
+    QString m_device;
     QString m_settingsText;
     LineSettings m_settings;
     bool m_dtr = false;

@@ -1,7 +1,10 @@
 #include "link/SerialPort.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
+
+#include <utility>
 
 namespace quarn {
 
@@ -43,18 +46,57 @@ std::optional<LineSettings> ParseLineSettings(const QString& text) {
     return s;
 }
 
-QString PortDevice(int port) {
+namespace {
+
+PortBindingLookup& BindingLookup() {
+    static PortBindingLookup lookup;
+    return lookup;
+}
+
+}  // namespace
+
+void SetPortBindingLookup(PortBindingLookup lookup) {
+    BindingLookup() = std::move(lookup);
+}
+
+PortResolution ResolvePort(int port) {
     if (port < kFirstPortNumber || port > kLastPortNumber) return {};
 
     const QString fromEnv =
         qEnvironmentVariable(qPrintable(QStringLiteral("QUARN_COM%1").arg(port)));
-    if (!fromEnv.isEmpty()) return fromEnv;
+    if (!fromEnv.isEmpty()) return {fromEnv, PortSource::Environment};
+
+    if (const PortBindingLookup& lookup = BindingLookup()) {
+        const QString bound = lookup(port);
+        if (!bound.isEmpty()) return {bound, PortSource::Binding};
+    }
 
     // A USB adapter is what a laptop in a car has; a built-in UART is the
     // fallback so that port 1 still means something on a desktop.
     const QString usb = QStringLiteral("/dev/ttyUSB%1").arg(port - 1);
-    if (QFileInfo::exists(usb)) return usb;
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    if (QFileInfo::exists(usb)) return {usb, PortSource::Rule};
+    return {QStringLiteral("/dev/ttyS%1").arg(port - 1), PortSource::Rule};
+}
+
+QString PortDevice(int port) {
+    return ResolvePort(port).device;
+}
+
+QString StableDeviceName(const QString& node, const QString& folder) {
+    if (node.isEmpty()) return {};
+    const QDir dir(folder);
+    const QFileInfo info(node);
+    if (QFileInfo(info.absolutePath()).canonicalFilePath() == dir.canonicalPath() &&
+        !dir.canonicalPath().isEmpty())
+        return node;
+    const QString target = info.canonicalFilePath();
+    if (target.isEmpty()) return {};
+    // The entries are links to device nodes, which only QDir::System lists.
+    const auto entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries)
+        if (entry.canonicalFilePath() == target) return entry.absoluteFilePath();
+    return {};
 }
 
 }  // namespace quarn

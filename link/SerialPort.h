@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -39,16 +40,42 @@ std::optional<LineSettings> ParseLineSettings(const QString& text);
 inline constexpr int kFirstPortNumber = 1;
 inline constexpr int kLastPortNumber = 16;
 
+// Where the device of a port number comes from, in the order of lookup.
+enum class PortSource { None, Environment, Binding, Rule };
+
+struct PortResolution {
+    QString device;  // empty for a number outside 1 to 16
+    PortSource source = PortSource::None;
+};
+
+// The device the user bound to a port number, empty when none. The layer that
+// keeps the user's settings installs it; until then no port has a binding.
+using PortBindingLookup = std::function<QString(int port)>;
+void SetPortBindingLookup(PortBindingLookup lookup);
+
 // The device behind port number `port`: the environment variable
-// QUARN_COM<port> when set and not empty, else /dev/ttyUSB<port-1> when that
-// exists, else /dev/ttyS<port-1>. Empty for a number outside 1 to 16.
+// QUARN_COM<port> when set and not empty, else the user's binding, else
+// /dev/ttyUSB<port-1> when that exists, else /dev/ttyS<port-1>.
+PortResolution ResolvePort(int port);
 QString PortDevice(int port);
+
+// Where udev puts the stable names of USB serial adapters.
+inline constexpr char kSerialByIdFolder[] = "/dev/serial/by-id";
+
+// The stable name of the device at `node`: node itself when it lies in
+// folder, else the entry of folder that leads to the same device. Empty when
+// there is none (a built-in port, a pseudo-terminal).
+QString StableDeviceName(const QString& node,
+                         const QString& folder = QString::fromLatin1(kSerialByIdFolder));
 
 // The serial port as the link uses it. One character is written at a time and
 // leaves at once; reads return every waiting byte as raw bytes, from a receive
 // buffer of kReceiveBufferBytes. Port number and line settings may be set at any
 // time and take effect at the next Open(): the link changes rate only by
-// close, set, open.
+// close, set, open. SetCommPort resolves the number to a device once
+// (ResolvePort); every later Open uses that device, even when the number would
+// now lead elsewhere (an adapter unplugged, a built-in port left in its
+// place).
 //
 // Every operation that fails throws SerialPortError. Callers outside
 // ConnectLink (the monitoring loop, the self test) must catch it: an exception
@@ -61,6 +88,10 @@ public:
 
     virtual void SetCommPort(int port) = 0;
     virtual int CommPort() const = 0;
+    // The device the next Open uses; SetDevice replaces the one SetCommPort
+    // resolved. A port without devices (a test double) has none.
+    virtual QString Device() const { return {}; }
+    virtual void SetDevice(const QString& device) { (void)device; }
 
     // Throws SerialPortError when the text is not a valid line settings text.
     virtual void SetSettings(const QString& text) = 0;

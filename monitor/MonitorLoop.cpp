@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <exception>
 
 #include "decode/Frame.h"
 
@@ -47,20 +48,33 @@ void Monitor::MonitorLoop() {
         explicit RunningScope(int& d) : depth(d) { ++depth; }
         ~RunningScope() { --depth; }
     } running(m_running);
+    const Link::UnplugWatch watch(m_link);
     m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     try {
         while (m_state.Monitoring) {
-            WaitForFrame();
-            if (m_state.ComResetPending) {
-                Reconnect();
-            } else {
-                HandleFrame();
+            try {
+                if (m_link.AdapterUnplugged()) {
+                    Reconnect();
+                    continue;
+                }
+                WaitForFrame();
+                if (m_state.ComResetPending) {
+                    Reconnect();
+                } else {
+                    HandleFrame();
+                }
+            } catch (const SerialPortError&) {
+                // An unplugged adapter is waited for (a loose plug in a moving
+                // car); the recording goes on into the same log once it is
+                // back. Every record written so far is whole.
+                m_requestOutstanding = false;
+                if (!m_link.NoticeUnplug()) throw;
             }
         }
         DropOutstandingAnswer();
     } catch (const SerialPortError& error) {
-        // The device went away or the port failed: the same path as a port
-        // that cannot be opened. Every record written so far is whole.
+        // The port failed otherwise: the same path as a port that cannot be
+        // opened.
         m_link.ReportSerialPortError(QString::fromStdString(error.what()));
         return;
     }
@@ -118,10 +132,14 @@ void Monitor::NoticeResetRequest() {
 }
 
 void Monitor::Reconnect() {
-    m_link.ConnectLink();
-    while (m_status.PanelText(LinkStatus::kLinkPanel) == kComRetry) {
-        m_link.WaitSeconds(kReconnectPauseSeconds);
+    for (;;) {
+        if (m_link.AdapterUnplugged() &&
+            !m_link.WaitForAdapter([this] { return m_state.Monitoring; }))
+            return;  // stopped while the adapter was away
         m_link.ConnectLink();
+        if (m_link.AdapterUnplugged()) continue;
+        if (m_status.PanelText(LinkStatus::kLinkPanel) != kComRetry) break;
+        m_link.WaitSeconds(kReconnectPauseSeconds);
     }
     m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     m_state.ComResetPending = false;
@@ -143,10 +161,18 @@ void Monitor::HandleFrame() {
     // goes through the displays and the log, instead of waiting idle for a
     // request that comes only after all of them. Still one request at a
     // time, and none once the loop is about to end.
+    //
+    // A request that fails (the device went away just now) does not cost
+    // the frame already read: it is shown and logged first.
+    std::exception_ptr requestFailed;
     if (m_state.Monitoring && !m_state.ComResetPending) {
-        m_link.RequestFrame();
-        m_requestedAt = m_link.SystemTime().Now();
-        m_requestOutstanding = true;
+        try {
+            m_link.RequestFrame();
+            m_requestedAt = m_link.SystemTime().Now();
+            m_requestOutstanding = true;
+        } catch (const SerialPortError&) {
+            requestFailed = std::current_exception();
+        }
     }
     m_conversion.ComputeChannels(m_rec, m_vehicle);
     if (m_consumers.DashboardVisible()) m_consumers.UpdateDash();
@@ -158,6 +184,7 @@ void Monitor::HandleFrame() {
         ++m_framesForLog;
         m_consumers.WriteLogRecord();
     }
+    if (requestFailed) std::rethrow_exception(requestFailed);
 }
 
 // A frame that fails validation usually means the frame boundary slipped:

@@ -45,8 +45,10 @@ public:
 
     // Runs while state.Monitoring is set; tested at the top of each pass
     // only. On the way out panel 2 reads "COM Stopped" and the lamp is grey.
-    // A serial port error takes the link's error path (message, settings
-    // reset, end of the program).
+    // A device that vanishes (an unplugged adapter) is waited for, with the
+    // lamp red, and the loop goes on once it is back. Any other serial port
+    // error takes the link's error path (message, settings reset, end of the
+    // program).
     void MonitorLoop();
     // True while a MonitorLoop call is on the stack (it may be waiting under a
     // nested handler, such as a playback, that has cleared Monitoring).

@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev libqcustomplot-dev
   xvfb xauth fonts-liberation2 imagemagick
   python3
+  help2man dpkg-dev file
 )
 
 missing=()

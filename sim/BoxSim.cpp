@@ -87,7 +87,13 @@ bool BoxSim::Open(std::string& error) {
         }
         m_replayNext = 1;
     }
+    if (!OpenDevice(error)) return false;
+    m_start = m_wireFreeAt = Clock::now();
+    return true;
+}
 
+// A new pseudo-terminal, raw, behind the link if one is asked for.
+bool BoxSim::OpenDevice(std::string& error) {
     m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_master < 0) {
         error = SysError("posix_openpt");
@@ -146,7 +152,6 @@ bool BoxSim::Open(std::string& error) {
         }
         m_linkMade = true;
     }
-    m_start = m_wireFreeAt = Clock::now();
     return true;
 }
 
@@ -158,7 +163,21 @@ bool BoxSim::Run(int signalFd) {
         auto now = Clock::now();
         if (unplugAt && now >= *unplugAt) {
             Unplug();
-            return true;
+            if (!m_opt.replugAfterSeconds) return true;
+            // The adapter comes back as a new device behind the same link,
+            // unless a signal ends the simulator first.
+            const auto ms = static_cast<int>(*m_opt.replugAfterSeconds * 1000);
+            pollfd sig = {signalFd, POLLIN, 0};
+            if (poll(&sig, 1, ms) > 0) return true;
+            std::string error;
+            if (!OpenDevice(error)) {
+                std::fprintf(stderr, "quarn-boxsim: %s\n", error.c_str());
+                return false;
+            }
+            m_unplugged = false;
+            std::fprintf(stderr, "quarn-boxsim: plugged in again\n");
+            unplugAt = Clock::now() + ToDuration(*m_opt.unplugAfterSeconds);
+            continue;
         }
         std::optional<Clock::time_point> deadline = unplugAt;
         if (!m_out.empty() && (!deadline || m_out.front().due < *deadline))

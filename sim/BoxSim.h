@@ -39,6 +39,9 @@ struct BoxOptions {
     int dropEvery = 0;          // leave every Nth frame request unanswered
     int garbageEvery = 0;       // a burst of noise bytes before every Nth frame
     std::optional<double> unplugAfterSeconds;
+    // After an unplug, the device comes back this much later on a new pty
+    // behind the same link, and is unplugged again unplugAfterSeconds later.
+    std::optional<double> replugAfterSeconds;
 };
 
 struct BoxCounters {
@@ -96,6 +99,7 @@ private:
     void Send(const std::uint8_t* data, std::size_t size, Clock::time_point now);
     void SendText(std::string_view text, Clock::time_point now);
     void FlushDue(Clock::time_point now);
+    bool OpenDevice(std::string& error);
     void Unplug();
     void RemoveLink();
     void CloseDevice();

@@ -62,6 +62,10 @@ Options:
                        frame (0: never)
   --unplug-after S     after S seconds the device vanishes (the pty closes,
                        the link goes) and the simulator exits with status 0
+  --replug-after S     with --unplug-after: instead of exiting, the device
+                       comes back S seconds after the unplug, as a new pty
+                       behind the same --link path, and is unplugged again
+                       after another --unplug-after seconds
   --help               show this text
 
 Counters: frames_answered (corrupted ones included), bad_frames,
@@ -89,6 +93,7 @@ enum Option {
     kOptBadEvery,
     kOptDropEvery,
     kOptUnplugAfter,
+    kOptReplugAfter,
     kOptHelp,
 };
 
@@ -143,6 +148,7 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
         {"bad-every", required_argument, nullptr, kOptBadEvery},
         {"drop-every", required_argument, nullptr, kOptDropEvery},
         {"unplug-after", required_argument, nullptr, kOptUnplugAfter},
+        {"replug-after", required_argument, nullptr, kOptReplugAfter},
         {"help", no_argument, nullptr, kOptHelp},
         {nullptr, 0, nullptr, 0},
     };
@@ -213,6 +219,12 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
                 double s = 0;
                 ok = ParseNonNegative(arg, s);
                 opt.unplugAfterSeconds = s;
+                break;
+            }
+            case kOptReplugAfter: {
+                double s = 0;
+                ok = ParseNonNegative(arg, s);
+                opt.replugAfterSeconds = s;
                 break;
             }
             case kOptHelp:

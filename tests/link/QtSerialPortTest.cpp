@@ -228,6 +228,7 @@ TEST_F(QtSerialPortTest, VanishedDeviceClosesThePortInsteadOfFlooding) {
     const QString node = dir.filePath(QStringLiteral("ttyUSB-vanishing"));
     ASSERT_TRUE(QFile::link(QString::fromStdString(m_pty.SlavePath()), node));
     qputenv("QUARN_COM5", node.toLocal8Bit());
+    m_port.SetCommPort(kPort);  // the number is resolved here
     m_port.Open();
     SocketEventCounter counter;
     m_pty.CloseMaster();
@@ -248,6 +249,33 @@ TEST_F(QtSerialPortTest, VanishedDeviceClosesThePortInsteadOfFlooding) {
     EXPECT_THROW(m_port.Input(), SerialPortError);
     EXPECT_THROW(m_port.Output('f'), SerialPortError);
     EXPECT_THROW(m_port.Open(), SerialPortError);
+}
+
+// The number is resolved when it is set, not at every open: once the device
+// has gone, the number's rule may lead to another device that opens (a
+// built-in ttyS0 in place of an unplugged ttyUSB0), and talking to that one
+// would never bring the box back.
+TEST_F(QtSerialPortTest, TheDeviceIsResolvedOnceAndNeverSwitchedToAnother) {
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("ttyUSB-unplugged"));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(m_pty.SlavePath()), node));
+    qputenv("QUARN_COM5", node.toLocal8Bit());
+    m_port.SetCommPort(kPort);
+    m_port.Open();
+    m_port.Close();
+
+    PtyPair other;
+    ASSERT_TRUE(other.Valid());
+    qputenv("QUARN_COM5", QByteArray::fromStdString(other.SlavePath()));
+    QFile::remove(node);
+    EXPECT_EQ(m_port.Device(), node);
+    try {
+        m_port.Open();
+        ADD_FAILURE() << "opened " << m_port.Device().toStdString();
+    } catch (const SerialPortError& error) {
+        EXPECT_NE(std::string(error.what()).find("does not exist"), std::string::npos)
+            << error.what();
+    }
 }
 
 double CpuSeconds() {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -119,6 +120,36 @@ TEST(PortDeviceTest, EnvironmentThenUsbAdapterThenBuiltInPortForOneToSixteenOnly
 
     for (const char* name : {"QUARN_COM0", "QUARN_COM2", "QUARN_COM3", "QUARN_COM17"})
         qunsetenv(name);
+}
+
+// The user's binding comes between the variable and the old rule; the
+// stable name of a node is the by-id entry leading to it.
+TEST(PortDeviceTest, BindingBetweenEnvironmentAndRuleAndStableNamesOfNodes) {
+    SetPortBindingLookup([](int port) { return port == 4 ? QStringLiteral("/dev/bound") : QString(); });
+    qputenv("QUARN_COM5", "/dev/pts/42");
+    EXPECT_EQ(ResolvePort(4).device, QStringLiteral("/dev/bound"));
+    EXPECT_EQ(ResolvePort(4).source, PortSource::Binding);
+    EXPECT_EQ(ResolvePort(5).source, PortSource::Environment);
+    EXPECT_EQ(ResolvePort(6).source, PortSource::Rule);
+    EXPECT_EQ(ResolvePort(17).source, PortSource::None);
+    qputenv("QUARN_COM4", "/dev/pts/43");
+    EXPECT_EQ(PortDevice(4), QStringLiteral("/dev/pts/43"));
+    qunsetenv("QUARN_COM4");
+    qunsetenv("QUARN_COM5");
+    SetPortBindingLookup({});
+    EXPECT_EQ(ResolvePort(4).source, PortSource::Rule);
+
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("ttyUSB3"));
+    const QString byId = dir.filePath(QStringLiteral("by-id"));
+    ASSERT_TRUE(QFile(node).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("by-id")));
+    const QString stable = byId + QStringLiteral("/usb-FTDI_FT232R_A1B2C3-if00-port0");
+    ASSERT_TRUE(QFile::link(QStringLiteral("../ttyUSB3"), stable));
+    EXPECT_EQ(StableDeviceName(node, byId), stable);
+    EXPECT_EQ(StableDeviceName(stable, byId), stable);
+    EXPECT_TRUE(StableDeviceName(dir.filePath(QStringLiteral("ttyS0")), byId).isEmpty());
+    EXPECT_TRUE(StableDeviceName(node, dir.filePath(QStringLiteral("none"))).isEmpty());
 }
 
 TEST(LineSettingsTest, ParsesRateParityInEitherCaseDataAndStopBits) {

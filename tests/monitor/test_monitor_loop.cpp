@@ -310,7 +310,10 @@ TEST_F(MonitorLoopTest, DeviceLostMidStreamTakesTheSerialErrorPath) {
     };
     state.Recording = true;
     monitor.MonitorLoop();
-    EXPECT_EQ(consumers.logged, 3);  // every good frame before the loss
+    // Every good frame before the loss, the one read just before the request
+    // that failed included.
+    EXPECT_EQ(consumers.logged, 4);
+    EXPECT_EQ(consumers.logged, monitor.GoodFrames());
     ASSERT_GE(alerts.log.size(), 2u);
     EXPECT_EQ(alerts.log.front(),
               "critical:System Configuration Error|Serial Port Error.  Please reconfigure.");

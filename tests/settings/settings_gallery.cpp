@@ -1,5 +1,6 @@
-// Saves pictures of the feature connector options, the session properties
-// and the about box for eyeballing and the README.
+// Saves pictures of the feature connector options, the session properties,
+// the serial setup with two adapters listed, and the about box for
+// eyeballing and the README.
 // Usage: settings_gallery [output directory]
 
 #include <QApplication>
@@ -8,17 +9,32 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QTreeWidget>
 
 #include <cstdlib>
 
 #include "about/frmAbout.h"
 #include "decode/VehicleData.h"
+#include "link/Link.h"
+#include "link/QtSerialPort.h"
+#include "settings/ComSetup.h"
 #include "settings/QuarnFeatures.h"
 #include "settings/VP.h"
 
 using namespace quarn;
 
 namespace {
+
+// The setup dialog needs a link; nothing connects here.
+class NoStatus final : public LinkStatus, public LinkAlerts {
+public:
+    void SetPanelText(int, const QString&) override {}
+    QString PanelText(int) const override { return {}; }
+    void SetComStat(std::int16_t) override {}
+    void ShowCritical(const QString&, const QString&, const QString&) override {}
+    void ShowSettingsNotSaved(const QString&) override {}
+    void EndProgram() override {}
+};
 
 bool Save(QWidget& window, const QDir& out, const char* name) {
     window.show();
@@ -51,6 +67,25 @@ int main(int argc, char** argv) {
         emit vp.box(box)->editingFinished();
     }
     if (!Save(vp, out, "session_properties.png")) return EXIT_FAILURE;
+
+    QtSerialPort port;
+    SystemClock clock;
+    QtYielder yielder;
+    NoStatus status;
+    Link link(port, clock, yielder, status, status);
+    ComSetup setup(link, status);
+    setup.listDevices = [] {
+        return std::vector<SerialDeviceInfo>{
+            {QStringLiteral("/dev/ttyACM0"), QStringLiteral("USB Serial"), QStringLiteral("Arduino"),
+             QStringLiteral("8573531303735"),
+             QStringLiteral("/dev/serial/by-id/usb-Arduino_USB_Serial_8573531303735-if00")},
+            {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
+             QStringLiteral("FTDI"), QStringLiteral("A1B2C3D4"),
+             QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0")}};
+    };
+    setup.show();
+    setup.deviceList()->setCurrentItem(setup.deviceList()->topLevelItem(1));
+    if (!Save(setup, out, "com_setup_devices.png")) return EXIT_FAILURE;
 
     frmAbout about;
     if (!Save(about, out, "about.png")) return EXIT_FAILURE;
