@@ -123,6 +123,9 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
     connect(m_showCount, &QRadioButton::toggled, this, [this] { ShowResult(); });
     connect(m_copy, &QPushButton::clicked, this, &HeatMapTab::Copy);
 
+    m_caption = new QLabel(this);
+    m_caption->setObjectName(QStringLiteral("HeatCaption"));
+    layout->addWidget(m_caption);
     auto* split = new QSplitter(Qt::Vertical, this);
     m_table = new QTableWidget(this);
     m_table->setObjectName(QStringLiteral("HeatTable"));
@@ -209,7 +212,9 @@ void HeatMapTab::ChannelChanged(int axis) {
             DefaultHeatEdges(m_axis[axis]->currentIndex(), m_lo[axis], m_hi[axis]);
         if (edges.size() >= 2) {
             const QSignalBlocker block(m_step[axis]);
-            m_step[axis]->setValue(edges[1] - edges[0]);
+            const double step = edges[1] - edges[0];
+            m_step[axis]->setDecimals(step >= 10 ? 0 : step >= 1 ? 1 : 3);
+            m_step[axis]->setValue(step);
         }
     }
     ScheduleRecompute();
@@ -329,6 +334,18 @@ void HeatMapTab::ShowResult() {
     } else {
         m_map->data()->fill(std::numeric_limits<double>::quiet_NaN());
     }
+    const auto& channels = ViewerChannels();
+    auto unit = [&](int axis) {
+        const int id = m_axis[static_cast<std::size_t>(axis)]->currentIndex();
+        return id >= 0 ? channels[static_cast<std::size_t>(id)].unit : QString();
+    };
+    std::int64_t counted = 0;
+    for (std::int64_t c : r.count) counted += c;
+    m_caption->setText(QStringLiteral("<b>%1 of %2 (%3)</b> by %4 (%5) across and %6 (%7) down; "
+                                      "%8 records counted. The count of a cell is in its tooltip.")
+                           .arg(counts ? QStringLiteral("Records") : QStringLiteral("Mean"), z,
+                                unit(2), x, unit(0), y, unit(1))
+                           .arg(counted));
     m_plot->xAxis->setLabel(x);
     m_plot->yAxis->setLabel(y);
     m_scale->axis()->setLabel(QStringLiteral("Mean %1").arg(z));

@@ -15,6 +15,7 @@ class QCustomPlot;
 class QCPColorMap;
 class QCPColorScale;
 class QDoubleSpinBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
@@ -78,6 +79,7 @@ private:
     QCheckBox* m_selectionOnly = nullptr;
     QRadioButton* m_showCount = nullptr;
     QPushButton* m_copy = nullptr;
+    QLabel* m_caption = nullptr;
     QTableWidget* m_table = nullptr;
     QCustomPlot* m_plot = nullptr;
     QCPColorMap* m_map = nullptr;

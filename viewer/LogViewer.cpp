@@ -275,8 +275,11 @@ void LogViewer::UpdateMarkers() {
 void LogViewer::UpdateCompareChoices() {
     m_compareBar->setVisible(m_second != nullptr);
     if (!m_second) return;
-    m_compareName->setText(QStringLiteral("<span style='color:#eb7800'>■</span> %1")
-                               .arg(QFileInfo(m_second->Path()).fileName().toHtmlEscaped()));
+    m_compareName->setText(
+        QStringLiteral("<span style='color:#195abe'>■</span> %1 &nbsp; "
+                       "<span style='color:#eb7800'>■</span> %2")
+            .arg(m_table ? QFileInfo(m_table->Path()).fileName().toHtmlEscaped() : QString(),
+                 QFileInfo(m_second->Path()).fileName().toHtmlEscaped()));
     const int what = m_alignWhat->currentIndex(), to = m_alignTo->currentIndex();
     m_alignWhat->clear();
     m_alignWhat->addItem(QStringLiteral("its start"));

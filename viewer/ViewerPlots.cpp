@@ -83,11 +83,11 @@ QCPGraph* ViewerPlots::AddTrace(Plot& plot, int log, int slot, int id) {
     graph->setPen(pen);
     // The envelope holds at most two points per pixel column already.
     graph->setAdaptiveSampling(false);
-    QString name = ChannelLabel(id);
-    if (m_logs[1].table) name += QStringLiteral(" · ") + m_logs[log].name;
-    graph->setName(name);
+    graph->setName(ChannelLabel(id));
     graph->removeFromLegend();
-    graph->addToLegend(plot.legend);
+    // The second log's traces share the names; the colours tell the logs
+    // apart, with their key above the plots.
+    if (log == 0) graph->addToLegend(plot.legend);
     return graph;
 }
 

@@ -286,6 +286,25 @@ TEST_F(LogOperationsTest, PlaybackShowsEveryRecordInOrderAndEndsWithHalt) {
     EXPECT_TRUE(view.problems.empty());
 }
 
+TEST_F(LogOperationsTest, ARangeShowsExactlyItsRecordsAndARangePastTheEndNone) {
+    MakeLog(30);
+    log.PlayLog(7, 12);
+    EXPECT_EQ(consumers.shown, Range(7, 12));
+    EXPECT_EQ(view.minimum, 7);
+    EXPECT_EQ(view.maximum, 12);
+    EXPECT_TRUE(view.problems.empty());
+
+    consumers.shown.clear();
+    log.PlayLog(25, 90);  // cut at the end of the log
+    EXPECT_EQ(consumers.shown, Range(25, 30));
+
+    consumers.shown.clear();
+    log.PlayLog(31, 40);
+    EXPECT_TRUE(consumers.shown.empty());
+    EXPECT_EQ(view.problems.size(), 1u);
+    EXPECT_FALSE(log.Playing());
+}
+
 TEST_F(LogOperationsTest, PauseThenHaltShowsTheRecordInHandOnceMore) {
     MakeLog(30);
     yielder.onYield = [&] {
@@ -402,6 +421,7 @@ TEST_F(LogOperationsTest, RecordingWritesOneTimePerRecordAndTheMarkers) {
         link.RxBuf() = NumberedFrame(n);
         log.WriteLogRecord();
         if (n == 2) log.AddMarker(QStringLiteral("user"), QStringLiteral("third gear"));
+        if (n == 3) log.AddUserMarker();  // the key or the button
     }
     log.StopLogging();
     log.AddMarker(QStringLiteral("user"), QStringLiteral("stopped"));  // no-op
@@ -411,10 +431,13 @@ TEST_F(LogOperationsTest, RecordingWritesOneTimePerRecordAndTheMarkers) {
     ASSERT_EQ(c.times.size(), 4u);
     EXPECT_NEAR(c.times[0], 0.1, 1e-6);
     EXPECT_NEAR(c.times[3], 1.0, 1e-6);
-    ASSERT_EQ(c.markers.size(), 2u);
+    ASSERT_EQ(c.markers.size(), 3u);
     EXPECT_EQ(c.markers[0].record, 0);
     EXPECT_EQ(c.markers[1].record, 2);
     EXPECT_EQ(c.markers[1].name, QStringLiteral("third gear"));
+    EXPECT_EQ(c.markers[2].record, 3);
+    EXPECT_EQ(c.markers[2].kind, QStringLiteral("user"));
+    EXPECT_EQ(c.markers[2].name, QStringLiteral("Marker 1"));
     EXPECT_LE(std::abs(c.start.secsTo(QDateTime::currentDateTimeUtc())), 60);
 
     // A sidecar that cannot be written leaves the recording alone.

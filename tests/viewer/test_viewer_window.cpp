@@ -1,0 +1,283 @@
+// The Log Viewer window on logs of the simulated drive: a damaged or empty
+// log opens with one message, the window closed or deleted while a log is
+// read frees nothing in use, the exported range equals quarn-log's rows,
+// "Play range" plays exactly the selected records through the dashboard,
+// marker edits go through the sidecar, and the heat map's copy holds the
+// means of the rows that pass the filter.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPointer>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cmath>
+#include <sstream>
+
+#include "SimLog.h"
+#include "TestUtil.h"
+#include "app/SuperDash.h"
+#include "link/LinkFakes.h"
+#include "logging/Logging.h"
+#include "viewer/HeatMapTab.h"
+#include "viewer/LogViewer.h"
+#include "viewer/ViewerPlots.h"
+#include "viewer/ViewerSide.h"
+
+namespace quarn {
+namespace {
+
+class FakeHost final : public LogViewerHost {
+public:
+    const VehicleData& Vehicle() const override { return vehicle; }
+    double FrameRate() const override { return 250; }
+    void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) override {
+        played.push_back({log, first, last});
+    }
+    struct Play {
+        QString log;
+        std::int64_t first, last;
+    };
+    VehicleData vehicle;
+    std::vector<Play> played;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+class ViewerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        viewer = new LogViewer(host);
+        viewer->showMessage = [this](const QString& text) { messages.push_back(text.toStdString()); };
+        viewer->resize(1000, 700);
+        viewer->show();
+    }
+    void TearDown() override { delete viewer.data(); }
+
+    QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    // A drive of seconds at 250 records a second, timed by its sidecar.
+    QString Drive(const char* name, double seconds, bool sidecar = true) {
+        test::SimLogOptions o;
+        o.seconds = seconds;
+        o.sidecar = sidecar;
+        const QString path = Path(name);
+        EXPECT_GT(test::WriteSimLog(path, o), 0);
+        return path;
+    }
+    double KeyOf(std::int64_t record) const {
+        const LogTable& t = *viewer->table();
+        return t.Axis()[t.RowOfRecord(record)];
+    }
+
+    QTemporaryDir dir;
+    FakeHost host;
+    QPointer<LogViewer> viewer;
+    std::vector<std::string> messages;
+};
+
+TEST_F(ViewerWindowTest, ADamagedLogOpensWithOneMessageAndAnEmptyOneWithoutPlots) {
+    const QString path = Drive("damaged.qz0", 8, false);
+    std::vector<std::uint8_t> bytes = test::ReadBytes(path.toStdString());
+    bytes[kRecordBytes * 9] = 7;  // record 10: not a record header
+    bytes.resize(bytes.size() + 20, 0xEE);
+    test::WriteBytes(path.toStdString(), bytes);
+
+    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("1 damaged record(s)"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("20 byte(s)"), std::string::npos) << messages[0];
+    EXPECT_EQ(viewer->table()->Rows(), 1999u);
+    EXPECT_EQ(viewer->table()->Base(), TimeBase::Records);
+
+    // Still usable, and nothing more is told: zoom, cursor, follow.
+    ViewerPlots& plots = *viewer->plots();
+    plots.ZoomIn();
+    plots.SetCursorKey(12);
+    EXPECT_EQ(viewer->side()->values()->item(ViewerSide::kRecordRow, 1)->text().toStdString(),
+              "12");
+    EXPECT_GT(plots.TracePoints(0, false, false), 0);
+    viewer->FollowTick();
+    EXPECT_EQ(messages.size(), 1u);
+
+    const QString empty = Path("empty.qz0");
+    test::WriteBytes(empty.toStdString(), {});
+    messages.clear();
+    ASSERT_TRUE(viewer->Open(empty));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("holds no records"), std::string::npos);
+    EXPECT_EQ(plots.TracePoints(0, false, false), 0);
+    plots.ZoomOut();
+    plots.SetSelection(0, 1);
+    EXPECT_FALSE(viewer->playRangeButton()->isEnabled());
+}
+
+TEST_F(ViewerWindowTest, ClosingOrDeletingTheWindowWhileALogIsReadFreesNothingInUse) {
+    // Long enough for the reading to hand events over on its way.
+    const QString path = Drive("long.qz0", 160);
+
+    QTimer::singleShot(0, viewer, [this] { viewer->close(); });
+    EXPECT_FALSE(viewer->Open(path));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(viewer.isNull());
+    EXPECT_TRUE(messages.empty());
+
+    viewer = new LogViewer(host);
+    viewer->show();
+    LogViewer* doomed = viewer;
+    QTimer::singleShot(0, [doomed] { delete doomed; });
+    EXPECT_FALSE(doomed->Open(path));
+    EXPECT_TRUE(viewer.isNull());
+}
+
+TEST_F(ViewerWindowTest, TheExportedRangeEqualsTheRowsOfQuarnLogExport) {
+    const QString path = Drive("drive.qz0", 3);
+    std::vector<std::uint8_t> bytes = test::ReadBytes(path.toStdString());
+    bytes[kRecordBytes * 99] = 7;  // record 100 is damaged, in the range
+    test::WriteBytes(path.toStdString(), bytes);
+    ASSERT_TRUE(viewer->Open(path));
+    messages.clear();
+
+    viewer->plots()->SetSelection(KeyOf(50) - 0.001, KeyOf(300) + 0.001);
+    std::int64_t first = 0, last = 0;
+    ASSERT_TRUE(viewer->SelectedRecords(first, last));
+    EXPECT_EQ(first, 50);
+    EXPECT_EQ(last, 300);
+    const QString csv = Path("range.csv");
+    ASSERT_TRUE(viewer->ExportRangeTo(csv));
+    EXPECT_TRUE(messages.empty());
+
+    const test::CommandResult whole =
+        test::RunCommand(test::BinPath("quarn-log") + " export '" + path.toStdString() + "'");
+    // It exits with 1 for the damaged record, after writing every row.
+    ASSERT_EQ(whole.exitCode, 1) << whole.err;
+    std::vector<std::string> expected;
+    for (const std::string& line : Lines(whole.out)) {
+        if (expected.empty()) {
+            expected.push_back(line);  // the header
+            continue;
+        }
+        const long record = std::stol(line.substr(0, line.find(',')));
+        if (record >= 50 && record <= 300) expected.push_back(line);
+    }
+    EXPECT_EQ(expected.size(), 1u + 250u);
+    const std::vector<std::uint8_t> written = test::ReadBytes(csv.toStdString());
+    EXPECT_EQ(Lines(std::string(written.begin(), written.end())), expected);
+}
+
+TEST(ViewerPlayRange, PlaysExactlyTheSelectedRecordsThroughTheDashboard) {
+    QTemporaryDir dir;
+    // Each record carries its number in the MAF word.
+    const QString path = dir.filePath(QStringLiteral("numbered.qz0"));
+    for (int n = 1; n <= 400; ++n) {
+        RawFrame raw;
+        raw.analog[0] = static_cast<std::uint16_t>(n);
+        const FrameBytes f = EncodeFrame(raw);
+        ASSERT_TRUE(WriteRecordAt(path.toStdString(), n, ByteBuffer(f.begin(), f.end())));
+    }
+    test::RecordingAlerts alerts;
+    DashOptions options;
+    options.alerts = &alerts;
+    options.settingsPath = dir.filePath(QStringLiteral("quarnom.ini"));
+    SuperDash dash(std::move(options));
+    dash.ShowLogViewer(path);
+    LogViewer* viewer = dash.logViewer();
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_EQ(viewer->table()->Rows(), 400u);
+    // Record numbers are the axis: no sidecar.
+    viewer->plots()->SetSelection(119.6, 240.2);
+
+    viewer->PlayRange();
+    Logging* logging = dash.logging();
+    ASSERT_NE(logging, nullptr);
+    EXPECT_EQ(logging->logFile()->text(), path);
+    EXPECT_EQ(logging->slider()->minimum(), 120);
+    EXPECT_EQ(logging->slider()->maximum(), 240);
+    EXPECT_EQ(dash.record().MafRaw, 240);  // the last record shown
+    EXPECT_FALSE(dash.log().Playing());
+}
+
+TEST_F(ViewerWindowTest, MarkerEditsGoThroughTheSidecarAndAForeignOneIsLeftAlone) {
+    const QString path = Drive("marks.qz0", 4);
+    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_TRUE(viewer->AddMarkerAt(KeyOf(200), QStringLiteral("Pull")));
+    ASSERT_TRUE(viewer->AddMarkerAt(KeyOf(700)));
+    // Renamed in the list, as the user edits the name in place.
+    QTreeWidget* list = viewer->side()->markers();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    list->topLevelItem(0)->setText(1, QStringLiteral("Second gear pull"));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(viewer->DeleteMarker(1));
+    EXPECT_TRUE(messages.empty());
+
+    LogTable fresh;
+    ASSERT_TRUE(fresh.Load(path, VehicleData(), 250, nullptr, nullptr, nullptr));
+    ASSERT_EQ(fresh.Markers().size(), 1u);
+    EXPECT_EQ(fresh.Markers()[0].record, 200);
+    EXPECT_EQ(fresh.Markers()[0].kind.toStdString(), "user");
+    EXPECT_EQ(fresh.Markers()[0].name.toStdString(), "Second gear pull");
+    EXPECT_EQ(list->topLevelItemCount(), 1);
+
+    // A sidecar timing more records than the log holds is another log's.
+    const QString other = Drive("other.qz0", 2);
+    QFile::remove(SidecarPath(other));
+    ASSERT_TRUE(QFile::copy(SidecarPath(path), SidecarPath(other)));
+    const std::vector<std::uint8_t> before = test::ReadBytes(SidecarPath(other).toStdString());
+    ASSERT_TRUE(viewer->Open(other));
+    messages.clear();
+    EXPECT_FALSE(viewer->AddMarkerAt(KeyOf(10)));
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(test::ReadBytes(SidecarPath(other).toStdString()), before);
+}
+
+TEST_F(ViewerWindowTest, CopyHoldsTheMeanOfTheFilteredRowsOfEachCell) {
+    const QString path = Drive("map.qz0", 60);
+    ASSERT_TRUE(viewer->Open(path));
+    const int rpm = ViewerChannelId(QStringLiteral("RPM"));
+    const int maf = ViewerChannelId(QStringLiteral("MAF"));
+    const int afr = ViewerChannelId(QStringLiteral("WideO2"));
+    const int tps = ViewerChannelId(QStringLiteral("TPS"));
+    HeatMapTab& heat = *viewer->heatMap();
+    heat.SetChannels(rpm, maf, afr);
+    heat.SetFilter(0, tps, HeatFilter::Op::Above, 2.0);
+    heat.Copy();
+    const std::vector<std::string> lines =
+        Lines(QApplication::clipboard()->text().toStdString());
+    ASSERT_GT(lines.size(), 2u);
+
+    // The busiest cell, worked out from the columns directly.
+    const LogTable& t = *viewer->table();
+    const HeatMapResult& r = heat.Result();
+    const auto busiest = static_cast<std::size_t>(
+        std::max_element(r.count.begin(), r.count.end()) - r.count.begin());
+    const std::size_t cx = busiest % r.Cols(), cy = busiest / r.Cols();
+    double sum = 0;
+    std::int64_t n = 0;
+    for (std::size_t i = 0; i < t.Rows(); ++i) {
+        const double x = t.Column(rpm)[i], y = t.Column(maf)[i];
+        if (t.Column(tps)[i] > 2.0 && x >= r.xEdges[cx] && x < r.xEdges[cx + 1] &&
+            y >= r.yEdges[cy] && y < r.yEdges[cy + 1]) {
+            sum += t.Column(afr)[i];
+            ++n;
+        }
+    }
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(r.count[busiest], n);
+    // Its place in the copied text: below the X edges, one line per Y cell.
+    std::vector<std::string> cells;
+    std::istringstream row(lines[1 + cy]);
+    for (std::string cell; std::getline(row, cell, '\t');) cells.push_back(cell);
+    ASSERT_GT(cells.size(), cx + 1);
+    EXPECT_NEAR(std::stod(cells[cx + 1]), sum / static_cast<double>(n), 1e-3);
+}
+
+}  // namespace
+}  // namespace quarn
