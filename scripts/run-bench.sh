@@ -4,6 +4,7 @@ set -euo pipefail
 build=${1:-build}
 "$build/bin/quarn-bench" --benchmark_min_time=1
 QT_QPA_PLATFORM=offscreen "$build/bin/quarn-bench-scope" --benchmark_min_time=1
+QT_QPA_PLATFORM=offscreen "$build/bin/viewer_bench" 2>/dev/null
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 python3 - "$tmp/hour.qz0" <<'PY'

@@ -14,7 +14,7 @@
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
-#include "viewer/SimLog.h"
+#include "SimLog.h"
 
 using namespace quarn;
 
