@@ -108,8 +108,8 @@ bool LogViewer::Open(const QString& path) {
         return false;
     }
     const bool newFile = !m_table || m_table->Path() != path;
-    m_table = std::move(table);
     m_plots->ClearSelection();
+    m_table = std::move(table);
     Loaded(false);
     if (newFile && m_follow->isChecked()) m_follow->setChecked(false);
 

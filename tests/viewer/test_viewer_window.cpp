@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QPointer>
 #include <QSlider>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -98,9 +99,13 @@ TEST_F(ViewerWindowTest, ADamagedLogOpensWithOneMessageAndAnEmptyOneWithoutPlots
     EXPECT_EQ(viewer->table()->Rows(), 1999u);
     EXPECT_EQ(viewer->table()->Base(), TimeBase::Records);
 
-    // Still usable, and nothing more is told: zoom, cursor, follow.
+    // Still usable, and nothing more is told: keys, cursor, follow.
     ViewerPlots& plots = *viewer->plots();
-    plots.ZoomIn();
+    plots.setFocus();
+    QTest::keyClick(&plots, Qt::Key_Plus);
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 999.5, 1e-6);
+    QTest::keyClick(&plots, Qt::Key_0);
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 1999, 1e-6);
     plots.SetCursorKey(12);
     EXPECT_EQ(viewer->side()->values()->item(ViewerSide::kRecordRow, 1)->text().toStdString(),
               "12");
