@@ -3,7 +3,8 @@
 // read frees nothing in use, the exported range equals quarn-log's rows,
 // "Play range" plays exactly the selected records through the dashboard,
 // marker edits go through the sidecar, and the heat map's copy holds the
-// means of the rows that pass the filter.
+// means of the rows that pass the filter; following a growing log keeps its
+// end in view.
 
 #include <gtest/gtest.h>
 
@@ -241,6 +242,22 @@ TEST_F(ViewerWindowTest, MarkerEditsGoThroughTheSidecarAndAForeignOneIsLeftAlone
     EXPECT_FALSE(viewer->AddMarkerAt(KeyOf(10)));
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(test::ReadBytes(SidecarPath(other).toStdString()), before);
+}
+
+TEST_F(ViewerWindowTest, FollowReadsTheGrowingLogAndKeepsItsEndInView) {
+    const QString path = Drive("growing.qz0", 4, false);  // 1000 records
+    ASSERT_TRUE(viewer->Open(path));
+    ViewerPlots& plots = *viewer->plots();
+    plots.SetKeyRange(900, 1000);
+    viewer->follow()->setChecked(true);
+    const FrameBytes f = EncodeFrame(RawFrame{});
+    for (int n = 1001; n <= 1200; ++n)
+        ASSERT_TRUE(WriteRecordAt(path.toStdString(), n, ByteBuffer(f.begin(), f.end())));
+    viewer->FollowTick();
+    EXPECT_EQ(viewer->table()->Rows(), 1200u);
+    EXPECT_GE(plots.KeyHi(), 1200);
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 100, 1e-6);
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ViewerWindowTest, CopyHoldsTheMeanOfTheFilteredRowsOfEachCell) {
