@@ -3,8 +3,8 @@
 // read frees nothing in use, the exported range equals quarn-log's rows,
 // "Play range" plays exactly the selected records through the dashboard,
 // marker edits go through the sidecar, and the heat map's copy holds the
-// means of the rows that pass the filter; following a growing log keeps its
-// end in view.
+// means of the rows that pass the filter; the mouse selects, zooms and pans;
+// following a growing log keeps its end in view.
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,15 @@
 #include <QPointer>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <cmath>
 #include <sstream>
+
+#include <qcustomplot.h>
 
 #include "SimLog.h"
 #include "TestUtil.h"
@@ -242,6 +245,48 @@ TEST_F(ViewerWindowTest, MarkerEditsGoThroughTheSidecarAndAForeignOneIsLeftAlone
     EXPECT_FALSE(viewer->AddMarkerAt(KeyOf(10)));
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(test::ReadBytes(SidecarPath(other).toStdString()), before);
+}
+
+TEST_F(ViewerWindowTest, ShiftDragSelectsCtrlDragZoomsDragPansAndTheWheelZooms) {
+    ASSERT_TRUE(viewer->Open(Drive("mouse.qz0", 4, false)));  // records 1..1000
+    ViewerPlots& plots = *viewer->plots();
+    plots.replot();
+    auto* rect = static_cast<QCPAxisRect*>(plots.plotLayout()->element(0, 0));
+    QCPAxis* key = rect->axis(QCPAxis::atBottom);
+    const int y = rect->top() + rect->height() / 2;
+    const QPoint a(static_cast<int>(key->coordToPixel(200)), y);
+    const QPoint b(static_cast<int>(key->coordToPixel(400)), y + 10);
+    const double perPixel = (plots.KeyHi() - plots.KeyLo()) / rect->width();
+    auto drag = [&](Qt::KeyboardModifiers modifiers, QPoint from, QPoint to) {
+        QTest::mousePress(&plots, Qt::LeftButton, modifiers, from);
+        QTest::mouseMove(&plots, to);
+        QTest::mouseRelease(&plots, Qt::LeftButton, modifiers, to);
+    };
+
+    drag(Qt::ShiftModifier, a, b);
+    ASSERT_TRUE(plots.HasSelection());
+    EXPECT_NEAR(plots.SelectionLo(), 200, 2 * perPixel);
+    EXPECT_NEAR(plots.SelectionHi(), 400, 2 * perPixel);
+    EXPECT_TRUE(viewer->playRangeButton()->isEnabled());
+
+    drag(Qt::ControlModifier, a, b);
+    EXPECT_NEAR(plots.KeyLo(), 200, 2 * perPixel);
+    EXPECT_NEAR(plots.KeyHi(), 400, 2 * perPixel);
+
+    // Dragging to the right brings earlier records into view.
+    const QPoint mid(static_cast<int>(key->coordToPixel(300)), y);
+    const double span = plots.KeyHi() - plots.KeyLo();
+    drag(Qt::NoModifier, mid, mid + QPoint(100, 0));
+    EXPECT_LT(plots.KeyLo(), 190);
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), span, 1e-6);
+
+    // One notch in keeps the record under the pointer where it is.
+    const double under = key->pixelToCoord(mid.x());
+    QWheelEvent wheel(mid, plots.mapToGlobal(QPointF(mid)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&plots, &wheel);
+    EXPECT_LT(plots.KeyHi() - plots.KeyLo(), span);
+    EXPECT_NEAR(key->pixelToCoord(mid.x()), under, 1e-6);
 }
 
 TEST_F(ViewerWindowTest, FollowReadsTheGrowingLogAndKeepsItsEndInView) {
