@@ -101,15 +101,27 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
     connect(m_plots, &ViewerPlots::cursorMoved, this, &LogViewer::UpdateCursorValues);
     connect(m_plots, &ViewerPlots::selectionChanged, this, &LogViewer::UpdateSelection);
     connect(m_plots, &ViewerPlots::addMarkerRequested, this, [this](double key) { AddMarkerAt(key); });
-    connect(m_side, &ViewerSide::markerActivated, this, &LogViewer::GoToMarker);
-    connect(m_side, &ViewerSide::markerRenamed, this, [this](int index, const QString& name) {
-        // Queued: the list is rebuilt, and its editor must have closed.
-        QTimer::singleShot(0, this, [this, index, name] { RenameMarker(index, name); });
-    });
+    // The list shows the markers in the order of the log; these are their
+    // places in the sidecar's order.
+    auto marker = [this](int listIndex) {
+        return listIndex >= 0 && listIndex < static_cast<int>(m_markerOrder.size())
+                   ? m_markerOrder[static_cast<std::size_t>(listIndex)]
+                   : -1;
+    };
+    connect(m_side, &ViewerSide::markerActivated, this,
+            [this, marker](int index) { GoToMarker(marker(index)); });
+    connect(m_side, &ViewerSide::markerRenamed, this,
+            [this, marker](int index, const QString& name) {
+                // Queued: the list is rebuilt, and its editor must have closed.
+                QTimer::singleShot(0, this, [this, id = marker(index), name] {
+                    RenameMarker(id, name);
+                });
+            });
     connect(m_side, &ViewerSide::addClicked, this, [this] {
         if (AddMarkerAt(m_plots->CursorKey())) m_side->EditMarker(m_side->CurrentMarker());
     });
-    connect(m_side, &ViewerSide::deleteClicked, this, [this](int index) { DeleteMarker(index); });
+    connect(m_side, &ViewerSide::deleteClicked, this,
+            [this, marker](int index) { DeleteMarker(marker(index)); });
     connect(m_side, &ViewerSide::channelActivated, this, [this](int id) {
         auto plots = m_plots->Plots();
         plots.push_back(PlotChannels{id, -1});
@@ -254,9 +266,16 @@ double LogViewer::MarkerKey(const LogTable& table, int index) const {
 void LogViewer::UpdateMarkers() {
     std::vector<PlotMarker> lines;
     std::vector<ViewerSide::MarkerEntry> entries;
+    m_markerOrder.clear();
     if (m_table) {
-        for (int i = 0; i < static_cast<int>(m_table->Markers().size()); ++i) {
-            const SidecarMarker& m = m_table->Markers()[static_cast<std::size_t>(i)];
+        const auto& markers = m_table->Markers();
+        for (int i = 0; i < static_cast<int>(markers.size()); ++i) m_markerOrder.push_back(i);
+        std::stable_sort(m_markerOrder.begin(), m_markerOrder.end(), [&](int a, int b) {
+            return markers[static_cast<std::size_t>(a)].record <
+                   markers[static_cast<std::size_t>(b)].record;
+        });
+        for (int i : m_markerOrder) {
+            const SidecarMarker& m = markers[static_cast<std::size_t>(i)];
             const double key = MarkerKey(*m_table, i);
             lines.push_back({key, m.name, false});
             entries.push_back({KeyText(*m_table, key), m.name, m.kind});
@@ -369,7 +388,9 @@ bool LogViewer::AddMarkerAt(double key, const QString& name) {
     }
     m_table->ReloadMarkers();
     UpdateMarkers();
-    m_side->SelectMarker(static_cast<int>(m_table->Markers().size()) - 1);
+    const int added = static_cast<int>(m_table->Markers().size()) - 1;
+    const auto at = std::find(m_markerOrder.begin(), m_markerOrder.end(), added);
+    m_side->SelectMarker(static_cast<int>(at - m_markerOrder.begin()));
     return true;
 }
 

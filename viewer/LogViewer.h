@@ -75,7 +75,8 @@ public:
     bool ExportRangeTo(const QString& csv);
 
     // Marker edits, written to the log's sidecar; refused with a message
-    // when the sidecar belongs to another log.
+    // when the sidecar belongs to another log. index counts the markers in
+    // the sidecar's order, as LogTable::Markers() holds them.
     bool AddMarkerAt(double key, const QString& name = QString());
     bool RenameMarker(int index, const QString& name);
     bool DeleteMarker(int index);
@@ -136,6 +137,9 @@ private:
     // The second log's keys on the first one's axis, before the offset.
     std::vector<double> m_secondKeys;
     double m_secondOffset = 0;
+    // The first log's markers as the side list shows them, by record: their
+    // indexes in Markers().
+    std::vector<int> m_markerOrder;
 
     QTabWidget* m_tabs = nullptr;
     ViewerPlots* m_plots = nullptr;
