@@ -15,6 +15,8 @@ namespace quarn {
 namespace {
 
 constexpr std::chrono::milliseconds kPauseWait{20};
+// More records than the longest running average of the conversion holds.
+constexpr std::int64_t kWarmUpRecords = 16;
 const QString kRecording = QStringLiteral("Recording");
 const QString kLogPlayback = QStringLiteral("Log Playback");
 const QString kMonitoring = QStringLiteral("Monitoring");
@@ -257,6 +259,14 @@ void LogOperations::PlayLog(std::int64_t first, std::int64_t last) {
     m_playLast = to;
     if (recordCount > 0 && from <= to) {
         view().SetupSlider(from, to, TickFrequency(to - from + 1));
+        // The conversion's running averages take in the records before the
+        // range, unseen, so its first records show the values they show
+        // when the whole log plays.
+        for (std::int64_t n = std::max<std::int64_t>(1, from - kWarmUpRecords); n < from; ++n) {
+            if (m_reader.Read(n, m_link.RxBuf()) != RecordStatus::Ok) continue;
+            DecodeFrame(m_link.RxBuf(), m_rec);
+            m_conversion.ComputeChannels(m_rec, m_vehicle);
+        }
         Clock& clock = m_link.SystemTime();
         Clock::TimePoint paceFrom = clock.Now();
         std::int64_t shownSincePause = 0;
