@@ -264,6 +264,12 @@ void ViewerPlots::FitAll() {
 
 void ViewerPlots::ZoomBy(double factor, double around) {
     if (!std::isfinite(around)) around = (m_lo + m_hi) / 2;
+    // Zooming out stops at the whole log.
+    double lo = 0, hi = 0;
+    if (factor > 1 && DataExtent(lo, hi) && (m_hi - m_lo) * factor >= hi - lo) {
+        FitAll();
+        return;
+    }
     SetKeyRange(around - (around - m_lo) * factor, around + (m_hi - around) * factor);
 }
 
