@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -29,6 +30,7 @@
 #include "settings/LastVehicle.h"
 #include "settings/QuarnFeatures.h"
 #include "settings/VP.h"
+#include "viewer/LogViewer.h"
 
 namespace quarn {
 
@@ -96,6 +98,22 @@ QColor LampColour(std::int16_t code) {
             return QColor();
     }
 }
+
+// What the log viewer takes from the dashboard: the car in use, the frame
+// rate for estimated times, and playback through Logging Control.
+class DashViewerHost final : public LogViewerHost {
+public:
+    explicit DashViewerHost(SuperDash& dash) : m_dash(dash) {}
+    const VehicleData& Vehicle() const override { return m_dash.log().Vehicle(); }
+    double FrameRate() const override { return m_dash.log().PlaybackFrameRate(); }
+    void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) override {
+        m_dash.ShowLogging();
+        m_dash.logging()->PlayRange(log, first, last);
+    }
+
+private:
+    SuperDash& m_dash;
+};
 
 std::unique_ptr<SerialPort> PortOrDefault(std::unique_ptr<SerialPort> port) {
     return port ? std::move(port) : std::make_unique<QtSerialPort>();
@@ -179,8 +197,9 @@ SuperDash::SuperDash(DashOptions options)
 
 SuperDash::~SuperDash() {
     // The logging window detaches itself from m_log, which would be gone
-    // before the child windows are deleted.
+    // before the child windows are deleted; the viewer uses m_viewerHost.
     delete m_logging.data();
+    delete m_logViewer.data();
 }
 
 void SuperDash::BuildGauges(QWidget* ground) {
@@ -230,6 +249,14 @@ void SuperDash::BuildMenus() {
     // View
     AddMenuEntry(m_mnuView, "Quarn Scope", "mnuViewquarnscope1", [this] { m_scopes->Open(); });
     AddMenuEntry(m_mnuView, "&Logging Control", "mnuLogging_Control", [this] { ShowLogging(); });
+    AddMenuEntry(m_mnuView, "Log &Viewer", "mnuViewLogViewer", [this] { ShowLogViewer(); });
+    // F9 marks the record just recorded, from any window of the program.
+    auto* mark = new QAction(QStringLiteral("Marker"), this);
+    mark->setObjectName(QStringLiteral("actRecordMarker"));
+    mark->setShortcut(QKeySequence(Qt::Key_F9));
+    mark->setShortcutContext(Qt::ApplicationShortcut);
+    connect(mark, &QAction::triggered, this, [this] { m_log.AddUserMarker(); });
+    addAction(mark);
 
     // Diagnostic
     AddMenuEntry(m_mnuDiagnostic, "&Self Test Tool", "mnuSelfTestTool",
@@ -430,9 +457,28 @@ void SuperDash::ShowAbout() {
 }
 
 void SuperDash::ShowLogging() {
-    if (!m_logging) m_logging = new Logging(m_log, *this, *this, this);
+    if (!m_logging) {
+        m_logging = new Logging(m_log, *this, *this, this);
+        connect(m_logging, &Logging::viewRequested, this,
+                [this](const QString& file) { ShowLogViewer(file); });
+    }
     m_logging->show();
     m_logging->raise();
+}
+
+LogViewer* SuperDash::logViewer() const { return m_logViewer; }
+
+void SuperDash::ShowLogViewer(const QString& file) {
+    if (!m_viewerHost) m_viewerHost = std::make_unique<DashViewerHost>(*this);
+    if (!m_logViewer || m_logViewer->Closed()) m_logViewer = new LogViewer(*m_viewerHost, this);
+    m_logViewer->show();
+    m_logViewer->raise();
+    if (file.isEmpty()) return;
+    const QPointer<LogViewer> viewer = m_logViewer;
+    if (!viewer->Open(file) || !viewer) return;
+    // The log being recorded now: the viewer follows it.
+    const QString recording = m_log.RecordingFile();
+    if (!recording.isEmpty() && QFileInfo(recording) == QFileInfo(file)) viewer->SetFollow(true);
 }
 
 void SuperDash::Label1_Click() {

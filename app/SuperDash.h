@@ -30,6 +30,8 @@ namespace quarn {
 class ComSetup;
 class ComStatLamp;
 class Logging;
+class LogViewer;
+class LogViewerHost;
 class DialGauge;
 class frmAbout;
 class QuarnFeatures;
@@ -102,6 +104,10 @@ public:
     void ShowSelfTester();
     void ShowLogging();
     Logging* logging() const;
+    // The log viewer, opening file in it when one is given. A closed viewer
+    // is gone: the next call makes a new one.
+    void ShowLogViewer(const QString& file = QString());
+    LogViewer* logViewer() const;
     LogOperations& log() { return m_log; }
     // The scope windows' slots.
     ScopeSlots& scopes() { return *m_scopes; }
@@ -173,6 +179,8 @@ private:
     QPointer<TPSTool> m_tpsTool;
     QPointer<SelfTester> m_selfTester;
     QPointer<Logging> m_logging;
+    std::unique_ptr<LogViewerHost> m_viewerHost;
+    QPointer<LogViewer> m_logViewer;
 };
 
 }  // namespace quarn

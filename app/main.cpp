@@ -88,6 +88,9 @@ struct Options {
         QStringLiteral("record"),
         QStringLiteral("Start recording into file (replacing it) once the link is up."),
         QStringLiteral("file")};
+    const QCommandLineOption view{QStringLiteral("view"),
+                                  QStringLiteral("Open file in the Log Viewer at the start."),
+                                  QStringLiteral("file")};
     const QCommandLineOption scopes{QStringLiteral("scopes"),
                                     QStringLiteral("Open this many scope windows at the start."),
                                     QStringLiteral("count")};
@@ -95,7 +98,7 @@ struct Options {
     Options() {
         parser.setApplicationDescription(QStringLiteral(
             "Monitors and logs EEC-IV engine computers through the Quarn-IV data logger."));
-        parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record, scopes});
+        parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record, view, scopes});
     }
 
     // The longest wait --quit-after takes: its milliseconds must fit a timer.
@@ -127,6 +130,8 @@ struct Options {
         }
         if (parser.isSet(record) && parser.value(record).trimmed().isEmpty())
             return QStringLiteral("--record takes the name of the log file to write.");
+        if (parser.isSet(view) && parser.value(view).trimmed().isEmpty())
+            return QStringLiteral("--view takes the name of the log file to open.");
         if (parser.isSet(shots) && parser.value(shots).trimmed().isEmpty())
             return QStringLiteral("--screenshots takes the folder to save the pictures in.");
         return {};
@@ -233,5 +238,10 @@ int main(int argc, char** argv) {
     }
 
     QTimer::singleShot(0, &dash, [&dash, &splash] { dash.Form_Load(&splash); });
+    if (parser.isSet(options.view)) {
+        // Runs inside the start-up's first wait, once Form_Load has begun.
+        const QString file = parser.value(options.view);
+        QTimer::singleShot(0, &dash, [&dash, file] { dash.ShowLogViewer(file); });
+    }
     return QApplication::exec();
 }

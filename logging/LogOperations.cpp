@@ -15,6 +15,8 @@ namespace quarn {
 namespace {
 
 constexpr std::chrono::milliseconds kPauseWait{20};
+// More records than the longest running average of the conversion holds.
+constexpr std::int64_t kWarmUpRecords = 16;
 const QString kRecording = QStringLiteral("Recording");
 const QString kLogPlayback = QStringLiteral("Log Playback");
 const QString kMonitoring = QStringLiteral("Monitoring");
@@ -132,6 +134,7 @@ void LogOperations::StartRecording() {
 void LogOperations::BeginRecording(const QString& name) {
     m_recordFile = name;
     NextRecord = 1;
+    m_userMarkers = 0;
     // The log is new, so any old sidecar of that name goes too. A sidecar
     // that cannot be written leaves the recording as it is.
     m_sidecar.Create(name, QDateTime::currentDateTimeUtc());
@@ -173,6 +176,11 @@ void LogOperations::AddMarker(const QString& kind, const QString& name) {
     m_sidecar.AppendMarker(NextRecord - 1, kind, name);
 }
 
+void LogOperations::AddUserMarker() {
+    if (!m_state.Recording || m_recordFile.isEmpty()) return;
+    AddMarker(QStringLiteral("user"), QStringLiteral("Marker %1").arg(++m_userMarkers));
+}
+
 void LogOperations::SetMeasuredFrameRate(double framesPerSecond) {
     if (framesPerSecond > 0) m_measuredRate = framesPerSecond;
 }
@@ -210,7 +218,7 @@ std::optional<LogOperations::RecordTime> LogOperations::PlaybackTime() const {
     return TimeOfRecord(m_shownRecord);
 }
 
-void LogOperations::PlayLog() {
+void LogOperations::PlayLog(std::int64_t first, std::int64_t last) {
     StopRequested = false;
     if (Paused) {
         Paused = false;  // the playback waiting in its pause goes on
@@ -244,12 +252,25 @@ void LogOperations::PlayLog() {
     const std::int64_t recordCount = m_reader.IsOpen() ? m_reader.RecordCount() : 0;
     m_playTimes.clear();
     if (recordCount > 0) m_playTimes = ReadSidecar(name, recordCount).times;
-    if (recordCount > 0) {
-        view().SetupSlider(1, recordCount, TickFrequency(recordCount));
+    // The records asked for that the log holds; none when the range lies
+    // past its end.
+    const std::int64_t from = std::max<std::int64_t>(first, 1);
+    const std::int64_t to = std::min(last, recordCount);
+    m_playLast = to;
+    if (recordCount > 0 && from <= to) {
+        view().SetupSlider(from, to, TickFrequency(to - from + 1));
+        // The conversion's running averages take in the records before the
+        // range, unseen, so its first records show the values they show
+        // when the whole log plays.
+        for (std::int64_t n = std::max<std::int64_t>(1, from - kWarmUpRecords); n < from; ++n) {
+            if (m_reader.Read(n, m_link.RxBuf()) != RecordStatus::Ok) continue;
+            DecodeFrame(m_link.RxBuf(), m_rec);
+            m_conversion.ComputeChannels(m_rec, m_vehicle);
+        }
         Clock& clock = m_link.SystemTime();
         Clock::TimePoint paceFrom = clock.Now();
         std::int64_t shownSincePause = 0;
-        for (std::int64_t i = 1; i <= recordCount; ++i) {
+        for (std::int64_t i = from; i <= to; ++i) {
             view().SetCounter(i);
             view().SetSliderPosition(i);
             if (Paused) {
@@ -258,12 +279,12 @@ void LogOperations::PlayLog() {
                 shownSincePause = 0;
             }
             // A position chosen while paused takes effect here.
-            i = std::clamp<std::int64_t>(view().SliderPosition(), 1, recordCount);
+            i = std::clamp<std::int64_t>(view().SliderPosition(), from, to);
             ShowRecord(i);
             m_link.Yield();
             PaceAfterRecord(i, ++shownSincePause, paceFrom);
             if (StopRequested) {
-                i = recordCount;
+                i = to;
                 StopRequested = false;
             }
         }
@@ -281,6 +302,12 @@ void LogOperations::PlayLog() {
         Problem(QStringLiteral("%1 damaged records of \"%2\" could not be shown and were skipped.")
                     .arg(m_skipped)
                     .arg(name));
+    if (opened && recordCount > 0 && from > to)
+        Problem(QStringLiteral("The log file \"%1\" holds %2 records: records %3 to %4 are not in it.")
+                    .arg(name)
+                    .arg(recordCount)
+                    .arg(first)
+                    .arg(last));
     if (opened && recordCount == 0 && trailing == 0)
         Problem(QStringLiteral("The log file \"%1\" is empty: it holds no records to play.")
                     .arg(name));
@@ -301,7 +328,7 @@ void LogOperations::PaceAfterRecord(std::int64_t record, std::int64_t shownSince
         // The next record comes after the time that separated it, when
         // recorded, from the record this start or resume began with.
         if (shownSincePause == 1) m_paceFrom = record;
-        if (record >= m_reader.RecordCount()) return;
+        if (record >= std::min(m_reader.RecordCount(), m_playLast)) return;
         offset = SecondsOfRecord(record + 1) - SecondsOfRecord(m_paceFrom);
     } else if (rate > 0) {
         offset = static_cast<double>(shownSincePause) / rate;

@@ -77,7 +77,12 @@ public:
     void AddMarker(const QString& kind, const QString& name);
     // The recording's sidecar could not be written (the log itself goes on).
     bool SidecarFailed() const { return m_sidecar.Failed(); }
-    void PlayLog();
+    // Plays records first..last of the log (the whole log by default); a
+    // call while paused resumes the playback instead.
+    void PlayLog(std::int64_t first = 1, std::int64_t last = INT64_MAX);
+    // A marker of kind "user" with a numbered name, for the marker key and
+    // button while recording.
+    void AddUserMarker();
     void SeekLog();
     void StopLogging();
 
@@ -160,6 +165,10 @@ private:
     // and the record a paced playback last started or resumed from.
     std::vector<double> m_playTimes;
     std::int64_t m_paceFrom = 1;
+    // The last record the playback shows.
+    std::int64_t m_playLast = 0;
+    // Markers added by the user to this recording, to number their names.
+    int m_userMarkers = 0;
 };
 
 }  // namespace quarn

@@ -72,6 +72,11 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
     m_halt = Button("Halt", QStringLiteral("Stop"), TwipsRect(5640, 600, 975, 375), this);
     m_pause->setEnabled(false);
     m_halt->setEnabled(false);
+    m_marker = Button("Marker", QStringLiteral("Marker"), TwipsRect(1560, 600, 720, 375), this);
+    m_marker->setToolTip(QStringLiteral("Mark the record just recorded (key F9)"));
+    m_marker->setEnabled(false);
+    m_view = Button("View", QStringLiteral("View"), TwipsRect(2400, 600, 780, 375), this);
+    m_view->setToolTip(QStringLiteral("Open the log in the Log Viewer"));
 
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("Slider"));
@@ -109,11 +114,15 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
     setTabOrder(m_pause, m_browse);
     setTabOrder(m_browse, m_speed);
     setTabOrder(m_speed, m_export);
+    setTabOrder(m_export, m_marker);
+    setTabOrder(m_marker, m_view);
 
     connect(m_record, &QPushButton::clicked, this, &Logging::Record_Click);
     connect(m_play, &QPushButton::clicked, this, &Logging::Play_Click);
     connect(m_pause, &QPushButton::clicked, this, &Logging::Pause_Click);
     connect(m_halt, &QPushButton::clicked, this, &Logging::Halt_Click);
+    connect(m_marker, &QPushButton::clicked, this, &Logging::Marker_Click);
+    connect(m_view, &QPushButton::clicked, this, &Logging::View_Click);
     connect(m_browse, &QPushButton::clicked, this, &Logging::Browse_Click);
     connect(m_export, &QPushButton::clicked, this, &Logging::ExportCsv_Click);
     connect(m_slider, &QSlider::valueChanged, this, [this] {
@@ -132,6 +141,7 @@ void Logging::Record_Click() {
     m_play->setEnabled(false);
     m_halt->setEnabled(true);
     m_pause->setEnabled(false);
+    m_marker->setEnabled(true);
     m_slider->hide();
     m_counter->show();
     m_counterValue = 0;
@@ -139,7 +149,29 @@ void Logging::Record_Click() {
     m_log.StartRecording();
 }
 
-void Logging::Play_Click() {
+void Logging::Play_Click() { StartPlayback(1, INT64_MAX); }
+
+void Logging::PlayRange(const QString& file, std::int64_t first, std::int64_t last) {
+    show();
+    raise();
+    if (!m_log.RecordingFile().isEmpty() || m_log.Playing() || m_halt->isEnabled()) {
+        ShowProblem(QStringLiteral("Stop the recording or the playback under way first, then "
+                                   "play the range."));
+        return;
+    }
+    m_logFile->setText(file);
+    StartPlayback(first, last);
+}
+
+void Logging::View_Click() {
+    emit viewRequested(LogFileName());
+}
+
+void Logging::Marker_Click() {
+    m_log.AddUserMarker();
+}
+
+void Logging::StartPlayback(std::int64_t first, std::int64_t last) {
     const bool resuming = m_log.Paused && m_log.Playing();
     m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Log Playback"));
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
@@ -154,7 +186,7 @@ void Logging::Play_Click() {
     // A fresh playback starts the traces again; a resumed one goes on with
     // them.
     if (!resuming) m_host.ReapplyScopeSelections();
-    m_log.PlayLog();
+    m_log.PlayLog(first, last);
     m_slider->setEnabled(false);
 }
 
@@ -172,6 +204,7 @@ void Logging::Halt_Click() {
     m_play->setEnabled(true);
     m_pause->setEnabled(false);
     m_halt->setEnabled(false);
+    m_marker->setEnabled(false);
     LockFileName(false);
     m_log.StopLogging();
     m_slider->hide();
@@ -345,6 +378,7 @@ void Logging::HideSlider() { m_slider->hide(); }
 int Logging::PlaybackRate() const { return m_speed->currentData().toInt(); }
 
 void Logging::ShowOverwriteDeclined() {
+    m_marker->setEnabled(false);
     m_record->setEnabled(true);
     m_play->setEnabled(true);
     m_pause->setEnabled(false);

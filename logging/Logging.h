@@ -38,6 +38,13 @@ public:
 
     void Record_Click();
     void Play_Click();
+    // Plays records first..last of file, as Play does the whole log; refused
+    // while a recording or a playback runs.
+    void PlayRange(const QString& file, std::int64_t first, std::int64_t last);
+    // "View": asks for the log in the name box to be opened in the viewer.
+    void View_Click();
+    // "Marker": marks the record last written by the recording.
+    void Marker_Click();
     void Pause_Click();
     void Halt_Click();
     void Browse_Click();
@@ -65,6 +72,8 @@ public:
     QPushButton* playButton() const { return m_play; }
     QPushButton* pauseButton() const { return m_pause; }
     QPushButton* haltButton() const { return m_halt; }
+    QPushButton* viewButton() const { return m_view; }
+    QPushButton* markerButton() const { return m_marker; }
     QSlider* slider() const { return m_slider; }
     QLabel* counter() const { return m_counter; }
     QComboBox* speed() const { return m_speed; }
@@ -74,10 +83,15 @@ public:
     std::function<bool(const QString&)> askOverwrite;
     std::function<void(const QString&)> showProblem;
 
+signals:
+    // The user wants to see the log file in the log viewer.
+    void viewRequested(const QString& file);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void StartPlayback(std::int64_t first, std::int64_t last);
     void Slider_Moved();
     void ScheduleDisplay();
     void LockFileName(bool locked);
@@ -92,6 +106,8 @@ private:
     QPushButton* m_play = nullptr;
     QPushButton* m_pause = nullptr;
     QPushButton* m_halt = nullptr;
+    QPushButton* m_view = nullptr;
+    QPushButton* m_marker = nullptr;
     QSlider* m_slider = nullptr;
     QLabel* m_counter = nullptr;
     QComboBox* m_speed = nullptr;

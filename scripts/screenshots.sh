@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the demo headless and saves pictures of the windows into
 # docs/screenshots (dashboard, TPS tool, setup dialog, logging control, splash, every dial,
-# the settings windows, the self test, a scope with a trace and the dyno).
+# the settings windows, the self test, a scope with a trace, the dyno and the log viewer).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -15,4 +15,5 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 "$build/tests-bin/self_test_shot" "$out" >/dev/null
 "$build/tests-bin/scope_picture" "$out/scope.png" >/dev/null
 "$build/tests-bin/dyno_picture" "$out" >/dev/null
+"$build/tests-bin/viewer_pictures" "$out" >/dev/null 2>&1
 ls "$out"

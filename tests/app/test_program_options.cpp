@@ -42,6 +42,7 @@ TEST(ProgramOptions, ValuesItCannotUseAreRefusedAtOnce) {
         {"--quit-after 1e12", "--quit-after takes"},
         {"--scopes 11", "--scopes takes a whole number from 0 to 10"},
         {"--scopes two", "--scopes takes"},
+        {"--view ' '", "--view takes the name of the log file"},
         {"--no-such-option", "Unknown option 'no-such-option'"},
     };
     for (const auto& [args, says] : cases) {

@@ -45,7 +45,10 @@ class ShownFrames final : public FrameConsumers {
 public:
     explicit ShownFrames(ChannelRecord& rec) : m_rec(rec) {}
     bool DashboardVisible() const override { return true; }
-    void UpdateDash() override { shown.push_back(m_rec.MafRaw); }
+    void UpdateDash() override {
+        shown.push_back(m_rec.MafRaw);
+        rpm.push_back(m_rec.Rpm);
+    }
     void PrepareScopeSlot(int) override {}
     bool ScopeVisible(int slot) const override { return slot == 3; }
     void FeedScopes(int) override { ++scopeFeeds; }
@@ -53,6 +56,7 @@ public:
         if (onWrite) onWrite();
     }
     std::vector<int> shown;
+    std::vector<float> rpm;
     int scopeFeeds = 0;
     std::function<void()> onWrite;
 
@@ -286,6 +290,39 @@ TEST_F(LogOperationsTest, PlaybackShowsEveryRecordInOrderAndEndsWithHalt) {
     EXPECT_TRUE(view.problems.empty());
 }
 
+TEST_F(LogOperationsTest, ARangeShowsExactlyItsRecordsAsTheWholeLogShowsThem) {
+    // The engine speed changes from record to record: its running average
+    // tells whether the records before the range were taken in.
+    for (int n = 1; n <= 30; ++n) {
+        RawFrame raw;
+        raw.analog[0] = static_cast<std::uint16_t>(n);
+        raw.timer[0] = static_cast<std::uint16_t>(3000 + 150 * n);  // RpmPeriod
+        const FrameBytes f = EncodeFrame(raw);
+        ASSERT_TRUE(WriteRecordAt(Path(), n, ByteBuffer(f.begin(), f.end())));
+    }
+    log.PlayLog();
+    const std::vector<float> whole = consumers.rpm;
+    consumers.shown.clear();
+    consumers.rpm.clear();
+    log.PlayLog(20, 25);
+    EXPECT_EQ(consumers.shown, Range(20, 25));
+    EXPECT_EQ(view.minimum, 20);
+    EXPECT_EQ(view.maximum, 25);
+    ASSERT_EQ(consumers.rpm.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(consumers.rpm[i], whole[19 + i], 1e-3);
+    EXPECT_TRUE(view.problems.empty());
+
+    consumers.shown.clear();
+    log.PlayLog(25, 90);  // cut at the end of the log
+    EXPECT_EQ(consumers.shown, Range(25, 30));
+
+    consumers.shown.clear();
+    log.PlayLog(31, 40);
+    EXPECT_TRUE(consumers.shown.empty());
+    EXPECT_EQ(view.problems.size(), 1u);
+    EXPECT_FALSE(log.Playing());
+}
+
 TEST_F(LogOperationsTest, PauseThenHaltShowsTheRecordInHandOnceMore) {
     MakeLog(30);
     yielder.onYield = [&] {
@@ -402,6 +439,7 @@ TEST_F(LogOperationsTest, RecordingWritesOneTimePerRecordAndTheMarkers) {
         link.RxBuf() = NumberedFrame(n);
         log.WriteLogRecord();
         if (n == 2) log.AddMarker(QStringLiteral("user"), QStringLiteral("third gear"));
+        if (n == 3) log.AddUserMarker();  // the key or the button
     }
     log.StopLogging();
     log.AddMarker(QStringLiteral("user"), QStringLiteral("stopped"));  // no-op
@@ -411,10 +449,13 @@ TEST_F(LogOperationsTest, RecordingWritesOneTimePerRecordAndTheMarkers) {
     ASSERT_EQ(c.times.size(), 4u);
     EXPECT_NEAR(c.times[0], 0.1, 1e-6);
     EXPECT_NEAR(c.times[3], 1.0, 1e-6);
-    ASSERT_EQ(c.markers.size(), 2u);
+    ASSERT_EQ(c.markers.size(), 3u);
     EXPECT_EQ(c.markers[0].record, 0);
     EXPECT_EQ(c.markers[1].record, 2);
     EXPECT_EQ(c.markers[1].name, QStringLiteral("third gear"));
+    EXPECT_EQ(c.markers[2].record, 3);
+    EXPECT_EQ(c.markers[2].kind, QStringLiteral("user"));
+    EXPECT_EQ(c.markers[2].name, QStringLiteral("Marker 1"));
     EXPECT_LE(std::abs(c.start.secsTo(QDateTime::currentDateTimeUtc())), 60);
 
     // A sidecar that cannot be written leaves the recording alone.

@@ -1,0 +1,354 @@
+// The Log Viewer window on logs of the simulated drive: a damaged or empty
+// log opens with one message, the window closed or deleted while a log is
+// read frees nothing in use, the exported range equals quarn-log's rows,
+// "Play range" plays exactly the selected records through the dashboard,
+// marker edits go through the sidecar, and the heat map's copy holds the
+// means of the rows that pass the filter; the mouse selects, zooms and pans;
+// following a growing log keeps its end in view.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPointer>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QWheelEvent>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cmath>
+#include <sstream>
+
+#include <qcustomplot.h>
+
+#include "SimLog.h"
+#include "TestUtil.h"
+#include "app/SuperDash.h"
+#include "link/LinkFakes.h"
+#include "logging/Logging.h"
+#include "viewer/HeatMapTab.h"
+#include "viewer/LogViewer.h"
+#include "viewer/ViewerPlots.h"
+#include "viewer/ViewerSide.h"
+
+namespace quarn {
+namespace {
+
+class FakeHost final : public LogViewerHost {
+public:
+    const VehicleData& Vehicle() const override { return vehicle; }
+    double FrameRate() const override { return 250; }
+    void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) override {
+        played.push_back({log, first, last});
+    }
+    struct Play {
+        QString log;
+        std::int64_t first, last;
+    };
+    VehicleData vehicle;
+    std::vector<Play> played;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+class ViewerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        viewer = new LogViewer(host);
+        viewer->showMessage = [this](const QString& text) { messages.push_back(text.toStdString()); };
+        viewer->resize(1000, 700);
+        viewer->show();
+    }
+    void TearDown() override { delete viewer.data(); }
+
+    QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    // A drive of seconds at 250 records a second, timed by its sidecar.
+    QString Drive(const char* name, double seconds, bool sidecar = true) {
+        test::SimLogOptions o;
+        o.seconds = seconds;
+        o.sidecar = sidecar;
+        const QString path = Path(name);
+        EXPECT_GT(test::WriteSimLog(path, o), 0);
+        return path;
+    }
+    double KeyOf(std::int64_t record) const {
+        const LogTable& t = *viewer->table();
+        return t.Axis()[t.RowOfRecord(record)];
+    }
+
+    QTemporaryDir dir;
+    FakeHost host;
+    QPointer<LogViewer> viewer;
+    std::vector<std::string> messages;
+};
+
+TEST_F(ViewerWindowTest, ADamagedLogOpensWithOneMessageAndAnEmptyOneWithoutPlots) {
+    const QString path = Drive("damaged.qz0", 8, false);
+    std::vector<std::uint8_t> bytes = test::ReadBytes(path.toStdString());
+    bytes[kRecordBytes * 9] = 7;  // record 10: not a record header
+    bytes.resize(bytes.size() + 20, 0xEE);
+    test::WriteBytes(path.toStdString(), bytes);
+
+    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("1 damaged record(s)"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("20 byte(s)"), std::string::npos) << messages[0];
+    EXPECT_EQ(viewer->table()->Rows(), 1999u);
+    EXPECT_EQ(viewer->table()->Base(), TimeBase::Records);
+
+    // Still usable, and nothing more is told: keys, cursor, follow.
+    ViewerPlots& plots = *viewer->plots();
+    plots.setFocus();
+    QTest::keyClick(&plots, Qt::Key_Plus);
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 999.5, 1e-6);
+    QTest::keyClick(&plots, Qt::Key_0);
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 1999, 1e-6);
+    plots.SetCursorKey(12);
+    EXPECT_EQ(viewer->side()->values()->item(ViewerSide::kRecordRow, 1)->text().toStdString(),
+              "12");
+    EXPECT_GT(plots.TracePoints(0, false, false), 0);
+    viewer->FollowTick();
+    EXPECT_EQ(messages.size(), 1u);
+
+    const QString empty = Path("empty.qz0");
+    test::WriteBytes(empty.toStdString(), {});
+    messages.clear();
+    ASSERT_TRUE(viewer->Open(empty));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("holds no records"), std::string::npos);
+    EXPECT_EQ(plots.TracePoints(0, false, false), 0);
+    plots.ZoomOut();
+    plots.SetSelection(0, 1);
+    EXPECT_FALSE(viewer->playRangeButton()->isEnabled());
+}
+
+TEST_F(ViewerWindowTest, ClosingOrDeletingTheWindowWhileALogIsReadFreesNothingInUse) {
+    // Long enough for the reading to hand events over on its way.
+    const QString path = Drive("long.qz0", 160);
+
+    QTimer::singleShot(0, viewer, [this] { viewer->close(); });
+    EXPECT_FALSE(viewer->Open(path));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(viewer.isNull());
+    EXPECT_TRUE(messages.empty());
+
+    viewer = new LogViewer(host);
+    viewer->show();
+    LogViewer* doomed = viewer;
+    QTimer::singleShot(0, [doomed] { delete doomed; });
+    EXPECT_FALSE(doomed->Open(path));
+    EXPECT_TRUE(viewer.isNull());
+}
+
+TEST_F(ViewerWindowTest, TheExportedRangeEqualsTheRowsOfQuarnLogExport) {
+    const QString path = Drive("drive.qz0", 3);
+    std::vector<std::uint8_t> bytes = test::ReadBytes(path.toStdString());
+    bytes[kRecordBytes * 99] = 7;  // record 100 is damaged, in the range
+    test::WriteBytes(path.toStdString(), bytes);
+    ASSERT_TRUE(viewer->Open(path));
+    messages.clear();
+
+    viewer->plots()->SetSelection(KeyOf(50) - 0.001, KeyOf(300) + 0.001);
+    std::int64_t first = 0, last = 0;
+    ASSERT_TRUE(viewer->SelectedRecords(first, last));
+    EXPECT_EQ(first, 50);
+    EXPECT_EQ(last, 300);
+    const QString csv = Path("range.csv");
+    ASSERT_TRUE(viewer->ExportRangeTo(csv));
+    EXPECT_TRUE(messages.empty());
+
+    const test::CommandResult whole =
+        test::RunCommand(test::BinPath("quarn-log") + " export '" + path.toStdString() + "'");
+    // It exits with 1 for the damaged record, after writing every row.
+    ASSERT_EQ(whole.exitCode, 1) << whole.err;
+    std::vector<std::string> expected;
+    for (const std::string& line : Lines(whole.out)) {
+        if (expected.empty()) {
+            expected.push_back(line);  // the header
+            continue;
+        }
+        const long record = std::stol(line.substr(0, line.find(',')));
+        if (record >= 50 && record <= 300) expected.push_back(line);
+    }
+    EXPECT_EQ(expected.size(), 1u + 250u);
+    const std::vector<std::uint8_t> written = test::ReadBytes(csv.toStdString());
+    EXPECT_EQ(Lines(std::string(written.begin(), written.end())), expected);
+}
+
+TEST(ViewerPlayRange, PlaysExactlyTheSelectedRecordsThroughTheDashboard) {
+    QTemporaryDir dir;
+    // Each record carries its number in the MAF word.
+    const QString path = dir.filePath(QStringLiteral("numbered.qz0"));
+    for (int n = 1; n <= 400; ++n) {
+        RawFrame raw;
+        raw.analog[0] = static_cast<std::uint16_t>(n);
+        const FrameBytes f = EncodeFrame(raw);
+        ASSERT_TRUE(WriteRecordAt(path.toStdString(), n, ByteBuffer(f.begin(), f.end())));
+    }
+    test::RecordingAlerts alerts;
+    DashOptions options;
+    options.alerts = &alerts;
+    options.settingsPath = dir.filePath(QStringLiteral("quarnom.ini"));
+    SuperDash dash(std::move(options));
+    dash.ShowLogViewer(path);
+    LogViewer* viewer = dash.logViewer();
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_EQ(viewer->table()->Rows(), 400u);
+    // Record numbers are the axis: no sidecar.
+    viewer->plots()->SetSelection(119.6, 240.2);
+
+    viewer->PlayRange();
+    Logging* logging = dash.logging();
+    ASSERT_NE(logging, nullptr);
+    EXPECT_EQ(logging->logFile()->text(), path);
+    EXPECT_EQ(logging->slider()->minimum(), 120);
+    EXPECT_EQ(logging->slider()->maximum(), 240);
+    EXPECT_EQ(dash.record().MafRaw, 240);  // the last record shown
+    EXPECT_FALSE(dash.log().Playing());
+}
+
+TEST_F(ViewerWindowTest, MarkerEditsGoThroughTheSidecarAndAForeignOneIsLeftAlone) {
+    const QString path = Drive("marks.qz0", 4);
+    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_TRUE(viewer->AddMarkerAt(KeyOf(700)));
+    ASSERT_TRUE(viewer->AddMarkerAt(KeyOf(200), QStringLiteral("Pull")));
+    // The list runs in the log's order; the name is edited in place and the
+    // later marker deleted with its button.
+    QTreeWidget* list = viewer->side()->markers();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(1).toStdString(), "Pull");
+    list->topLevelItem(0)->setText(1, QStringLiteral("Second gear pull"));
+    QCoreApplication::processEvents();
+    viewer->side()->SelectMarker(1);
+    viewer->side()->deleteButton()->click();
+    EXPECT_TRUE(messages.empty());
+
+    LogTable fresh;
+    ASSERT_TRUE(fresh.Load(path, VehicleData(), 250, nullptr, nullptr, nullptr));
+    ASSERT_EQ(fresh.Markers().size(), 1u);
+    EXPECT_EQ(fresh.Markers()[0].record, 200);
+    EXPECT_EQ(fresh.Markers()[0].kind.toStdString(), "user");
+    EXPECT_EQ(fresh.Markers()[0].name.toStdString(), "Second gear pull");
+    EXPECT_EQ(list->topLevelItemCount(), 1);
+
+    // A sidecar timing more records than the log holds is another log's.
+    const QString other = Drive("other.qz0", 2);
+    QFile::remove(SidecarPath(other));
+    ASSERT_TRUE(QFile::copy(SidecarPath(path), SidecarPath(other)));
+    const std::vector<std::uint8_t> before = test::ReadBytes(SidecarPath(other).toStdString());
+    ASSERT_TRUE(viewer->Open(other));
+    messages.clear();
+    EXPECT_FALSE(viewer->AddMarkerAt(KeyOf(10)));
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(test::ReadBytes(SidecarPath(other).toStdString()), before);
+}
+
+TEST_F(ViewerWindowTest, ShiftDragSelectsCtrlDragZoomsDragPansAndTheWheelZooms) {
+    ASSERT_TRUE(viewer->Open(Drive("mouse.qz0", 4, false)));  // records 1..1000
+    ViewerPlots& plots = *viewer->plots();
+    plots.replot();
+    auto* rect = static_cast<QCPAxisRect*>(plots.plotLayout()->element(0, 0));
+    QCPAxis* key = rect->axis(QCPAxis::atBottom);
+    const int y = rect->top() + rect->height() / 2;
+    const QPoint a(static_cast<int>(key->coordToPixel(200)), y);
+    const QPoint b(static_cast<int>(key->coordToPixel(400)), y + 10);
+    const double perPixel = (plots.KeyHi() - plots.KeyLo()) / rect->width();
+    auto drag = [&](Qt::KeyboardModifiers modifiers, QPoint from, QPoint to) {
+        QTest::mousePress(&plots, Qt::LeftButton, modifiers, from);
+        QTest::mouseMove(&plots, to);
+        QTest::mouseRelease(&plots, Qt::LeftButton, modifiers, to);
+    };
+
+    drag(Qt::ShiftModifier, a, b);
+    ASSERT_TRUE(plots.HasSelection());
+    EXPECT_NEAR(plots.SelectionLo(), 200, 2 * perPixel);
+    EXPECT_NEAR(plots.SelectionHi(), 400, 2 * perPixel);
+    EXPECT_TRUE(viewer->playRangeButton()->isEnabled());
+
+    drag(Qt::ControlModifier, a, b);
+    EXPECT_NEAR(plots.KeyLo(), 200, 2 * perPixel);
+    EXPECT_NEAR(plots.KeyHi(), 400, 2 * perPixel);
+
+    // Dragging to the right brings earlier records into view.
+    const QPoint mid(static_cast<int>(key->coordToPixel(300)), y);
+    const double span = plots.KeyHi() - plots.KeyLo();
+    drag(Qt::NoModifier, mid, mid + QPoint(100, 0));
+    EXPECT_LT(plots.KeyLo(), 190);
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), span, 1e-6);
+
+    // One notch in keeps the record under the pointer where it is.
+    const double under = key->pixelToCoord(mid.x());
+    QWheelEvent wheel(mid, plots.mapToGlobal(QPointF(mid)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&plots, &wheel);
+    EXPECT_LT(plots.KeyHi() - plots.KeyLo(), span);
+    EXPECT_NEAR(key->pixelToCoord(mid.x()), under, 1e-6);
+}
+
+TEST_F(ViewerWindowTest, FollowReadsTheGrowingLogAndKeepsItsEndInView) {
+    const QString path = Drive("growing.qz0", 4, false);  // 1000 records
+    ASSERT_TRUE(viewer->Open(path));
+    ViewerPlots& plots = *viewer->plots();
+    plots.SetKeyRange(900, 1000);
+    viewer->follow()->setChecked(true);
+    const FrameBytes f = EncodeFrame(RawFrame{});
+    for (int n = 1001; n <= 1200; ++n)
+        ASSERT_TRUE(WriteRecordAt(path.toStdString(), n, ByteBuffer(f.begin(), f.end())));
+    viewer->FollowTick();
+    EXPECT_EQ(viewer->table()->Rows(), 1200u);
+    EXPECT_GE(plots.KeyHi(), 1200);
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 100, 1e-6);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ViewerWindowTest, CopyHoldsTheMeanOfTheFilteredRowsOfEachCell) {
+    const QString path = Drive("map.qz0", 60);
+    ASSERT_TRUE(viewer->Open(path));
+    const int rpm = ViewerChannelId(QStringLiteral("RPM"));
+    const int maf = ViewerChannelId(QStringLiteral("MAF"));
+    const int afr = ViewerChannelId(QStringLiteral("WideO2"));
+    const int tps = ViewerChannelId(QStringLiteral("TPS"));
+    HeatMapTab& heat = *viewer->heatMap();
+    heat.SetChannels(rpm, maf, afr);
+    heat.SetFilter(0, tps, HeatFilter::Op::Above, 2.0);
+    heat.Copy();
+    const std::vector<std::string> lines =
+        Lines(QApplication::clipboard()->text().toStdString());
+    ASSERT_GT(lines.size(), 2u);
+
+    // The busiest cell, worked out from the columns directly.
+    const LogTable& t = *viewer->table();
+    const HeatMapResult& r = heat.Result();
+    const auto busiest = static_cast<std::size_t>(
+        std::max_element(r.count.begin(), r.count.end()) - r.count.begin());
+    const std::size_t cx = busiest % r.Cols(), cy = busiest / r.Cols();
+    double sum = 0;
+    std::int64_t n = 0;
+    for (std::size_t i = 0; i < t.Rows(); ++i) {
+        const double x = t.Column(rpm)[i], y = t.Column(maf)[i];
+        if (t.Column(tps)[i] > 2.0 && x >= r.xEdges[cx] && x < r.xEdges[cx + 1] &&
+            y >= r.yEdges[cy] && y < r.yEdges[cy + 1]) {
+            sum += t.Column(afr)[i];
+            ++n;
+        }
+    }
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(r.count[busiest], n);
+    // Its place in the copied text: below the X edges, one line per Y cell.
+    std::vector<std::string> cells;
+    std::istringstream row(lines[1 + cy]);
+    for (std::string cell; std::getline(row, cell, '\t');) cells.push_back(cell);
+    ASSERT_GT(cells.size(), cx + 1);
+    EXPECT_NEAR(std::stod(cells[cx + 1]), sum / static_cast<double>(n), 1e-3);
+}
+
+}  // namespace
+}  // namespace quarn

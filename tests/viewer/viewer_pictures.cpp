@@ -1,0 +1,91 @@
+// Saves pictures of the Log Viewer for the documentation: a simulated drive
+// with markers and a selected range, its heat map, and a second drive
+// compared with it. Usage: viewer_pictures [output folder]
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+#include "viewer/HeatMapTab.h"
+#include "viewer/LogViewer.h"
+#include "viewer/ViewerPlots.h"
+#include "viewer/ViewerSide.h"
+#include "SimLog.h"
+
+using namespace quarn;
+
+namespace {
+
+class PictureHost final : public LogViewerHost {
+public:
+    const VehicleData& Vehicle() const override { return m_vehicle; }
+    double FrameRate() const override { return 250; }
+    void PlayRecords(const QString&, std::int64_t, std::int64_t) override {}
+
+private:
+    VehicleData m_vehicle;
+};
+
+bool Save(QWidget& window, const QDir& out, const char* name) {
+    QApplication::processEvents();
+    return window.grab().save(out.filePath(QString::fromLatin1(name)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("saturday.qz0"));
+    const QString second = dir.filePath(QStringLiteral("sunday.qz0"));
+    test::SimLogOptions o;
+    o.seconds = 150;
+    o.markers = {{61, QStringLiteral("Cruise")}};
+    if (test::WriteSimLog(first, o) == 0) return EXIT_FAILURE;
+    o.seed = 7;
+    o.markers = {};
+    if (test::WriteSimLog(second, o) == 0) return EXIT_FAILURE;
+
+    PictureHost host;
+    LogViewer viewer(host);
+    viewer.showMessage = [](const QString&) {};
+    viewer.resize(1400, 860);
+    viewer.show();
+    // Each drive gets a marker where its first full-throttle run begins, as
+    // a user would put it there.
+    for (const QString& log : {second, first}) {
+        if (!viewer.Open(log)) return EXIT_FAILURE;
+        const LogTable& t = *viewer.table();
+        const auto& tps = t.Column(ViewerChannelId(QStringLiteral("TPS")));
+        std::size_t row = 0;
+        while (row + 1 < t.Rows() && tps[row] < 3.5f) ++row;
+        viewer.AddMarkerAt(t.Axis()[row], QStringLiteral("Full throttle"));
+    }
+    ViewerPlots& plots = *viewer.plots();
+    auto channels = plots.Plots();
+    channels[0].second = ViewerChannelId(QStringLiteral("Boost"));
+    plots.SetPlots(channels);
+    plots.SetKeyRange(0, 100);
+    plots.SetSelection(24, 34);
+    plots.SetCursorKey(29.5);
+    bool ok = Save(viewer, out, "viewer.png");
+
+    viewer.tabs()->setCurrentWidget(viewer.heatMap());
+    viewer.heatMap()->Recompute();
+    ok = Save(viewer, out, "viewer_heatmap.png") && ok;
+
+    viewer.tabs()->setCurrentIndex(0);
+    plots.ClearSelection();
+    if (!viewer.OpenSecond(second)) return EXIT_FAILURE;
+    viewer.AlignSecond(0, 1);  // its "Full throttle" with the first one's
+    plots.SetKeyRange(18, 48);
+    plots.SetCursorKey(30);
+    ok = Save(viewer, out, "viewer_compare.png") && ok;
+    return ok ? EXIT_SUCCESS : EXIT_FAILURE;
+}

@@ -1,0 +1,362 @@
+#include "viewer/HeatMapTab.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <qcustomplot.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "viewer/LogTable.h"
+
+namespace quarn {
+namespace {
+
+constexpr int kMaxCells = 64;
+
+// Low values blue, high ones red: for a mixture map, rich is blue and lean
+// is red.
+QCPColorGradient Gradient() {
+    QCPColorGradient g;
+    g.setColorStops({{0.0, QColor(60, 110, 220)},
+                     {0.35, QColor(80, 200, 120)},
+                     {0.65, QColor(250, 215, 70)},
+                     {1.0, QColor(225, 60, 45)}});
+    g.setNanHandling(QCPColorGradient::nhTransparent);
+    return g;
+}
+
+QString EdgeText(double v) {
+    return QString::number(v, 'g', 6);
+}
+
+QString MeanText(double v) {
+    const double a = std::abs(v);
+    return QString::number(v, 'f', a >= 1000 ? 0 : a >= 100 ? 1 : 2);
+}
+
+}  // namespace
+
+HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("HeatMapTab"));
+    const auto& channels = ViewerChannels();
+    auto* layout = new QVBoxLayout(this);
+    auto* controls = new QGridLayout;
+    layout->addLayout(controls);
+
+    const char* axisNames[3] = {"X", "Y", "Z (mean)"};
+    for (int a = 0; a < 3; ++a) {
+        controls->addWidget(new QLabel(QString::fromLatin1(axisNames[a]), this), 0, a * 3);
+        m_axis[a] = new QComboBox(this);
+        m_axis[a]->setObjectName(QStringLiteral("HeatAxis%1").arg(a));
+        for (const ViewerChannel& c : channels) m_axis[a]->addItem(c.name);
+        controls->addWidget(m_axis[a], 0, a * 3 + 1);
+        if (a < 2) {
+            m_step[a] = new QDoubleSpinBox(this);
+            m_step[a]->setObjectName(QStringLiteral("HeatStep%1").arg(a));
+            m_step[a]->setPrefix(QStringLiteral("step "));
+            m_step[a]->setDecimals(3);
+            m_step[a]->setRange(0.001, 1e6);
+            m_step[a]->setToolTip(QStringLiteral("Cell width; at most %1 cells").arg(kMaxCells));
+            controls->addWidget(m_step[a], 0, a * 3 + 2);
+            connect(m_step[a], &QDoubleSpinBox::valueChanged, this, [this] { ScheduleRecompute(); });
+        }
+        connect(m_axis[a], &QComboBox::currentIndexChanged, this, [this, a] { ChannelChanged(a); });
+    }
+    m_selectionOnly = new QCheckBox(QStringLiteral("Only the selected range"), this);
+    controls->addWidget(m_selectionOnly, 0, 9);
+    connect(m_selectionOnly, &QCheckBox::toggled, this, [this] { ScheduleRecompute(); });
+
+    for (int f = 0; f < kFilters; ++f) {
+        controls->addWidget(new QLabel(QStringLiteral("Only where"), this), 1, f * 3,
+                            Qt::AlignRight);
+        m_filterChannel[f] = new QComboBox(this);
+        m_filterChannel[f]->addItem(QStringLiteral("(no filter)"), -1);
+        for (std::size_t i = 0; i < channels.size(); ++i)
+            m_filterChannel[f]->addItem(channels[i].name, static_cast<int>(i));
+        m_filterOp[f] = new QComboBox(this);
+        m_filterOp[f]->addItem(QStringLiteral(">"), static_cast<int>(HeatFilter::Op::Above));
+        m_filterOp[f]->addItem(QStringLiteral("<"), static_cast<int>(HeatFilter::Op::Below));
+        m_filterOp[f]->addItem(QStringLiteral("≥"), static_cast<int>(HeatFilter::Op::AtLeast));
+        m_filterOp[f]->addItem(QStringLiteral("≤"), static_cast<int>(HeatFilter::Op::AtMost));
+        m_filterValue[f] = new QDoubleSpinBox(this);
+        m_filterValue[f]->setRange(-1e6, 1e6);
+        m_filterValue[f]->setDecimals(2);
+        auto* row = new QHBoxLayout;
+        row->addWidget(m_filterChannel[f]);
+        row->addWidget(m_filterOp[f]);
+        row->addWidget(m_filterValue[f]);
+        controls->addLayout(row, 1, f * 3 + 1, 1, 2);
+        connect(m_filterChannel[f], &QComboBox::currentIndexChanged, this,
+                [this] { ScheduleRecompute(); });
+        connect(m_filterOp[f], &QComboBox::currentIndexChanged, this,
+                [this] { ScheduleRecompute(); });
+        connect(m_filterValue[f], &QDoubleSpinBox::valueChanged, this,
+                [this] { ScheduleRecompute(); });
+    }
+    auto* show = new QHBoxLayout;
+    auto* showMean = new QRadioButton(QStringLiteral("Mean"), this);
+    m_showCount = new QRadioButton(QStringLiteral("Count"), this);
+    showMean->setChecked(true);
+    m_copy = new QPushButton(QStringLiteral("Copy"), this);
+    m_copy->setObjectName(QStringLiteral("HeatCopy"));
+    m_copy->setToolTip(QStringLiteral("Copy means and counts as tab-separated text for a "
+                                      "spreadsheet"));
+    show->addWidget(showMean);
+    show->addWidget(m_showCount);
+    show->addWidget(m_copy);
+    controls->addLayout(show, 1, 9);
+    connect(m_showCount, &QRadioButton::toggled, this, [this] { ShowResult(); });
+    connect(m_copy, &QPushButton::clicked, this, &HeatMapTab::Copy);
+
+    m_caption = new QLabel(this);
+    m_caption->setObjectName(QStringLiteral("HeatCaption"));
+    layout->addWidget(m_caption);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    m_table = new QTableWidget(this);
+    m_table->setObjectName(QStringLiteral("HeatTable"));
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->horizontalHeader()->setDefaultSectionSize(52);
+    m_table->horizontalHeader()->setMinimumSectionSize(30);
+    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    split->addWidget(m_table);
+    m_plot = new QCustomPlot(this);
+    m_plot->setObjectName(QStringLiteral("HeatPlot"));
+    m_map = new QCPColorMap(m_plot->xAxis, m_plot->yAxis);
+    m_map->setGradient(Gradient());
+    m_map->setInterpolate(false);
+    m_scale = new QCPColorScale(m_plot);
+    m_plot->plotLayout()->addElement(0, 1, m_scale);
+    m_map->setColorScale(m_scale);
+    m_scale->setGradient(Gradient());
+    auto* group = new QCPMarginGroup(m_plot);
+    m_plot->axisRect()->setMarginGroup(QCP::msBottom | QCP::msTop, group);
+    m_scale->setMarginGroup(QCP::msBottom | QCP::msTop, group);
+    split->addWidget(m_plot);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    layout->addWidget(split, 1);
+
+    m_recompute.setSingleShot(true);
+    m_recompute.setInterval(30);
+    connect(&m_recompute, &QTimer::timeout, this, &HeatMapTab::Recompute);
+
+    // A mixture map: air-fuel ratio over engine speed and air flow.
+    SetChannels(ViewerChannelId(QStringLiteral("RPM")), ViewerChannelId(QStringLiteral("MAF")),
+                ViewerChannelId(QStringLiteral("WideO2")));
+}
+
+void HeatMapTab::SetTable(const LogTable* table) {
+    m_logTable = table;
+    m_hasSelection = false;
+    ChannelChanged(0);
+    ChannelChanged(1);
+    ScheduleRecompute();
+}
+
+void HeatMapTab::SetSelection(bool has, std::size_t row0, std::size_t row1) {
+    m_hasSelection = has;
+    m_row0 = row0;
+    m_row1 = row1;
+    if (m_selectionOnly->isChecked()) ScheduleRecompute();
+}
+
+void HeatMapTab::SetChannels(int x, int y, int z) {
+    const int ids[3] = {x, y, z};
+    for (int a = 0; a < 3; ++a)
+        if (ids[a] >= 0) m_axis[a]->setCurrentIndex(ids[a]);
+}
+
+void HeatMapTab::SetFilter(int index, int channel, HeatFilter::Op op, double value) {
+    if (index < 0 || index >= kFilters) return;
+    m_filterChannel[index]->setCurrentIndex(std::max(channel + 1, 0));
+    m_filterOp[index]->setCurrentIndex(m_filterOp[index]->findData(static_cast<int>(op)));
+    m_filterValue[index]->setValue(value);
+}
+
+void HeatMapTab::MeasureSpan(int axis) {
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    if (m_logTable)
+        for (float v : m_logTable->Column(m_axis[axis]->currentIndex()))
+            if (std::isfinite(v)) lo = std::min<double>(lo, v), hi = std::max<double>(hi, v);
+    if (!(hi >= lo)) lo = hi = 0;
+    m_lo[axis] = lo;
+    m_hi[axis] = hi;
+}
+
+void HeatMapTab::DataGrew() {
+    MeasureSpan(0);
+    MeasureSpan(1);
+    ScheduleRecompute();
+}
+
+void HeatMapTab::ChannelChanged(int axis) {
+    if (axis < 2) {
+        // The default cells for the channel over what the log holds.
+        MeasureSpan(axis);
+        const std::vector<double> edges =
+            DefaultHeatEdges(m_axis[axis]->currentIndex(), m_lo[axis], m_hi[axis]);
+        if (edges.size() >= 2) {
+            const QSignalBlocker block(m_step[axis]);
+            const double step = edges[1] - edges[0];
+            m_step[axis]->setDecimals(step >= 10 ? 0 : step >= 1 ? 1 : 3);
+            m_step[axis]->setValue(step);
+        }
+    }
+    ScheduleRecompute();
+}
+
+std::vector<double> HeatMapTab::Edges(int axis) const {
+    double step = std::max(m_step[axis]->value(), 1e-9);
+    const double lo = m_lo[axis], hi = m_hi[axis];
+    while ((hi - lo) / step > kMaxCells) step *= 2;
+    const double start = std::floor(lo / step) * step;
+    std::vector<double> edges;
+    for (int k = 0;; ++k) {
+        const double e = start + k * step;
+        edges.push_back(e);
+        if (e > hi && edges.size() >= 2) break;
+    }
+    return edges;
+}
+
+void HeatMapTab::ScheduleRecompute() {
+    m_dirty = true;
+    if (isVisible()) m_recompute.start();
+}
+
+void HeatMapTab::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_dirty) m_recompute.start();
+}
+
+void HeatMapTab::Recompute() {
+    m_recompute.stop();
+    m_dirty = false;
+    m_result = HeatMapResult();
+    if (m_logTable && m_logTable->Rows() > 0) {
+        std::vector<HeatFilter> filters;
+        for (int f = 0; f < kFilters; ++f) {
+            const int channel = m_filterChannel[f]->currentData().toInt();
+            if (channel < 0) continue;
+            HeatFilter filter;
+            filter.channel = channel;
+            filter.op = static_cast<HeatFilter::Op>(m_filterOp[f]->currentData().toInt());
+            filter.value = m_filterValue[f]->value();
+            filters.push_back(filter);
+        }
+        std::size_t row0 = 0, row1 = m_logTable->Rows();
+        if (m_selectionOnly->isChecked() && m_hasSelection) {
+            row0 = std::min(m_row0, row1);
+            row1 = std::clamp(m_row1, row0, row1);
+        }
+        m_result = ComputeHeatMap(*m_logTable, m_axis[0]->currentIndex(),
+                                  m_axis[1]->currentIndex(), m_axis[2]->currentIndex(), Edges(0),
+                                  Edges(1), filters, row0, row1);
+    }
+    ShowResult();
+}
+
+void HeatMapTab::ShowResult() {
+    const HeatMapResult& r = m_result;
+    const int cols = static_cast<int>(r.Cols());
+    const int rows = static_cast<int>(r.RowsOfCells());
+    const bool counts = m_showCount->isChecked();
+    m_table->clear();
+    m_table->setColumnCount(cols);
+    m_table->setRowCount(rows);
+    QStringList top, side;
+    for (int x = 0; x < cols; ++x) top << EdgeText(r.xEdges[static_cast<std::size_t>(x)]);
+    for (int y = 0; y < rows; ++y) side << EdgeText(r.yEdges[static_cast<std::size_t>(y)]);
+    m_table->setHorizontalHeaderLabels(top);
+    m_table->setVerticalHeaderLabels(side);
+    QCPColorGradient gradient = Gradient();
+    const QCPRange range(r.zMin, r.zMax > r.zMin ? r.zMax : r.zMin + 1);
+    std::int64_t maxCount = 1;
+    for (std::int64_t c : r.count) maxCount = std::max(maxCount, c);
+    const QString x = m_axis[0]->currentText(), y = m_axis[1]->currentText(),
+                  z = m_axis[2]->currentText();
+    for (int yi = 0; yi < rows; ++yi)
+        for (int xi = 0; xi < cols; ++xi) {
+            const std::size_t cell = static_cast<std::size_t>(yi) * r.Cols() + static_cast<std::size_t>(xi);
+            const std::int64_t count = r.count[cell];
+            if (count == 0) continue;
+            auto* item = new QTableWidgetItem(counts ? QString::number(count) : MeanText(r.mean[cell]));
+            item->setTextAlignment(Qt::AlignCenter);
+            // Pale enough for black text to stay readable.
+            const QColor c = counts ? gradient.color(static_cast<double>(count),
+                                                     QCPRange(0, static_cast<double>(maxCount)))
+                                    : gradient.color(r.mean[cell], range);
+            item->setBackground(QColor((c.red() * 3 + 255 * 2) / 5,
+                                       (c.green() * 3 + 255 * 2) / 5, (c.blue() * 3 + 255 * 2) / 5));
+            item->setForeground(Qt::black);
+            item->setToolTip(QStringLiteral("%1 %2 – %3, %4 %5 – %6\nmean %7: %8\n%9 records")
+                                 .arg(x, EdgeText(r.xEdges[static_cast<std::size_t>(xi)]),
+                                      EdgeText(r.xEdges[static_cast<std::size_t>(xi) + 1]), y,
+                                      EdgeText(r.yEdges[static_cast<std::size_t>(yi)]),
+                                      EdgeText(r.yEdges[static_cast<std::size_t>(yi) + 1]), z,
+                                      MeanText(r.mean[cell]))
+                                 .arg(count));
+            m_table->setItem(yi, xi, item);
+        }
+
+    // The colour map: one data point per cell, at the cell's centre.
+    m_map->data()->setSize(std::max(cols, 1), std::max(rows, 1));
+    if (cols > 0 && rows > 0) {
+        const double xStep = r.xEdges[1] - r.xEdges[0], yStep = r.yEdges[1] - r.yEdges[0];
+        m_map->data()->setRange(
+            QCPRange(r.xEdges.front() + xStep / 2, r.xEdges[r.Cols() - 1] + xStep / 2),
+            QCPRange(r.yEdges.front() + yStep / 2, r.yEdges[r.RowsOfCells() - 1] + yStep / 2));
+        for (int yi = 0; yi < rows; ++yi)
+            for (int xi = 0; xi < cols; ++xi) {
+                const std::size_t cell = static_cast<std::size_t>(yi) * r.Cols() + static_cast<std::size_t>(xi);
+                m_map->data()->setCell(xi, yi,
+                                       r.count[cell] ? r.mean[cell]
+                                                     : std::numeric_limits<double>::quiet_NaN());
+            }
+        m_map->setDataRange(range);
+        m_plot->xAxis->setRange(r.xEdges.front(), r.xEdges.back());
+        m_plot->yAxis->setRange(r.yEdges.front(), r.yEdges.back());
+    } else {
+        m_map->data()->fill(std::numeric_limits<double>::quiet_NaN());
+    }
+    const auto& channels = ViewerChannels();
+    auto unit = [&](int axis) {
+        const int id = m_axis[static_cast<std::size_t>(axis)]->currentIndex();
+        return id >= 0 ? channels[static_cast<std::size_t>(id)].unit : QString();
+    };
+    std::int64_t counted = 0;
+    for (std::int64_t c : r.count) counted += c;
+    m_caption->setText(QStringLiteral("<b>%1 of %2 (%3)</b> by %4 (%5) across and %6 (%7) down; "
+                                      "%8 records counted. The count of a cell is in its tooltip.")
+                           .arg(counts ? QStringLiteral("Records") : QStringLiteral("Mean"), z,
+                                unit(2), x, unit(0), y, unit(1))
+                           .arg(counted));
+    m_plot->xAxis->setLabel(x);
+    m_plot->yAxis->setLabel(y);
+    m_scale->axis()->setLabel(QStringLiteral("Mean %1").arg(z));
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void HeatMapTab::Copy() {
+    if (m_dirty) Recompute();
+    QApplication::clipboard()->setText(HeatMapTsv(m_result, m_axis[0]->currentText(),
+                                                  m_axis[1]->currentText(),
+                                                  m_axis[2]->currentText()));
+}
+
+}  // namespace quarn

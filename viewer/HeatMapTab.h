@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+#include "viewer/HeatMap.h"
+
+class QCheckBox;
+class QComboBox;
+class QCustomPlot;
+class QCPColorMap;
+class QCPColorScale;
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+
+namespace quarn {
+
+class LogTable;
+
+// The heat map tab: X, Y and Z channels with their cell steps, up to three
+// filters (channel, condition, value), and the mean of Z per X-by-Y cell as
+// a table coloured by value (the count of each cell in its tooltip, or in
+// the table when "Count" is chosen) and as a colour map. Copy puts the
+// table on the clipboard as tab-separated text.
+class HeatMapTab : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kFilters = 3;
+
+    explicit HeatMapTab(QWidget* parent = nullptr);
+
+    // The log to map (null: none). It must outlive its use here.
+    void SetTable(const LogTable* table);
+    // Rows [row0, row1) for "Only the selected range".
+    void SetSelection(bool has, std::size_t row0, std::size_t row1);
+    // Rows were added to the table: the cells grow to hold them.
+    void DataGrew();
+    void SetChannels(int x, int y, int z);
+    void SetFilter(int index, int channel, HeatFilter::Op op, double value);
+    // Computes the map now (it is otherwise computed once the tab shows).
+    void Recompute();
+    void Copy();
+    const HeatMapResult& Result() const { return m_result; }
+
+    QTableWidget* table() const { return m_table; }
+    QComboBox* xChannel() const { return m_axis[0]; }
+    QComboBox* yChannel() const { return m_axis[1]; }
+    QComboBox* zChannel() const { return m_axis[2]; }
+    QDoubleSpinBox* xStep() const { return m_step[0]; }
+    QDoubleSpinBox* yStep() const { return m_step[1]; }
+    QCheckBox* selectionOnly() const { return m_selectionOnly; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ScheduleRecompute();
+    void ChannelChanged(int axis);
+    void MeasureSpan(int axis);
+    std::vector<double> Edges(int axis) const;
+    void ShowResult();
+
+    const LogTable* m_logTable = nullptr;
+    bool m_hasSelection = false;
+    std::size_t m_row0 = 0, m_row1 = 0;
+    std::array<QComboBox*, 3> m_axis{};
+    std::array<QDoubleSpinBox*, 2> m_step{};
+    std::array<double, 2> m_lo{}, m_hi{};  // the X and Y columns' spans
+    std::array<QComboBox*, kFilters> m_filterChannel{};
+    std::array<QComboBox*, kFilters> m_filterOp{};
+    std::array<QDoubleSpinBox*, kFilters> m_filterValue{};
+    QCheckBox* m_selectionOnly = nullptr;
+    QRadioButton* m_showCount = nullptr;
+    QPushButton* m_copy = nullptr;
+    QLabel* m_caption = nullptr;
+    QTableWidget* m_table = nullptr;
+    QCustomPlot* m_plot = nullptr;
+    QCPColorMap* m_map = nullptr;
+    QCPColorScale* m_scale = nullptr;
+    QTimer m_recompute;
+    bool m_dirty = true;
+    HeatMapResult m_result;
+};
+
+}  // namespace quarn

@@ -1,0 +1,166 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "decode/VehicleData.h"
+#include "viewer/LogTable.h"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+
+namespace quarn {
+
+class HeatMapTab;
+class ViewerPlots;
+class ViewerSide;
+
+// What the log viewer needs of the rest of the program.
+class LogViewerHost {
+public:
+    virtual ~LogViewerHost() = default;
+    // The car the dashboard converts with now: a log opens converted with it.
+    virtual const VehicleData& Vehicle() const = 0;
+    // Frames per second that space records the sidecar gives no time for.
+    virtual double FrameRate() const = 0;
+    // Plays records first..last of the log through the dashboard and the
+    // scopes. May run the whole playback before it returns.
+    virtual void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) = 0;
+};
+
+// The Log Viewer window: a whole log as stacked plots on one time axis, the
+// values at the cursor, markers, a second log to compare, a heat map tab,
+// and a range to play through the dashboard or to export as CSV.
+//
+// Opening a log, and exporting, yield to events while they run. The window
+// is never freed under them: closing it cancels what runs and deletes the
+// window only once that has returned, and a log being read is held by the
+// operation itself, which stops touching the window if it is deleted anyway.
+class LogViewer : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit LogViewer(LogViewerHost& host, QWidget* parent = nullptr);
+    ~LogViewer() override;
+
+    // Reads the log at path (with a progress bar) and shows it; what was
+    // damaged or wrong about its sidecar is told once. Returns false when the
+    // log could not be opened or the opening was cancelled.
+    bool Open(const QString& path);
+    // Opens a log beside the first, to compare, drawn in the second colours.
+    bool OpenSecond(const QString& path);
+    void CloseSecond();
+    bool Busy() const { return m_loading || m_exporting; }
+    // Closed by the user: it goes as soon as nothing runs in it.
+    bool Closed() const { return m_closed; }
+
+    // A tab beside "Plots" and "Heat map"; the window takes the widget.
+    int AddTab(QWidget* page, const QString& title);
+
+    // The records of the selected range (the rows under it); false when
+    // nothing is selected.
+    bool SelectedRecords(std::int64_t& first, std::int64_t& last) const;
+    void PlayRange();
+    // Asks where to, then writes the selected records as CSV.
+    void ExportRange();
+    bool ExportRangeTo(const QString& csv);
+
+    // Marker edits, written to the log's sidecar; refused with a message
+    // when the sidecar belongs to another log. index counts the markers in
+    // the sidecar's order, as LogTable::Markers() holds them.
+    bool AddMarkerAt(double key, const QString& name = QString());
+    bool RenameMarker(int index, const QString& name);
+    bool DeleteMarker(int index);
+    // Shows the marker at the cursor, in the middle of the view.
+    void GoToMarker(int index);
+
+    // Shifts the second log so that the point of it chosen (its start, or
+    // its marker secondMarker) lies at the cursor (target -1) or at the
+    // first log's marker target.
+    void AlignSecond(int secondMarker, int target);
+    void SetSecondOffset(double offset);
+    double SecondOffset() const { return m_secondOffset; }
+
+    // Keeps the view on the end of the log while it grows.
+    void SetFollow(bool follow);
+    void FollowTick();
+
+    const LogTable* table() const { return m_table.get(); }
+    const LogTable* secondTable() const { return m_second.get(); }
+    ViewerPlots* plots() const { return m_plots; }
+    ViewerSide* side() const { return m_side; }
+    HeatMapTab* heatMap() const { return m_heat; }
+    QTabWidget* tabs() const { return m_tabs; }
+    QProgressBar* progress() const { return m_progress; }
+    QCheckBox* follow() const { return m_follow; }
+    QPushButton* playRangeButton() const { return m_playRange; }
+    QPushButton* exportRangeButton() const { return m_exportRange; }
+
+    // Lets tests collect the messages instead of the message boxes.
+    std::function<void(const QString&)> showMessage;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildMenus();
+    QWidget* BuildCompareBar();
+    // Reads a log into a new table with the progress bar, pumping events.
+    std::shared_ptr<LogTable> Load(const QString& path, LogLoadReport& report, QString& error);
+    void Loaded(bool second);
+    void UpdatePlotLogs();
+    void UpdateMarkers();
+    void UpdateCursorValues(double key);
+    void UpdateSelection();
+    void UpdateTitle();
+    void UpdateCompareChoices();
+    double KeyOfRecord(const LogTable& table, std::int64_t record) const;
+    double MarkerKey(const LogTable& table, int index) const;
+    void ShowMessage(const QString& text, bool warning = false);
+    void OperationEnded();
+    void ChooseFile(bool second);
+
+    LogViewerHost& m_host;
+    std::shared_ptr<LogTable> m_table;
+    std::shared_ptr<LogTable> m_second;
+    // The second log's keys on the first one's axis, before the offset.
+    std::vector<double> m_secondKeys;
+    double m_secondOffset = 0;
+    // The first log's markers as the side list shows them, by record: their
+    // indexes in Markers().
+    std::vector<int> m_markerOrder;
+
+    QTabWidget* m_tabs = nullptr;
+    ViewerPlots* m_plots = nullptr;
+    ViewerSide* m_side = nullptr;
+    HeatMapTab* m_heat = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_status = nullptr;
+    QCheckBox* m_follow = nullptr;
+    QPushButton* m_playRange = nullptr;
+    QPushButton* m_exportRange = nullptr;
+    QWidget* m_compareBar = nullptr;
+    QLabel* m_compareName = nullptr;
+    QComboBox* m_alignWhat = nullptr;
+    QComboBox* m_alignTo = nullptr;
+    QDoubleSpinBox* m_offset = nullptr;
+    QTimer m_followTimer;
+
+    bool m_loading = false;
+    bool m_exporting = false;
+    bool m_cancel = false;  // the running opening or export is to give up
+    bool m_closed = false;  // delete the window once no operation runs
+};
+
+}  // namespace quarn

@@ -1,0 +1,162 @@
+#pragma once
+
+#include <QString>
+
+#include <qcustomplot.h>
+
+#include <vector>
+
+#include "viewer/Envelope.h"
+
+class QRubberBand;
+
+namespace quarn {
+
+class LogTable;
+
+// What one plot of the stack shows: a channel, and optionally a second one
+// on its own value axis at the right. Ids index ViewerChannels(); -1 is none.
+struct PlotChannels {
+    int first = -1;
+    int second = -1;
+    bool operator==(const PlotChannels&) const = default;
+};
+
+// A log as the plots draw it: its table, the key of every row on the
+// shared axis, and a shift along that axis (a second log aligned to the
+// first). keys must never decrease and hold one key per row.
+struct PlottedLog {
+    const LogTable* table = nullptr;
+    const std::vector<double>* keys = nullptr;
+    double offset = 0;
+    QString name;
+};
+
+// A marker line across every plot, labelled in the top one.
+struct PlotMarker {
+    double key = 0;
+    QString label;
+    bool second = false;  // of the second log: drawn in its colour
+};
+
+// The stacked plots of the log viewer: one QCustomPlot holding a column of
+// axis rects on one shared key axis (seconds or record numbers). Each trace
+// is fed, for the visible key range, with the min/max envelope of its
+// column at one point pair per pixel column, never with the whole log, so a
+// redraw costs the same at any zoom and no spike is lost.
+//
+// Mouse: the wheel zooms around the pointer, dragging pans, Ctrl-drag zooms
+// to a box, Shift-drag selects a range, the cursor line follows the pointer.
+// The right button opens a menu to change the channels.
+class ViewerPlots : public QCustomPlot {
+    Q_OBJECT
+public:
+    explicit ViewerPlots(QWidget* parent = nullptr);
+    ~ViewerPlots() override;
+
+    // The logs to draw; a second log is drawn in the second colours. Both
+    // stay owned by the caller and must outlive their use here.
+    void SetLogs(const PlottedLog& main, const PlottedLog& second);
+    void SetKeyLabel(const QString& label);
+    void SetPlots(const std::vector<PlotChannels>& plots);
+    const std::vector<PlotChannels>& Plots() const { return m_channels; }
+    void SetMarkers(std::vector<PlotMarker> markers);
+
+    // The key range every plot shows.
+    void SetKeyRange(double lo, double hi);
+    double KeyLo() const { return m_lo; }
+    double KeyHi() const { return m_hi; }
+    // The keys the logs span; false when there is no row at all.
+    bool DataExtent(double& lo, double& hi) const;
+    void FitAll();
+    // factor < 1 zooms in, around the key given.
+    void ZoomBy(double factor, double around);
+    // Around the cursor when it is in view, else around the middle.
+    void ZoomIn();
+    void ZoomOut();
+    void PanBy(double fractionOfView);
+    // Rows were added at the end (a followed recording): the view moves on
+    // with them when it showed the old end.
+    void DataGrew();
+
+    void SetCursorKey(double key);
+    double CursorKey() const { return m_cursor; }
+    bool HasCursor() const { return m_hasCursor; }
+
+    void SetSelection(double a, double b);
+    void ClearSelection();
+    bool HasSelection() const { return m_hasSelection; }
+    double SelectionLo() const { return std::min(m_selA, m_selB); }
+    double SelectionHi() const { return std::max(m_selA, m_selB); }
+
+    // Recomputes every trace for the view and draws the plots: one redraw.
+    void Redraw();
+    // The points the trace of a plot holds now (first or second channel, of
+    // the first or the second log), for tests and measurements.
+    int TracePoints(std::size_t plot, bool secondChannel, bool secondLog) const;
+
+signals:
+    void cursorMoved(double key);
+    void selectionChanged();
+    void keyRangeChanged(double lo, double hi);
+    void plotsChanged();
+    void addMarkerRequested(double key);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Plot {
+        QCPAxisRect* rect = nullptr;
+        QCPGraph* trace[2][2] = {};  // [log][channel]
+        QCPItemStraightLine* cursor = nullptr;
+        QCPItemRect* selection = nullptr;
+        QCPLegend* legend = nullptr;
+    };
+    enum class Drag { None, Pan, Select, Box };
+
+    void Build();
+    void UpdateTraces();
+    void UpdateCursor();
+    void UpdateSelection();
+    void UpdateMarkers();
+    void Fill(QCPGraph* graph, const PlottedLog& log, int channel, int columns, double& lo,
+              double& hi);
+    QCPGraph* AddTrace(Plot& plot, int log, int slot, int id);
+    double KeyAtPixel(double x) const;
+    int PlotWidth() const;
+    int PlotAt(QPoint pos) const;
+    void ShowChannelMenu(int plot, QPoint globalPos);
+
+    PlottedLog m_logs[2];
+    std::vector<PlotChannels> m_channels;
+    std::vector<Plot> m_plots;
+    std::vector<PlotMarker> m_markers;
+    std::vector<QCPAbstractItem*> m_markerItems;
+    QCPMarginGroup* m_margins = nullptr;
+    QString m_keyLabel;
+    double m_lo = 0, m_hi = 1;
+    double m_cursor = 0;
+    bool m_hasCursor = false;
+    double m_selA = 0, m_selB = 0;
+    bool m_hasSelection = false;
+    // The view showed the last row: following a recording keeps it there.
+    bool m_atEnd = true;
+
+    Drag m_drag = Drag::None;
+    QPoint m_pressPos;
+    double m_pressLo = 0, m_pressHi = 0, m_pressKey = 0;
+    QRubberBand* m_band = nullptr;
+
+    EnvelopePoints m_envelope;
+    QVector<QCPGraphData> m_points;
+};
+
+}  // namespace quarn

@@ -1,0 +1,182 @@
+// The plots' mouse, wheel, keys and right-button menu.
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <QWheelEvent>
+
+#include <cmath>
+
+#include "viewer/LogTable.h"
+#include "viewer/ViewerPlots.h"
+
+namespace quarn {
+namespace {
+
+// One notch of the wheel shows this much of the view.
+constexpr double kWheelZoom = 0.8;
+// A press that moved less than this is a click, not a drag.
+constexpr int kClickPixels = 3;
+
+}  // namespace
+
+void ViewerPlots::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    m_pressPos = event->position().toPoint();
+    m_pressLo = m_lo;
+    m_pressHi = m_hi;
+    m_pressKey = KeyAtPixel(m_pressPos.x());
+    if (event->modifiers() & Qt::ShiftModifier) {
+        m_drag = Drag::Select;
+    } else if (event->modifiers() & Qt::ControlModifier) {
+        m_drag = Drag::Box;
+        m_band->setGeometry(QRect(m_pressPos, QSize()));
+        m_band->show();
+    } else {
+        m_drag = Drag::Pan;
+        setCursor(Qt::ClosedHandCursor);
+    }
+    event->accept();
+}
+
+void ViewerPlots::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    const double key = KeyAtPixel(pos.x());
+    switch (m_drag) {
+        case Drag::Pan: {
+            const double perPixel = (m_pressHi - m_pressLo) / std::max(PlotWidth(), 1);
+            const double shift = (pos.x() - m_pressPos.x()) * perPixel;
+            SetKeyRange(m_pressLo - shift, m_pressHi - shift);
+            break;
+        }
+        case Drag::Select:
+            if (std::abs(pos.x() - m_pressPos.x()) >= kClickPixels) SetSelection(m_pressKey, key);
+            break;
+        case Drag::Box:
+            m_band->setGeometry(QRect(m_pressPos, pos).normalized());
+            break;
+        case Drag::None:
+            break;
+    }
+    // The pan moved the keys under the pointer: the cursor stays on the
+    // record it showed.
+    if (m_drag != Drag::Pan) SetCursorKey(key);
+    event->accept();
+}
+
+void ViewerPlots::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    const bool click = std::abs(pos.x() - m_pressPos.x()) < kClickPixels;
+    const Drag drag = std::exchange(m_drag, Drag::None);
+    unsetCursor();
+    if (drag == Drag::Box) {
+        m_band->hide();
+        if (!click) SetKeyRange(m_pressKey, KeyAtPixel(pos.x()));
+    } else if (drag == Drag::Select && click) {
+        ClearSelection();
+    } else if (drag == Drag::Pan && click) {
+        SetCursorKey(KeyAtPixel(pos.x()));
+    }
+    event->accept();
+}
+
+void ViewerPlots::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) FitAll();
+    event->accept();
+}
+
+void ViewerPlots::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0) return;
+    ZoomBy(std::pow(kWheelZoom, notches), KeyAtPixel(event->position().x()));
+    event->accept();
+}
+
+void ViewerPlots::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Left:
+            PanBy(-0.1);
+            break;
+        case Qt::Key_Right:
+            PanBy(0.1);
+            break;
+        case Qt::Key_Escape:
+            ClearSelection();
+            break;
+        default:
+            QCustomPlot::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
+void ViewerPlots::contextMenuEvent(QContextMenuEvent* event) {
+    ShowChannelMenu(PlotAt(event->pos()), event->globalPos());
+    event->accept();
+}
+
+void ViewerPlots::ShowChannelMenu(int plot, QPoint globalPos) {
+    // Opened with popup(), never exec(): the menu must not hold the frames
+    // of a recording that runs meanwhile.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const auto& channels = ViewerChannels();
+    const double key = KeyAtPixel(mapFromGlobal(globalPos).x());
+    auto channelMenu = [&](const QString& title, bool allowNone, auto apply) {
+        QMenu* sub = menu->addMenu(title);
+        if (allowNone) sub->addAction(QStringLiteral("None"), this, [apply] { apply(-1); });
+        for (std::size_t id = 0; id < channels.size(); ++id)
+            sub->addAction(channels[id].name, this, [apply, id] { apply(static_cast<int>(id)); });
+    };
+    const bool onPlot = plot >= 0 && plot < static_cast<int>(m_channels.size());
+    if (onPlot) {
+        const auto at = static_cast<std::size_t>(plot);
+        channelMenu(QStringLiteral("Channel"), false, [this, at](int id) {
+            if (at >= m_channels.size()) return;
+            auto plots = m_channels;
+            plots[at].first = id;
+            SetPlots(plots);
+        });
+        channelMenu(QStringLiteral("Second channel (right axis)"), true, [this, at](int id) {
+            if (at >= m_channels.size()) return;
+            auto plots = m_channels;
+            plots[at].second = id;
+            SetPlots(plots);
+        });
+    }
+    channelMenu(QStringLiteral("Add a plot"), false, [this, plot](int id) {
+        auto plots = m_channels;
+        const auto at = plot >= 0 ? std::min<std::size_t>(static_cast<std::size_t>(plot) + 1,
+                                                           plots.size())
+                                  : plots.size();
+        plots.insert(plots.begin() + static_cast<std::ptrdiff_t>(at), PlotChannels{id, -1});
+        SetPlots(plots);
+    });
+    if (onPlot && m_channels.size() > 1)
+        menu->addAction(QStringLiteral("Remove this plot"), this, [this, plot] {
+            if (plot >= static_cast<int>(m_channels.size())) return;
+            auto plots = m_channels;
+            plots.erase(plots.begin() + plot);
+            SetPlots(plots);
+        });
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Add a marker here"), this,
+                    [this, key] { emit addMarkerRequested(key); });
+    menu->addAction(QStringLiteral("Fit all"), this, [this] { FitAll(); });
+    menu->popup(globalPos);
+}
+
+void ViewerPlots::resizeEvent(QResizeEvent* event) {
+    QCustomPlot::resizeEvent(event);
+    // A wider plot has more pixel columns for the envelope.
+    UpdateTraces();
+    replot(rpQueuedReplot);
+}
+
+}  // namespace quarn

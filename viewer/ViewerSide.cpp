@@ -1,0 +1,183 @@
+#include "viewer/ViewerSide.h"
+
+#include <QDateTime>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "viewer/LogTable.h"
+
+namespace quarn {
+namespace {
+
+// As many decimals as the size of the value calls for: 6123 rpm, 14.7 AFR,
+// 2.43 V.
+QString FormatValue(double v) {
+    if (!std::isfinite(v)) return QStringLiteral("–");
+    const double a = std::abs(v);
+    const int decimals = a >= 1000 ? 0 : a >= 100 ? 1 : a >= 10 ? 2 : 3;
+    return QString::number(v, 'f', decimals);
+}
+
+QString TimeText(const LogTable& table, std::size_t row, QString* clock) {
+    bool estimated = true;
+    const double seconds = table.SecondsAt(row, &estimated);
+    if (clock) {
+        clock->clear();
+        if (!estimated && table.Start().isValid())
+            *clock = table.Start()
+                         .addMSecs(static_cast<qint64>(std::llround(seconds * 1000)))
+                         .toLocalTime()
+                         .toString(QStringLiteral("HH:mm:ss.zzz"));
+    }
+    QString text = QString::number(seconds, 'f', 3) + QStringLiteral(" s");
+    if (estimated) text += QStringLiteral(" (estimated)");
+    return text;
+}
+
+}  // namespace
+
+ViewerSide::ViewerSide(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("ViewerSide"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    const auto& channels = ViewerChannels();
+    m_values = new QTableWidget(kFirstChannelRow + static_cast<int>(channels.size()), 3, this);
+    m_values->setObjectName(QStringLiteral("CursorValues"));
+    m_values->setHorizontalHeaderLabels(
+        {QStringLiteral("At the cursor"), QStringLiteral("Value"), QStringLiteral("Second log")});
+    m_values->verticalHeader()->hide();
+    m_values->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    m_values->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_values->setSelectionMode(QAbstractItemView::NoSelection);
+    m_values->setColumnHidden(2, true);
+    m_values->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_values->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_values->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    m_values->setToolTip(QStringLiteral("Double-click a channel to add a plot of it"));
+    auto label = [this](int row, const QString& text) {
+        auto* item = new QTableWidgetItem(text);
+        m_values->setItem(row, 0, item);
+        for (int c = 1; c < 3; ++c) {
+            auto* value = new QTableWidgetItem;
+            value->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            m_values->setItem(row, c, value);
+        }
+        return item;
+    };
+    QFont bold = font();
+    bold.setBold(true);
+    label(kRecordRow, QStringLiteral("Record"))->setFont(bold);
+    label(kTimeRow, QStringLiteral("Time"))->setFont(bold);
+    label(kClockRow, QStringLiteral("Clock"))->setFont(bold);
+    for (std::size_t i = 0; i < channels.size(); ++i)
+        label(kFirstChannelRow + static_cast<int>(i),
+              QStringLiteral("%1 (%2)").arg(channels[i].name, channels[i].unit));
+    connect(m_values, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row >= kFirstChannelRow) emit channelActivated(row - kFirstChannelRow);
+    });
+    layout->addWidget(m_values, 3);
+
+    auto* box = new QGroupBox(QStringLiteral("Markers"), this);
+    auto* boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(4, 4, 4, 4);
+    m_markers = new QTreeWidget(box);
+    m_markers->setObjectName(QStringLiteral("Markers"));
+    m_markers->setHeaderLabels({QStringLiteral("At"), QStringLiteral("Name")});
+    m_markers->setRootIsDecorated(false);
+    m_markers->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_markers->setToolTip(QStringLiteral("Click a marker to go to it; double-click its name to "
+                                         "rename it"));
+    boxLayout->addWidget(m_markers);
+    auto* buttons = new QHBoxLayout;
+    m_add = new QPushButton(QStringLiteral("Add at cursor"), box);
+    m_add->setObjectName(QStringLiteral("AddMarker"));
+    m_rename = new QPushButton(QStringLiteral("Rename"), box);
+    m_rename->setObjectName(QStringLiteral("RenameMarker"));
+    m_delete = new QPushButton(QStringLiteral("Delete"), box);
+    m_delete->setObjectName(QStringLiteral("DeleteMarker"));
+    for (QPushButton* b : {m_add, m_rename, m_delete}) buttons->addWidget(b);
+    boxLayout->addLayout(buttons);
+    layout->addWidget(box, 2);
+
+    connect(m_markers, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        emit markerActivated(m_markers->indexOfTopLevelItem(item));
+    });
+    connect(m_markers, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        emit markerActivated(m_markers->indexOfTopLevelItem(item));
+    });
+    connect(m_markers, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) { m_markers->editItem(item, 1); });
+    connect(m_markers, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        if (m_filling || column != 1) return;
+        emit markerRenamed(m_markers->indexOfTopLevelItem(item), item->text(1));
+    });
+    connect(m_add, &QPushButton::clicked, this, &ViewerSide::addClicked);
+    connect(m_rename, &QPushButton::clicked, this, [this] { EditMarker(CurrentMarker()); });
+    connect(m_delete, &QPushButton::clicked, this, [this] {
+        if (CurrentMarker() >= 0) emit deleteClicked(CurrentMarker());
+    });
+}
+
+void ViewerSide::SetValue(int row, int column, const QString& text) {
+    QTableWidgetItem* item = m_values->item(row, column);
+    if (item && item->text() != text) item->setText(text);
+}
+
+void ViewerSide::ShowValues(const LogTable* table, std::size_t row, const LogTable* second,
+                            std::size_t secondRow, bool secondInRange) {
+    const int channels = static_cast<int>(ViewerChannels().size());
+    m_values->setColumnHidden(2, second == nullptr);
+    for (int column = 1; column <= 2; ++column) {
+        const LogTable* t = column == 1 ? table : second;
+        const std::size_t r = column == 1 ? row : secondRow;
+        const bool shown = t && t->Rows() > 0 && (column == 1 || secondInRange);
+        QString clock;
+        SetValue(kRecordRow, column, shown ? QString::number(t->Records()[r]) : QString());
+        SetValue(kTimeRow, column, shown ? TimeText(*t, r, &clock) : QString());
+        SetValue(kClockRow, column, clock);
+        for (int c = 0; c < channels; ++c)
+            SetValue(kFirstChannelRow + c, column,
+                     shown ? FormatValue(t->Column(c)[r]) : QString());
+    }
+}
+
+void ViewerSide::SetMarkers(const std::vector<MarkerEntry>& markers) {
+    m_filling = true;
+    const int current = CurrentMarker();
+    m_markers->clear();
+    for (const MarkerEntry& m : markers) {
+        auto* item = new QTreeWidgetItem(m_markers, {m.at, m.name});
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        item->setToolTip(1, QStringLiteral("Kind: %1").arg(m.kind));
+        item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    m_markers->resizeColumnToContents(0);
+    if (current >= 0 && current < m_markers->topLevelItemCount()) SelectMarker(current);
+    m_filling = false;
+}
+
+int ViewerSide::CurrentMarker() const {
+    QTreeWidgetItem* item = m_markers->currentItem();
+    return item ? m_markers->indexOfTopLevelItem(item) : -1;
+}
+
+void ViewerSide::SelectMarker(int index) {
+    if (QTreeWidgetItem* item = m_markers->topLevelItem(index)) m_markers->setCurrentItem(item);
+}
+
+void ViewerSide::EditMarker(int index) {
+    QTreeWidgetItem* item = m_markers->topLevelItem(index);
+    if (!item) return;
+    m_markers->setCurrentItem(item);
+    m_markers->editItem(item, 1);
+}
+
+}  // namespace quarn
