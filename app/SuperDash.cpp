@@ -106,6 +106,13 @@ public:
     explicit DashViewerHost(SuperDash& dash) : m_dash(dash) {}
     const VehicleData& Vehicle() const override { return m_dash.log().Vehicle(); }
     double FrameRate() const override { return m_dash.log().PlaybackFrameRate(); }
+    // The remembered vehicle file names the car while its numbers are the
+    // ones in use.
+    QString CarName() const override {
+        const auto car = ReadRememberedVehicle();
+        return car && SameNumbers(Vehicle(), car->car) ? QFileInfo(car->path).completeBaseName()
+                                                       : QString();
+    }
     void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) override {
         m_dash.ShowLogging();
         m_dash.logging()->PlayRange(log, first, last);

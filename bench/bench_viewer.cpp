@@ -7,7 +7,7 @@
 #include <QFile>
 
 #include "ResidentMemory.h"
-#include "viewer/SimulatedLog.h"
+#include "viewer/SimLog.h"
 #include "viewer/Envelope.h"
 #include "viewer/HeatMap.h"
 #include "viewer/LogTable.h"
@@ -20,7 +20,10 @@ constexpr double kRate = 250;
 const QString& HourLog() {
     static const QString path = [] {
         const QString p = QDir::temp().filePath(QStringLiteral("quarn-bench-viewer.qz0"));
-        quarn::testlog::WriteSimulatedLog(p, kRecords, kRate, true);
+        quarn::test::SimLogOptions o;
+        o.seconds = kRecords / kRate;
+        o.frameRate = kRate;
+        quarn::test::WriteSimLog(p, o);
         return p;
     }();
     return path;

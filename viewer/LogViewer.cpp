@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "viewer/HeatMapTab.h"
+#include "viewer/ViewerDyno.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
 #include "widgets/OpenDialogs.h"
@@ -56,6 +57,8 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
     m_tabs->addTab(plotsPage, QStringLiteral("Plots"));
     m_heat = new HeatMapTab(m_tabs);
     m_tabs->addTab(m_heat, QStringLiteral("Heat map"));
+    m_dyno = new ViewerDyno(m_tabs);
+    m_tabs->addTab(m_dyno, QStringLiteral("Dyno"));
 
     m_side = new ViewerSide(this);
     auto* split = new QSplitter(Qt::Horizontal, this);

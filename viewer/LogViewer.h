@@ -22,6 +22,7 @@ class QTabWidget;
 namespace quarn {
 
 class HeatMapTab;
+class ViewerDyno;
 class ViewerPlots;
 class ViewerSide;
 
@@ -33,6 +34,8 @@ public:
     virtual const VehicleData& Vehicle() const = 0;
     // Frames per second that space records the sidecar gives no time for.
     virtual double FrameRate() const = 0;
+    // The name of the car in use, for the dyno sheet; empty when unknown.
+    virtual QString CarName() const { return {}; }
     // Plays records first..last of the log through the dashboard and the
     // scopes. May run the whole playback before it returns.
     virtual void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) = 0;
@@ -99,6 +102,7 @@ public:
     ViewerPlots* plots() const { return m_plots; }
     ViewerSide* side() const { return m_side; }
     HeatMapTab* heatMap() const { return m_heat; }
+    ViewerDyno* dyno() const { return m_dyno; }
     QTabWidget* tabs() const { return m_tabs; }
     QProgressBar* progress() const { return m_progress; }
     QCheckBox* follow() const { return m_follow; }
@@ -145,6 +149,7 @@ private:
     ViewerPlots* m_plots = nullptr;
     ViewerSide* m_side = nullptr;
     HeatMapTab* m_heat = nullptr;
+    ViewerDyno* m_dyno = nullptr;
     QProgressBar* m_progress = nullptr;
     QLabel* m_status = nullptr;
     QCheckBox* m_follow = nullptr;

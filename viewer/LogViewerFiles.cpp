@@ -12,9 +12,11 @@
 
 #include <algorithm>
 
+#include "dyno/DynoPhysics.h"
 #include "logging/LogExport.h"
 #include "viewer/HeatMapTab.h"
 #include "viewer/LogViewer.h"
+#include "viewer/ViewerDyno.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
 #include "widgets/OpenDialogs.h"
@@ -194,6 +196,9 @@ void LogViewer::Loaded(bool second) {
             m_plots->SetPlots(m_plots->Plots());
         }
         m_heat->SetTable(m_table.get());
+        const VehicleData& car = m_table->Vehicle();
+        m_dyno->SetTable(m_table.get(), DynoVehicle{car.weight(), car.cda(), car.crr()},
+                         m_host.CarName());
     } else {
         m_plots->SetPlots(m_plots->Plots());
     }
@@ -218,6 +223,7 @@ void LogViewer::FollowTick() {
     if (added > 0) {
         m_plots->DataGrew();
         m_heat->DataGrew();
+        m_dyno->DataGrew();
         UpdateCursorValues(m_plots->CursorKey());
         UpdateSelection();
     }

@@ -26,14 +26,20 @@ struct SimLogOptions {
     bool sidecar = true;
     // Markers: at this second, this name.
     std::vector<std::pair<double, QString>> markers;
+    // Appends to the log what a recording goes on to write after this many
+    // records (the same drive, continued); the sidecar is left alone.
+    std::int64_t after = 0;
 };
 
 // Writes the log and returns its record count (0 when it cannot be written).
 inline std::int64_t WriteSimLog(const QString& path, const SimLogOptions& o) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
+    if (!file.open(o.after > 0 ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate))
+        return 0;
     LogSidecarWriter sidecar;
-    if (o.sidecar)
+    if (o.after > 0)
+        ;
+    else if (o.sidecar)
         sidecar.Create(path, QDateTime(QDate(2026, 11, 28), QTime(14, 5, 0), Qt::UTC));
     else
         QFile::remove(SidecarPath(path));
@@ -43,10 +49,14 @@ inline std::int64_t WriteSimLog(const QString& path, const SimLogOptions& o) {
     std::size_t marker = 0;
     for (double t = 0; t < o.seconds; t = static_cast<double>(n) / o.frameRate) {
         const FrameBytes frame = EncodeFrame(engine.Sample(t));
+        if (n < o.after) {
+            ++n;
+            continue;
+        }
         const RecordBytes record = EncodeRecord(frame);
         block.append(reinterpret_cast<const char*>(record.data()), kRecordBytes);
         ++n;
-        if (o.sidecar) {
+        if (sidecar.IsOpen()) {
             sidecar.AppendTime(t);
             for (; marker < o.markers.size() && o.markers[marker].first <= t; ++marker)
                 sidecar.AppendMarker(n, QStringLiteral("user"), o.markers[marker].second);

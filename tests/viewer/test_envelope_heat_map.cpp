@@ -9,7 +9,7 @@
 #include <cmath>
 #include <map>
 
-#include "SimulatedLog.h"
+#include "SimLog.h"
 #include "viewer/Envelope.h"
 #include "viewer/HeatMap.h"
 #include "viewer/LogTable.h"
@@ -56,7 +56,10 @@ TEST(Envelope, KeepsEverySpikeInAtMostTwoPointsPerColumn) {
 TEST(HeatMap, CellMeansAndCountsMatchACountByHandWithAFilter) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("drive.qz0"));
-    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 60000, 250, false));
+    test::SimLogOptions drive;
+    drive.seconds = 240;
+    drive.sidecar = false;
+    ASSERT_EQ(test::WriteSimLog(log, drive), 60000);
     LogTable table;
     ASSERT_TRUE(table.Load(log, VehicleData(), 250, nullptr, nullptr, nullptr));
     const int rpm = ViewerChannelId(QStringLiteral("RPM")), maf = ViewerChannelId(QStringLiteral("MAF"));

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "SimulatedLog.h"
+#include "SimLog.h"
 #include "logging/LogExport.h"
 #include "viewer/LogTable.h"
 
@@ -15,6 +15,17 @@ namespace quarn {
 namespace {
 
 constexpr double kRate = 250;
+
+// records of the simulated drive after the first `after` (appended to the
+// log), timed by a sidecar when asked; without one, any old sidecar goes.
+bool WriteDrive(const QString& path, long records, bool sidecar, long after = 0) {
+    test::SimLogOptions o;
+    o.seconds = static_cast<double>(records + after) / kRate;
+    o.frameRate = kRate;
+    o.sidecar = sidecar;
+    o.after = after;
+    return test::WriteSimLog(path, o) == records + after;
+}
 
 bool Append(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -43,7 +54,7 @@ protected:
 
 TEST_F(LogTableTest, ConvertsAsTheExportDoesAndSkipsDamagedRecords) {
     const QString log = Log("drive.qz0");
-    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 3000, kRate, true));
+    ASSERT_TRUE(WriteDrive(log, 3000, true));
     ASSERT_TRUE(Patch(log, 9 * kRecordBytes, QByteArray("\x07\x00", 2)));      // record 10 malformed
     ASSERT_TRUE(Patch(log, 19 * kRecordBytes + 2, QByteArray("\x1e\0\0\0", 4)));  // 20 short
     ASSERT_TRUE(Append(log, QByteArray(20, '\0')));
@@ -85,7 +96,7 @@ TEST_F(LogTableTest, ConvertsAsTheExportDoesAndSkipsDamagedRecords) {
 
 TEST_F(LogTableTest, ASidecarThatDoesNotFitIsReportedAndIgnored) {
     const QString log = Log("drive.qz0");
-    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 400, kRate, true));
+    ASSERT_TRUE(WriteDrive(log, 400, true));
     ASSERT_TRUE(SidecarAddMarker(log, 5, QStringLiteral("user"), QStringLiteral("x")));
     const QString sidecar = SidecarPath(log);
     QFile f(sidecar);
@@ -93,6 +104,13 @@ TEST_F(LogTableTest, ASidecarThatDoesNotFitIsReportedAndIgnored) {
     const QByteArray whole = f.readAll();
     f.close();
 
+    // The log written again with another length, the sidecar put back.
+    auto relog = [&](long records, const QByteArray& sidecarBytes) {
+        ASSERT_TRUE(WriteDrive(log, records, false));
+        QFile g(sidecar);
+        ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+        g.write(sidecarBytes);
+    };
     auto expectIgnored = [&](const char* why, const char* text, std::size_t records) {
         SCOPED_TRACE(why);
         const LogTable table = Open(log);
@@ -106,21 +124,17 @@ TEST_F(LogTableTest, ASidecarThatDoesNotFitIsReportedAndIgnored) {
         EXPECT_FALSE(table.MarkersEditable());
     };
     // From a longer log.
-    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 300, kRate, false));
+    relog(300, whole);
     expectIgnored("more times than records", "another log", 300);
     // Far fewer times than records, as from a shorter log.
-    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 900, kRate, false));
+    relog(900, whole);
     expectIgnored("fewer times", "only 400", 900);
     // Garbage.
-    ASSERT_TRUE(Patch(sidecar, 0, "PK\x03\x04"));
+    relog(900, "PK\x03\x04" + whole.mid(4));
     expectIgnored("not a sidecar", "not a time file", 900);
 
     // Cut by a crash after its last record: used, the missing time estimated.
-    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 402, kRate, false));
-    QFile g(sidecar);
-    ASSERT_TRUE(g.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    g.write(whole + "t 1.");
-    g.close();
+    relog(402, whole + "t 1.");
     const LogTable table = Open(log);
     EXPECT_TRUE(report.sidecarUsed) << report.sidecarProblem.toStdString();
     EXPECT_EQ(table.Markers().size(), 1u);
@@ -133,12 +147,12 @@ TEST_F(LogTableTest, ASidecarThatDoesNotFitIsReportedAndIgnored) {
 
 TEST_F(LogTableTest, RefreshReadsARecordingsTailAsAFreshOpenWould) {
     const QString log = Log("live.qz0");
-    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 1000, kRate, true));
+    ASSERT_TRUE(WriteDrive(log, 1000, true));
     LogTable live = Open(log);
     ASSERT_EQ(live.Rows(), 1000u);
 
     // 500 more records; the sidecar line of the last one is not there yet.
-    ASSERT_TRUE(testlog::WriteSimulatedLog(log, 500, kRate, false, 1001));
+    ASSERT_TRUE(WriteDrive(log, 500, false, 1000));
     QByteArray lines;
     for (int n = 1001; n < 1500; ++n) lines += "t " + QByteArray::number((n - 1) / kRate, 'f', 6) + '\n';
     ASSERT_TRUE(Append(SidecarPath(log), lines + "m 1499 user Top"));
@@ -162,7 +176,7 @@ TEST_F(LogTableTest, RefreshReadsARecordingsTailAsAFreshOpenWould) {
 TEST_F(LogTableTest, MarkerEditsRoundTripBesideARunningRecording) {
     // A log recorded without a sidecar gets one holding markers only.
     const QString old = Log("old.qz0");
-    ASSERT_TRUE(testlog::WriteSimulatedLog(old, 50, kRate, false));
+    ASSERT_TRUE(WriteDrive(old, 50, false));
     ASSERT_TRUE(SidecarAddMarker(old, 7, QStringLiteral("user"), QStringLiteral("Shift")));
     LogTable table = Open(old);
     EXPECT_TRUE(report.sidecarUsed);

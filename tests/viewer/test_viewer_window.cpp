@@ -29,8 +29,10 @@
 #include "app/SuperDash.h"
 #include "link/LinkFakes.h"
 #include "logging/Logging.h"
+#include "dyno/DynoView.h"
 #include "viewer/HeatMapTab.h"
 #include "viewer/LogViewer.h"
+#include "viewer/ViewerDyno.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
 
@@ -307,6 +309,17 @@ TEST_F(ViewerWindowTest, FollowReadsTheGrowingLogAndKeepsItsEndInView) {
     EXPECT_GE(plots.KeyHi(), 1200);
     EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 100, 1e-6);
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ViewerWindowTest, TheDynoTabFindsThePullOfTheOpenLogOnceShown) {
+    ASSERT_TRUE(viewer->Open(Drive("pull.qz0", 40)));
+    DynoView& dyno = *viewer->dyno()->view();
+    EXPECT_TRUE(dyno.Scan().pulls.empty());  // nothing is computed while hidden
+    viewer->tabs()->setCurrentWidget(viewer->dyno());
+    ASSERT_GE(dyno.Scan().UsableCount(), 1u) << dyno.Scan().problem;
+    ASSERT_FALSE(dyno.PickedPulls().empty());
+    const DynoCurve* curve = dyno.CurveOf(dyno.PickedPulls().front());
+    ASSERT_NE(curve, nullptr);
 }
 
 TEST_F(ViewerWindowTest, CopyHoldsTheMeanOfTheFilteredRowsOfEachCell) {
