@@ -122,6 +122,11 @@ private:
     QWidget* BuildCompareBar();
     // Reads a log into a new table with the progress bar, pumping events.
     std::shared_ptr<LogTable> Load(const QString& path, LogLoadReport& report, QString& error);
+    // Reads a log for Open or OpenSecond. False when there is nothing to
+    // show (busy, failed: told; cancelled, closed, or the window deleted
+    // meanwhile: then nothing of it may be touched).
+    bool ReadForShowing(const QString& path, LogLoadReport& report,
+                        std::shared_ptr<LogTable>& table);
     void Loaded(bool second);
     void UpdatePlotLogs();
     void UpdateMarkers();

@@ -92,16 +92,16 @@ std::shared_ptr<LogTable> LogViewer::Load(const QString& path, LogLoadReport& re
     return table;
 }
 
-bool LogViewer::Open(const QString& path) {
+bool LogViewer::ReadForShowing(const QString& path, LogLoadReport& report,
+                               std::shared_ptr<LogTable>& table) {
     if (Busy()) {
         ShowMessage(QStringLiteral("Wait until the log being read is open."));
         return false;
     }
     QPointer<LogViewer> self(this);
-    LogLoadReport report;
     QString error;
-    std::shared_ptr<LogTable> table = Load(path, report, error);
-    if (!self) return false;
+    table = Load(path, report, error);
+    if (!self) return false;  // deleted meanwhile: nothing of it may be touched
     OperationEnded();
     if (m_closed || report.cancelled) return false;
     if (!table) {
@@ -109,6 +109,13 @@ bool LogViewer::Open(const QString& path) {
                     true);
         return false;
     }
+    return true;
+}
+
+bool LogViewer::Open(const QString& path) {
+    LogLoadReport report;
+    std::shared_ptr<LogTable> table;
+    if (!ReadForShowing(path, report, table)) return false;
     const bool newFile = !m_table || m_table->Path() != path;
     m_plots->ClearSelection();
     m_table = std::move(table);
@@ -127,22 +134,9 @@ bool LogViewer::Open(const QString& path) {
 
 bool LogViewer::OpenSecond(const QString& path) {
     if (!m_table) return Open(path);
-    if (Busy()) {
-        ShowMessage(QStringLiteral("Wait until the log being read is open."));
-        return false;
-    }
-    QPointer<LogViewer> self(this);
     LogLoadReport report;
-    QString error;
-    std::shared_ptr<LogTable> table = Load(path, report, error);
-    if (!self) return false;
-    OperationEnded();
-    if (m_closed || report.cancelled) return false;
-    if (!table) {
-        ShowMessage(QStringLiteral("The log file \"%1\" could not be opened.\n%2").arg(path, error),
-                    true);
-        return false;
-    }
+    std::shared_ptr<LogTable> table;
+    if (!ReadForShowing(path, report, table)) return false;
     m_second = std::move(table);
     m_secondOffset = 0;
     Loaded(true);

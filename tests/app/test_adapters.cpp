@@ -16,6 +16,7 @@
 
 #include <chrono>
 
+#include "DashScript.h"
 #include "SimProcess.h"
 #include "TestUtil.h"
 #include "app/SuperDash.h"
@@ -59,19 +60,7 @@ protected:
 
     // As in the fault tests: step() every 10 ms until it returns true.
     bool Run(const std::function<bool()>& step, int limitMs = 20000) {
-        bool done = false;
-        QTimer script;
-        script.setInterval(10);
-        QObject::connect(&script, &QTimer::timeout, [&] {
-            if (!done && step()) {
-                done = true;
-                dash->state().Monitoring = false;
-            }
-        });
-        QTimer::singleShot(limitMs, dash.get(), [this] { dash->state().Monitoring = false; });
-        script.start();
-        dash->Form_Load(nullptr);
-        return done;
+        return test::RunDashScript(*dash, step, limitMs);
     }
 
     std::int64_t Good() const { return dash->monitor().GoodFrames(); }

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "DashScript.h"
 #include "SimProcess.h"
 #include "TestUtil.h"
 #include "app/DashAlerts.h"
@@ -52,19 +53,7 @@ protected:
     // Runs the dashboard; step() is called every 10 ms and returns true when
     // the test has seen enough. Returns false when the time ran out.
     bool Run(const std::function<bool()>& step, int limitMs = 20000) {
-        bool done = false;
-        QTimer script;
-        script.setInterval(10);
-        QObject::connect(&script, &QTimer::timeout, [&] {
-            if (!done && step()) {
-                done = true;
-                dash->state().Monitoring = false;
-            }
-        });
-        QTimer::singleShot(limitMs, dash.get(), [this] { dash->state().Monitoring = false; });
-        script.start();
-        dash->Form_Load(nullptr);
-        return done;
+        return test::RunDashScript(*dash, step, limitMs);
     }
 
     std::int64_t Good() const { return dash->monitor().GoodFrames(); }
