@@ -218,6 +218,7 @@ void LogOperations::PlayLog() {
     }
     m_state.Monitoring = false;
     m_host.ShowDashboard();
+    m_host.PlaybackStarting();
     m_state.StartSeconds = RoundSecondsHalfEven(m_link.SystemTime().TimeOfDay());
     m_playbackRate = PlaybackFrameRate();
     m_shownRecord = 0;

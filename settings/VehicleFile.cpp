@@ -9,6 +9,8 @@
 #include <charconv>
 #include <optional>
 
+#include "settings/VehicleLimitKeys.h"
+
 namespace quarn {
 namespace {
 
@@ -98,6 +100,7 @@ QByteArray FormatVehicleFile(const VehicleFile& car) {
     out += "name=" + Escape(car.name) + '\n';
     out += "description=" + Escape(car.description) + '\n';
     for (const NumberField& f : kNumbers) out += f.key + ('=' + Number(car.*f.member)) + '\n';
+    out += FormatLimitKeys(car.limits);
     return out;
 }
 
@@ -119,6 +122,7 @@ bool ParseVehicleFile(const QByteArray& text, VehicleFile& car, QString& error) 
 
     VehicleFile read;
     QStringList seen;
+    QStringList seenLimits;
     const QStringList lines = decoded.split(u'\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
         const QString line = lines[n].trimmed();
@@ -130,6 +134,7 @@ bool ParseVehicleFile(const QByteArray& text, VehicleFile& car, QString& error) 
         }
         const QString key = line.left(eq).trimmed();
         const QString value = line.mid(eq + 1).trimmed();
+        if (ReadLimitKey(key, value, static_cast<int>(n + 1), seenLimits, read)) continue;
         if (seen.contains(key)) {
             error = QStringLiteral("\"%1\" is given twice.").arg(key);
             return false;

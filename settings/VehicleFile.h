@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
+#include "decode/Alarms.h"
 #include "decode/VehicleData.h"
 
 namespace quarn {
@@ -28,12 +30,18 @@ namespace quarn {
 // skipped, so a newer file still loads. A key given twice, a line without
 // "=", a value out of range, bytes that are not UTF-8 text or a file over
 // 64 KiB make the whole file refused.
+//
+// The car's alarm limits follow as "limit.<dial>=" lines (VehicleLimitKeys.h);
+// a bad limit line is reported and skipped, and the rest still loads.
 struct VehicleFile {
     QString name;
     QString description;
     double weight = VehicleData::kDefaultWeight;
     double injsize = VehicleData::kDefaultInjSize;
     double numcyl = VehicleData::kDefaultNumCyl;
+    AlarmLimitSet limits = DefaultAlarmLimits();
+    // The limit lines that were refused, by line, as the user is told them.
+    QStringList limitProblems;
 
     bool operator==(const VehicleFile&) const = default;
 };
