@@ -57,8 +57,7 @@ void SuperDash::BuildViewEntries() {
     QAction* full = AddMenuEntry(m_mnuView, "&Full Screen", "mnuFullScreen",
                                  [this] { ToggleFullScreen(); });
     full->setShortcut(QKeySequence(Qt::Key_F11));
-    // The shortcut must work with the menu bar hidden in full screen too.
-    full->setShortcutContext(Qt::ApplicationShortcut);
+    // On the window itself too, so the key works wherever the focus is in it.
     addAction(full);
     AddMenuEntry(m_mnuView, "&Reset Peaks", "mnuResetPeaks", [this] { ResetPeaks(); });
     m_muteEntry = AddMenuEntry(m_mnuView, "&Mute Alarms", "mnuMuteAlarms", [this] {
@@ -135,6 +134,10 @@ void SuperDash::SetNight(bool night) {
     statusBar()->setStyleSheet(QLatin1String(night ? kNightBar : kDayBar));
     menuBar()->setStyleSheet(night ? QStringLiteral("QMenuBar { background: #080808; color: #b03018; }")
                                    : QString());
+    if (auto* lamp = m_ground->findChild<QWidget*>(QStringLiteral("comstat"))) {
+        lamp->setProperty("dim", night);
+        lamp->update();
+    }
     ShowAlarmPanel();
 }
 

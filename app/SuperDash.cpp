@@ -48,7 +48,8 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(Qt::black, 1));
-        p.setBrush(m_colour);
+        // Dimmed in the night scheme; the hue still tells the link state.
+        p.setBrush(property("dim").toBool() ? m_colour.darker(250) : m_colour);
         p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
     }
 

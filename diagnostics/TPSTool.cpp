@@ -10,6 +10,7 @@
 
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
+#include "widgets/RefreshTick.h"
 
 namespace quarn {
 
@@ -36,6 +37,7 @@ TPSTool::TPSTool(QWidget* parent) : QWidget(parent) {
     m_readout->setAttribute(Qt::WA_TransparentForMouseEvents);
     SetScheme(DialScheme::Day);
     SetVolts(m_gauge->NeedleValue());
+    m_readout->setText(m_pendingText);
     PlaceReadout();
 
     resize(kInitialClientSize);
@@ -58,8 +60,11 @@ void TPSTool::SetVolts(double volts) {
     m_gauge->SetNeedleValue(volts);
     const QString text =
         std::isnan(volts) ? QStringLiteral("-.-- V") : QStringLiteral("%1 V").arg(volts, 0, 'f', 2);
-    // Only a change of the figures costs a repaint.
-    if (text != m_readout->text()) m_readout->setText(text);
+    // Only a change of the figures costs a repaint, at the display's pace
+    // like the needle's, not at every frame.
+    if (text == m_pendingText) return;
+    m_pendingText = text;
+    SharedRefreshTick().Schedule(m_readout, [this] { m_readout->setText(m_pendingText); });
 }
 
 void TPSTool::SetScheme(DialScheme scheme) {

@@ -47,6 +47,7 @@ private:
 
     DialGauge* m_gauge = nullptr;
     QLabel* m_readout = nullptr;
+    QString m_pendingText;
 };
 
 }  // namespace quarn

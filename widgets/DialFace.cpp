@@ -40,8 +40,8 @@ constexpr std::array<int, 10> kNumeralMultipliers{1, 2, 4, 5, 10, 20, 25, 50, 10
 constexpr int kMaxTicks = 2000;
 
 // Text never shrinks below this on a dashboard scaled down to a small
-// screen: 10 px Liberation Sans still reads at arm's length.
-constexpr int kMinTextPx = 10;
+// screen: 9 px Liberation Sans still reads at arm's length.
+constexpr int kMinTextPx = 9;
 
 int ScaledPx(int designed, double scale) {
     return std::max(std::min(designed, kMinTextPx), static_cast<int>(std::lround(designed * scale)));

@@ -238,6 +238,20 @@ TEST_F(DashAlarmsTest, NightAndMuteAreRememberedForTheNextStart) {
     EXPECT_EQ(dash->tpsTool()->gauge()->scheme(), DialScheme::Night);
 }
 
+TEST_F(DashAlarmsTest, TheTpsToolShowsTheVoltsToTheHundredthInLargeFigures) {
+    dash->ShowTpsTool();
+    TPSTool* tool = dash->tpsTool();
+    dash->NeedleValue(Gauge::TPSToolGauge, 0.9349);
+    SharedRefreshTick().Flush();
+    EXPECT_EQ(tool->readout()->text().toStdString(), "0.93 V");
+    EXPECT_EQ(tool->gauge()->NeedleValue(), 0.9349);
+    EXPECT_GE(tool->readout()->font().pixelSize(), 24);
+    // Below the hub, inside the dial.
+    const QRect dial = tool->gauge()->geometry();
+    EXPECT_TRUE(dial.contains(tool->readout()->geometry()));
+    EXPECT_GT(tool->readout()->geometry().top(), dial.center().y());
+}
+
 // Each gauge's place and size as fractions of the tach's, which the design
 // fixes: the same at any window size.
 std::vector<QRectF> Proportions(SuperDash& dash) {
@@ -281,6 +295,12 @@ TEST_F(DashAlarmsTest, GaugesScaleWithTheWindowAndKeepTheDesignsProportions) {
                                                 double(ground->height()) / SuperDash::DesignedGround().height()),
                     1.5);
     }
+
+    // F11 goes to full screen and back.
+    QTest::keyClick(dash.get(), Qt::Key_F11);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dash->isFullScreen(); }));
+    QTest::keyClick(dash.get(), Qt::Key_F11);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dash->isFullScreen(); }));
 }
 
 }  // namespace
