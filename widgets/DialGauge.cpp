@@ -1,5 +1,6 @@
 #include "widgets/DialGauge.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -32,6 +33,30 @@ constexpr double kRimWidth = 0.08;
 
 constexpr std::size_t kHigh = 0;
 constexpr std::size_t kLow = 1;
+
+// One flash for every dial, so that dials in alarm flash together. The timer
+// runs only while some dial is in alarm.
+struct FlashClock {
+    QPointer<QTimer> timer;
+    bool lit = true;
+    int users = 0;
+};
+
+FlashClock& Flash() {
+    static FlashClock clock;
+    return clock;
+}
+
+QTimer* FlashTimer() {
+    FlashClock& f = Flash();
+    if (!f.timer) {
+        f.timer = new QTimer(QCoreApplication::instance());
+        f.timer->setInterval(DialGauge::kFlashMs);
+        // Connected first, so the phase has turned before any dial repaints.
+        QObject::connect(f.timer, &QTimer::timeout, [] { Flash().lit = !Flash().lit; });
+    }
+    return f.timer;
+}
 
 }  // namespace
 
@@ -84,27 +109,45 @@ void DialGauge::ResetPeaks() {
     update();
 }
 
+DialGauge::~DialGauge() {
+    SetAlarmLevel(AlarmLevel::None);
+}
+
+bool DialGauge::rimLit() const {
+    return m_alarm != AlarmLevel::None && Flash().lit;
+}
+
 void DialGauge::SetAlarmLevel(AlarmLevel level) {
     if (level == m_alarm) return;
     const bool was = m_alarm != AlarmLevel::None;
     m_alarm = level;
+    FlashClock& f = Flash();
     if (level == AlarmLevel::None) {
-        if (m_flash) m_flash->stop();
-        m_rimLit = false;
+        disconnect(m_flash);
+        if (--f.users == 0 && f.timer) f.timer->stop();
     } else if (!was) {
-        if (!m_flash) {
-            m_flash = new QTimer(this);
-            m_flash->setInterval(kFlashMs);
-            connect(m_flash, &QTimer::timeout, this, [this] {
-                m_rimLit = !m_rimLit;
-                update();
-            });
+        QTimer* timer = FlashTimer();
+        m_flash = connect(timer, &QTimer::timeout, this, [this] { update(RimRegion()); });
+        if (f.users++ == 0) {
+            // Lit at once: the first alarm shows from its first frame.
+            f.lit = true;
+            timer->start();
         }
-        // Lit at once: the alarm shows from its first frame.
-        m_rimLit = true;
-        m_flash->start();
     }
-    update();
+    update(RimRegion());
+}
+
+// The ring the rim flashes on: a repaint of the flash leaves the rest alone.
+QRegion DialGauge::RimRegion() const {
+    const DialFrame frame = DialFrameFor(QSizeF(size()));
+    if (frame.radius <= 0) return {};
+    const double width = std::max(3.0, frame.radius * kRimWidth) + 2;
+    const auto circle = [&frame](double r) {
+        return QRegion(QRectF(frame.centre.x() - r, frame.centre.y() - r, 2 * r, 2 * r)
+                           .toAlignedRect(),
+                       QRegion::Ellipse);
+    };
+    return circle(frame.radius + 1).subtracted(circle(frame.radius - width));
 }
 
 void DialGauge::SetScheme(DialScheme scheme) {
@@ -223,7 +266,7 @@ void DialGauge::PaintFace(QPainter& painter) {
 }
 
 void DialGauge::PaintRim(QPainter& painter, const DialFrame& frame) const {
-    if (!m_rimLit || frame.radius <= 0) return;
+    if (!rimLit() || frame.radius <= 0) return;
     const DialColours& colours = ColoursOf(m_scheme);
     const double width = std::max(3.0, frame.radius * kRimWidth);
     painter.setPen(QPen(m_alarm == AlarmLevel::Danger ? colours.dangerRim : colours.warnRim, width));

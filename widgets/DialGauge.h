@@ -15,7 +15,7 @@
 
 #include "decode/Alarms.h"
 
-class QTimer;
+class QRegion;
 
 namespace quarn {
 
@@ -133,6 +133,7 @@ public:
     // Uses the program's shared refresh tick.
     explicit DialGauge(GaugeSpec face, QWidget* parent = nullptr);
     DialGauge(GaugeSpec face, RefreshTick& tick, QWidget* parent = nullptr);
+    ~DialGauge() override;
 
     const GaugeSpec& face() const { return m_spec; }
     void SetSpec(GaugeSpec face);
@@ -151,11 +152,12 @@ public:
     const PeakHold& peak(int needle = 0) const;
     void ResetPeaks();
 
-    // The rim flashes while the level is not None.
+    // The rim flashes while the level is not None, in step with every other
+    // dial in alarm.
     void SetAlarmLevel(AlarmLevel level);
     AlarmLevel alarmLevel() const { return m_alarm; }
     // Whether the flashing rim is lit now.
-    bool rimLit() const { return m_rimLit; }
+    bool rimLit() const;
     static constexpr int kFlashMs = 250;
 
     void SetScheme(DialScheme scheme);
@@ -189,6 +191,7 @@ private:
     void PaintHub(QPainter& painter, const DialFrame& frame) const;
     void PaintPeaks(QPainter& painter, const DialFrame& frame);
     void PaintRim(QPainter& painter, const DialFrame& frame) const;
+    QRegion RimRegion() const;
     // The angles of the peak marks of a needle (NaN for a mark not shown).
     std::array<double, 2> PeakAngles(int needle) const;
 
@@ -206,8 +209,7 @@ private:
     DialScheme m_scheme = DialScheme::Day;
     double m_textScale = 1;
     AlarmLevel m_alarm = AlarmLevel::None;
-    bool m_rimLit = false;
-    QTimer* m_flash = nullptr;
+    QMetaObject::Connection m_flash;
 };
 
 }  // namespace quarn
