@@ -127,27 +127,15 @@ void DialGauge::SetAlarmLevel(AlarmLevel level) {
         if (--f.users == 0 && f.timer) f.timer->stop();
     } else if (!was) {
         QTimer* timer = FlashTimer();
-        m_flash = connect(timer, &QTimer::timeout, this, [this] { update(RimRegion()); });
+        // The whole dial: a clip to the ring costs more than it saves.
+        m_flash = connect(timer, &QTimer::timeout, this, [this] { update(); });
         if (f.users++ == 0) {
             // Lit at once: the first alarm shows from its first frame.
             f.lit = true;
             timer->start();
         }
     }
-    update(RimRegion());
-}
-
-// The ring the rim flashes on: a repaint of the flash leaves the rest alone.
-QRegion DialGauge::RimRegion() const {
-    const DialFrame frame = DialFrameFor(QSizeF(size()));
-    if (frame.radius <= 0) return {};
-    const double width = std::max(3.0, frame.radius * kRimWidth) + 2;
-    const auto circle = [&frame](double r) {
-        return QRegion(QRectF(frame.centre.x() - r, frame.centre.y() - r, 2 * r, 2 * r)
-                           .toAlignedRect(),
-                       QRegion::Ellipse);
-    };
-    return circle(frame.radius + 1).subtracted(circle(frame.radius - width));
+    update();
 }
 
 void DialGauge::SetScheme(DialScheme scheme) {

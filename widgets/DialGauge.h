@@ -15,7 +15,6 @@
 
 #include "decode/Alarms.h"
 
-class QRegion;
 
 namespace quarn {
 
@@ -158,7 +157,7 @@ public:
     AlarmLevel alarmLevel() const { return m_alarm; }
     // Whether the flashing rim is lit now.
     bool rimLit() const;
-    static constexpr int kFlashMs = 250;
+    static constexpr int kFlashMs = 500;
 
     void SetScheme(DialScheme scheme);
     DialScheme scheme() const { return m_scheme; }
@@ -191,7 +190,6 @@ private:
     void PaintHub(QPainter& painter, const DialFrame& frame) const;
     void PaintPeaks(QPainter& painter, const DialFrame& frame);
     void PaintRim(QPainter& painter, const DialFrame& frame) const;
-    QRegion RimRegion() const;
     // The angles of the peak marks of a needle (NaN for a mark not shown).
     std::array<double, 2> PeakAngles(int needle) const;
 

@@ -1,5 +1,5 @@
-// Saves pictures of the feature connector options, the session properties
-// and the about box for eyeballing and the README.
+// Saves pictures of the feature connector options, the session properties,
+// the alarm limits and the about box for eyeballing and the README.
 // Usage: settings_gallery [output directory]
 
 #include <QApplication>
@@ -13,6 +13,7 @@
 
 #include "about/frmAbout.h"
 #include "decode/VehicleData.h"
+#include "settings/LimitsWindow.h"
 #include "settings/QuarnFeatures.h"
 #include "settings/VP.h"
 
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
         emit vp.box(box)->editingFinished();
     }
     if (!Save(vp, out, "session_properties.png")) return EXIT_FAILURE;
+
+    // A limit refused for lying above its danger limit.
+    LimitsWindow limits(DefaultAlarmLimits());
+    const int ect = AlarmChannelIndex(Gauge::ECT);
+    limits.box(ect, LimitKind::WarnHigh)->setText(QStringLiteral("240"));
+    limits.ApplyBox(ect, LimitKind::WarnHigh);
+    if (!Save(limits, out, "limits.png")) return EXIT_FAILURE;
 
     frmAbout about;
     if (!Save(about, out, "about.png")) return EXIT_FAILURE;

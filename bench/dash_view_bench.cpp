@@ -1,10 +1,13 @@
-// How long the dashboard takes to redraw after a resize, faces rendered
-// afresh included, offscreen: dash_resize_bench [rounds] [folder]. With a
+// The dashboard's own costs, offscreen: how long it takes to redraw after a
+// resize, faces rendered afresh included, and the CPU of every dial flashing
+// its alarm rim against none. dash_view_bench [rounds] [folder]; with a
 // folder it also saves a picture of the dashboard at each size there.
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <time.h>
 
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "app/SuperDash.h"
+#include "widgets/GaugeSpecs.h"
 #include "widgets/DialGauge.h"
 
 namespace {
@@ -68,6 +72,30 @@ int main(int argc, char** argv) {
                         size.width(), size.height(), night ? "night" : "day", ms[ms.size() / 2],
                         cpu[cpu.size() / 2], ms.back(), cpu.back());
         }
+    }
+
+    // Idle for a while with no dial in alarm, then with every one flashing,
+    // at the designed size and larger.
+    for (QSize size : {QSize(573, 580), QSize(1280, 800)}) {
+    dash.resize(size);
+    dash.SetNight(false);
+    QApplication::processEvents();
+    const auto idleCpu = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        const double cpu0 = ThreadMs();
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+        return (ThreadMs() - cpu0) / t.elapsed() * 100;
+    };
+    const double none = idleCpu(5000);
+    for (quarn::Gauge g : quarn::kDashboardGauges) dash.gauge(g)->SetAlarmLevel(quarn::AlarmLevel::Warn);
+    const double all = idleCpu(5000);
+    for (quarn::Gauge g : quarn::kDashboardGauges) dash.gauge(g)->SetAlarmLevel(quarn::AlarmLevel::None);
+    std::printf("idle at %dx%d: %.2f %% of a core with no dial in alarm, %.2f %% with all 15 "
+                "flashing\n",
+                size.width(), size.height(), none, all);
     }
     return 0;
 }
