@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "about/frmAbout.h"
+#include "app/AlarmSound.h"
 #include "app/DashAlerts.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
@@ -28,6 +29,8 @@
 #include "settings/ComBindings.h"
 #include "settings/ComSetup.h"
 #include "settings/LastVehicle.h"
+#include "settings/LimitsWindow.h"
+#include "settings/UserChoices.h"
 #include "settings/QuarnFeatures.h"
 #include "settings/VP.h"
 #include "viewer/LogViewer.h"
@@ -52,7 +55,8 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(Qt::black, 1));
-        p.setBrush(m_colour);
+        // Dimmed in the night scheme; the hue still tells the link state.
+        p.setBrush(property("dim").toBool() ? m_colour.darker(250) : m_colour);
         p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
     }
 
@@ -67,6 +71,22 @@ constexpr int kClientHeight = 8280;
 constexpr int kStatusBarTop = 8025;
 constexpr int kPanelWidth = 1440;
 constexpr int kFramePollMs = 100;
+
+// The dashboard's ground: lays the gauges out again at every resize.
+class DashGround final : public QWidget {
+public:
+    DashGround(QWidget* parent, std::function<void(QSize)> onResize)
+        : QWidget(parent), m_onResize(std::move(onResize)) {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        m_onResize(size());
+    }
+
+private:
+    std::function<void(QSize)> m_onResize;
+};
 
 // A label that runs an action when clicked.
 class ClickLabel final : public QLabel {
@@ -131,7 +151,7 @@ std::unique_ptr<SerialPort> PortOrDefault(std::unique_ptr<SerialPort> port) {
 SuperDash::SuperDash(DashOptions options)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                               Qt::WindowCloseButtonHint),
+                               Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_port(PortOrDefault(std::move(options.port))),
       m_ownAlerts(options.alerts ? nullptr
                                  : std::make_unique<DashAlerts>(this, [this] { m_port->Close(); })),
@@ -139,27 +159,33 @@ SuperDash::SuperDash(DashOptions options)
       m_splashSeconds(options.splashSeconds),
       m_link(*m_port, m_clock, m_yielder, *this, m_alerts, options.settingsPath),
       m_monitor(m_link, *this, m_state, m_rec, m_conversion, m_vehicle, *this),
-      m_log(m_link, *this, m_state, m_monitor, m_rec, m_conversion, m_vehicle, *this, *this) {
+      m_log(m_link, *this, m_state, m_monitor, m_rec, m_conversion, m_vehicle, *this, *this),
+      m_sound(std::make_unique<AlarmSound>()) {
     setObjectName(QStringLiteral("SuperDash"));
     setWindowTitle(QStringLiteral("Quarn_Dash"));
     // The car in use when the program last ended, or the default car.
     RestoreRememberedVehicle(m_vehicle);
+    // and its alarm limits.
+    if (const std::optional<LoadedVehicle> car = ReadRememberedVehicle())
+        m_alarms.SetLimits(car->car.limits);
     // Port numbers lead to the devices the user bound them to.
     InstallPortBindings();
 
-    auto* ground = new QWidget(this);
+    auto* ground = new DashGround(this, [this](QSize size) { LayoutGauges(size); });
+    m_ground = ground;
     ground->setAutoFillBackground(true);
     QPalette pal = ground->palette();
     pal.setColor(QPalette::Window, Qt::black);
     ground->setPalette(pal);
-    ground->setFixedSize(Twips(kClientWidth), Twips(kStatusBarTop));
+    // The designed size at first; the window may then be resized freely.
+    ground->setMinimumSize(DesignedGround());
     setCentralWidget(ground);
 
     BuildGauges(ground);
 
     auto* label1 = new ClickLabel(QStringLiteral("COM Status"), ground, [this] { Label1_Click(); });
+    m_label1 = label1;
     label1->setObjectName(QStringLiteral("Label1"));
-    label1->setGeometry(TwipsRect(480, 6600, 975, 495));
     label1->setAlignment(Qt::AlignCenter);
     // The label's bold text is wider than the 65 px box in any font here.
     label1->setWordWrap(true);
@@ -173,7 +199,6 @@ SuperDash::SuperDash(DashOptions options)
     label1->setToolTip(QStringLiteral("Click to reconnect to the logger box"));
 
     m_comstat = new ComStatLamp(ground);
-    m_comstat->setGeometry(TwipsRect(720, 7200, 495, 495));
 
     BuildStatusBar();
     m_scopes = std::make_unique<ScopeSlots>(m_rec, m_state, m_clock, this);
@@ -197,9 +222,16 @@ SuperDash::SuperDash(DashOptions options)
     m_timer1.start();
 
     adjustSize();
-    setFixedSize(size());
+    ground->setMinimumSize(DesignedGround() / 4);
+    SetNight(RememberedChoice(kNightChoice));
+    SetMuted(RememberedChoice(kMuteChoice));
+    LayoutGauges(ground->size());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+QSize SuperDash::DesignedGround() {
+    return {Twips(kClientWidth), Twips(kStatusBarTop)};
 }
 
 SuperDash::~SuperDash() {
@@ -214,7 +246,6 @@ void SuperDash::BuildGauges(QWidget* ground) {
         const GaugeLayout layout = GaugeLayoutOf(g);
         auto* dial = new DialGauge(layout.face, ground);
         dial->setObjectName(QString::fromLatin1(layout.name));
-        dial->setGeometry(layout.pixels());
         m_gauges[static_cast<std::size_t>(g)] = dial;
     }
     // Only the throttle dial reacts to a click: it opens the TPS tool.
@@ -225,7 +256,6 @@ void SuperDash::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setSizeGripEnabled(false);
-    bar->setFixedWidth(Twips(kClientWidth));
     bar->setFixedHeight(Twips(kClientHeight - kStatusBarTop) + 3);
     bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
     QFont f(QStringLiteral("Liberation Sans"));
@@ -239,6 +269,13 @@ void SuperDash::BuildStatusBar() {
         bar->addWidget(panel);
         m_panels[i] = panel;
     }
+    // The alarms now on: the worst first, in the colour of its level.
+    m_alarmPanel = new QLabel(bar);
+    m_alarmPanel->setObjectName(QStringLiteral("AlarmPanel"));
+    m_alarmPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_alarmPanel->setFont(f);
+    m_alarmPanel->setMinimumWidth(Twips(kPanelWidth));
+    bar->addWidget(m_alarmPanel, 1);
 }
 
 void SuperDash::BuildMenus() {
@@ -264,6 +301,7 @@ void SuperDash::BuildMenus() {
     mark->setShortcutContext(Qt::ApplicationShortcut);
     connect(mark, &QAction::triggered, this, [this] { m_log.AddUserMarker(); });
     addAction(mark);
+    BuildViewEntries();
 
     // Diagnostic
     AddMenuEntry(m_mnuDiagnostic, "&Self Test Tool", "mnuSelfTestTool",
@@ -280,6 +318,7 @@ void SuperDash::BuildMenus() {
     // computed with the default weight, injectors and cylinders.
     AddMenuEntry(m_mnuSetup, "Session &Properties", "mnuSessionProperties",
                  [this] { ShowSessionProperties(); });
+    AddMenuEntry(m_mnuSetup, "&Limits\u2026", "mnuLimits", [this] { ShowLimits(); });
 
     // Help
     AddMenuEntry(m_mnuHelp, "&About QUARN...", "mnuHelpAbout", [this] { ShowAbout(); });
@@ -379,7 +418,15 @@ void SuperDash::SelectNeedle(Gauge g, std::int16_t needle) {
 }
 
 void SuperDash::NeedleValue(Gauge g, double value) {
-    if (DialGauge* dial = Target(g)) dial->SetNeedleValue(value);
+    if (g == Gauge::TPSToolGauge) {
+        if (m_tpsTool) m_tpsTool->SetVolts(value);
+        return;
+    }
+    DialGauge* dial = gauge(g);
+    if (!dial) return;
+    dial->SetNeedleValue(value);
+    if (const std::optional<AlarmEvent> event = m_alarms.Check(g, dial->selectedNeedle(), value))
+        OnAlarm(*event, dial);
 }
 
 bool SuperDash::TpsToolVisible() const {
@@ -418,7 +465,10 @@ void SuperDash::ShowComSetup() {
 }
 
 void SuperDash::ShowTpsTool() {
-    if (!m_tpsTool) m_tpsTool = new TPSTool(this);
+    if (!m_tpsTool) {
+        m_tpsTool = new TPSTool(this);
+        m_tpsTool->SetScheme(m_night ? DialScheme::Night : DialScheme::Day);
+    }
     m_tpsTool->show();
     m_tpsTool->raise();
 }
@@ -446,7 +496,11 @@ void SuperDash::ShowQuarnFeatures() {
 void SuperDash::ShowSessionProperties() {
     // Never destroyed before the dashboard: its boxes show the vehicle data
     // the conversion uses, so they must not fall back to the defaults.
-    if (!m_vp) m_vp = new VP(m_vehicle, this);
+    if (!m_vp) {
+        m_vp = new VP(m_vehicle, this);
+        m_vp->limitsInUse = [this] { return m_alarms.limits(); };
+        m_vp->limitsLoaded = [this](const AlarmLimitSet& limits) { SetAlarmLimits(limits); };
+    }
     m_vp->show();
     m_vp->raise();
 }

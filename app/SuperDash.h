@@ -10,6 +10,7 @@
 
 #include "monitor/MonitorLoop.h"
 #include "monitor/RunState.h"
+#include "decode/Alarms.h"
 #include "decode/ChannelRecord.h"
 #include "decode/Conversion.h"
 #include "decode/GaugeFeed.h"
@@ -26,6 +27,9 @@ class QLabel;
 class QMenu;
 
 namespace quarn {
+
+class AlarmSound;
+class LimitsWindow;
 
 class ComSetup;
 class ComStatLamp;
@@ -91,6 +95,8 @@ public:
     // LoggingHost
     void ShowDashboard() override { show(); }
     void ReapplyScopeSelections() override;
+    // A playback starts with the peaks reset and no alarm on.
+    void PlaybackStarting() override;
 
     void ShowComSetup();
     void ShowQuarnFeatures();
@@ -119,6 +125,26 @@ public:
     // none runs and no playback holds the link.
     void GoLive();
 
+    // Alarms (DashView.cpp): the limits in force and the alarms now on.
+    AlarmBoard& alarms() { return m_alarms; }
+    void SetAlarmLimits(const AlarmLimitSet& limits);
+    AlarmSound& alarmSound() { return *m_sound; }
+    QLabel* alarmPanel() const { return m_alarmPanel; }
+    void ShowLimits();
+    LimitsWindow* limitsWindow() const;
+    // Every dial's peak marks back to the current value.
+    void ResetPeaks();
+    // The night scheme on or off (the menu entry also remembers it).
+    void SetNight(bool night);
+    bool night() const { return m_night; }
+    void SetMuted(bool muted);
+    void ToggleFullScreen();
+    // Places the gauges and the lamp in the dashboard's ground of this size:
+    // the designed layout scaled evenly to fit, centred.
+    void LayoutGauges(QSize ground);
+    // The ground's designed size (the default).
+    static QSize DesignedGround();
+
     DialGauge* gauge(Gauge g) const { return m_gauges.at(static_cast<std::size_t>(g)); }
     QColor lampColour() const;
     ComSetup* comSetup() const;
@@ -145,6 +171,9 @@ private:
     QAction* AddMenuEntry(QMenu* menu, const char* caption, const char* name,
                           std::function<void()> action);
     DialGauge* Target(Gauge g) const;
+    void BuildViewEntries();
+    void OnAlarm(const AlarmEvent& event, DialGauge* dial);
+    void ShowAlarmPanel();
 
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<LinkAlerts> m_ownAlerts;
@@ -162,6 +191,15 @@ private:
 
     std::array<DialGauge*, 16> m_gauges{};
     std::array<QLabel*, kPanels> m_panels{};
+    AlarmBoard m_alarms;
+    std::unique_ptr<AlarmSound> m_sound;
+    QLabel* m_alarmPanel = nullptr;
+    QLabel* m_label1 = nullptr;
+    QWidget* m_ground = nullptr;
+    QPointer<LimitsWindow> m_limitsWindow;
+    QAction* m_nightEntry = nullptr;
+    QAction* m_muteEntry = nullptr;
+    bool m_night = false;
     ComStatLamp* m_comstat = nullptr;
     QMenu* m_mnuView = nullptr;
     QMenu* m_mnuDiagnostic = nullptr;

@@ -17,12 +17,37 @@
 #include "app/DemoBox.h"
 #include "app/Splash.h"
 #include "app/SuperDash.h"
+#include "widgets/DialGauge.h"
 #include "diagnostics/TPSTool.h"
 #include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
 #include "settings/ComSetup.h"
 
 namespace {
+
+// An alarm (the coolant's danger limit set just below its value for the
+// picture), taken while the flashing rim is lit; then the night scheme,
+// without remembering it.
+void ShowAlarmAndNight(quarn::SuperDash& dash, const QDir& out) {
+    quarn::AlarmLimitSet limits = dash.alarms().limits();
+    const int ect = quarn::AlarmChannelIndex(quarn::Gauge::ECT);
+    limits[static_cast<std::size_t>(ect)].dangerHigh = std::floor(dash.record().EctF) - 5;
+    dash.SetAlarmLimits(limits);
+    auto* poll = new QTimer(&dash);
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, &dash, [&dash, out, poll] {
+        if (!dash.gauge(quarn::Gauge::ECT)->rimLit()) return;
+        poll->stop();
+        dash.grab().save(out.filePath(QStringLiteral("alarm.png")));
+        dash.SetAlarmLimits(quarn::DefaultAlarmLimits());
+        dash.SetNight(true);
+        QTimer::singleShot(500, &dash, [&dash, out] {
+            dash.grab().save(out.filePath(QStringLiteral("dashboard_night.png")));
+            dash.close();
+        });
+    });
+    poll->start();
+}
 
 // Pictures of the windows for the documentation, taken once monitoring runs.
 void ScheduleScreenshots(quarn::SuperDash& dash, quarn::Splash& splash, const QString& dir) {
@@ -44,7 +69,7 @@ void ScheduleScreenshots(quarn::SuperDash& dash, quarn::Splash& splash, const QS
             dash.comSetup()->grab().save(out.filePath(QStringLiteral("com_setup.png")));
         if (dash.logging())
             dash.logging()->grab().save(out.filePath(QStringLiteral("logging.png")));
-        dash.close();
+        ShowAlarmAndNight(dash, out);
     });
 }
 

@@ -2,9 +2,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <random>
 #include <vector>
 
+#include "decode/Alarms.h"
 #include "decode/Conversion.h"
 #include "decode/Frame.h"
 
@@ -50,5 +52,37 @@ void BM_DecodeAndConvert(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_DecodeAndConvert);
+
+// The alarm checks and peak holds of one frame: the seventeen needle values
+// the dashboard's dials take, against the default limits, values wandering
+// across them.
+void BM_AlarmsAndPeaksOfAFrame(benchmark::State& state) {
+    using quarn::Gauge;
+    constexpr std::array<Gauge, 15> kGauges{Gauge::MAFS,   Gauge::tps,       Gauge::ECT,
+                                            Gauge::ACT,    Gauge::bap,       Gauge::Advance,
+                                            Gauge::Boost,  Gauge::Tach,      Gauge::Speedo,
+                                            Gauge::EGT,    Gauge::HEGOS,     Gauge::DutyCycle,
+                                            Gauge::INJPW,  Gauge::WideBand,  Gauge::mpg};
+    quarn::AlarmBoard board;
+    std::array<quarn::PeakHold, 17> peaks{};
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<double> value(0, 8000);
+    std::vector<double> values(4096);
+    for (double& v : values) v = value(rng);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        std::size_t p = 0;
+        for (Gauge g : kGauges) {
+            const int needles = (g == Gauge::EGT || g == Gauge::HEGOS) ? 2 : 1;
+            for (int n = 0; n < needles; ++n) {
+                const double v = values[i++ & 4095];
+                peaks[p++].Add(v);
+                benchmark::DoNotOptimize(board.Check(g, n, v));
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AlarmsAndPeaksOfAFrame);
 
 }  // namespace

@@ -3,13 +3,17 @@
 #include <QSize>
 #include <QWidget>
 
-namespace quarn {
+#include "widgets/DialGauge.h"
 
-class DialGauge;
+class QLabel;
+
+namespace quarn {
 
 // The TPS idle setting tool: one large dial of the throttle position voltage
 // on a magnified idle scale, which the user watches while setting the
-// sensor. A small sizable tool window; closing it destroys it.
+// sensor, with the voltage to the hundredth in large figures below the hub:
+// a needle alone cannot be set to a hundredth. A small sizable tool window;
+// closing it destroys it.
 class TPSTool : public QWidget {
     Q_OBJECT
 public:
@@ -25,6 +29,11 @@ public:
     explicit TPSTool(QWidget* parent = nullptr);
 
     DialGauge* gauge() const { return m_gauge; }
+    QLabel* readout() const { return m_readout; }
+
+    // Moves the needle and the figures.
+    void SetVolts(double volts);
+    void SetScheme(DialScheme scheme);
 
     // The gauge's size for a window of this client size: the client area
     // less kClientMargin, at least 0 x 0.
@@ -34,7 +43,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void PlaceReadout();
+
     DialGauge* m_gauge = nullptr;
+    QLabel* m_readout = nullptr;
+    QString m_pendingText;
 };
 
 }  // namespace quarn

@@ -226,6 +226,7 @@ void LogOperations::PlayLog(std::int64_t first, std::int64_t last) {
     }
     m_state.Monitoring = false;
     m_host.ShowDashboard();
+    m_host.PlaybackStarting();
     m_state.StartSeconds = RoundSecondsHalfEven(m_link.SystemTime().TimeOfDay());
     m_playbackRate = PlaybackFrameRate();
     m_shownRecord = 0;

@@ -51,6 +51,8 @@ public:
     // Runs every scope slot's channel-selection action, as its window does
     // when the user picks a channel.
     virtual void ReapplyScopeSelections() = 0;
+    // A playback is about to show its first record.
+    virtual void PlaybackStarting() {}
 };
 
 // Recording into and playing back from the log file. Recording appends each

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the demo headless and saves pictures of the windows into
-# docs/screenshots (dashboard, TPS tool, setup dialog, logging control, splash, every dial,
-# the settings windows, the self test, a scope with a trace, the dyno and the log viewer).
+# docs/screenshots (dashboard, an alarm, night, TPS tool, setup dialog, logging control, splash,
+# every dial, the settings windows and alarm limits, the self test, a scope with a trace, the dyno
+# and the log viewer).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)

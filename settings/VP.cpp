@@ -375,6 +375,11 @@ bool VP::LoadVehicle_Click() {
         ApplyBox(static_cast<Box>(i));
     }
     m_fileStatus->setText(QStringLiteral("Loaded %1").arg(path));
+    if (limitsLoaded) limitsLoaded(car.limits);
+    if (!car.limitProblems.isEmpty())
+        Warn(QStringLiteral("The car was loaded from %1, but these alarm limits were refused "
+                            "and their dials keep the default limits:\n%2")
+                 .arg(path, car.limitProblems.join(u'\n')));
     return true;
 }
 
@@ -426,6 +431,7 @@ bool VP::SaveVehicleTo(const QString& path) {
     car.numcyl = m_vehicle.numcyl();
     car.cda = m_vehicle.cda();
     car.crr = m_vehicle.crr();
+    if (limitsInUse) car.limits = limitsInUse();
     QString error;
     if (!WriteVehicleFile(path, car, error)) {
         Warn(QStringLiteral("The vehicle file %1 could not be saved:\n%2").arg(path, error));

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 #include "settings/VehicleFile.h"
 
@@ -72,6 +73,12 @@ public:
     QLineEdit* nameBox() const { return m_text1; }
     QPlainTextEdit* descriptionBox() const { return m_text2; }
     QLabel* fileStatus() const { return m_fileStatus; }
+
+    // The alarm limits travel with the car: Save writes limitsInUse(), and
+    // Load hands the file's limits to limitsLoaded (and tells of limit lines
+    // it refused). Without them the file keeps the default limits.
+    std::function<AlarmLimitSet()> limitsInUse;
+    std::function<void(const AlarmLimitSet&)> limitsLoaded;
 
 protected:
     void hideEvent(QHideEvent* event) override;

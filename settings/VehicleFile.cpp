@@ -9,6 +9,8 @@
 #include <charconv>
 #include <optional>
 
+#include "settings/VehicleLimitKeys.h"
+
 namespace quarn {
 namespace {
 
@@ -108,6 +110,7 @@ QByteArray FormatVehicleFile(const VehicleFile& car) {
     out += "description=" + Escape(car.description) + '\n';
     for (const NumberField& f : kNumbers) out += f.key + ('=' + Number(car.*f.member)) + '\n';
     for (const NumberField& f : kDynoNumbers) out += f.key + ('=' + Number(car.*f.member)) + '\n';
+    out += FormatLimitKeys(car.limits);
     return out;
 }
 
@@ -129,6 +132,7 @@ bool ParseVehicleFile(const QByteArray& text, VehicleFile& car, QString& error) 
 
     VehicleFile read;
     QStringList seen;
+    QStringList seenLimits;
     const QStringList lines = decoded.split(u'\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
         const QString line = lines[n].trimmed();
@@ -140,6 +144,7 @@ bool ParseVehicleFile(const QByteArray& text, VehicleFile& car, QString& error) 
         }
         const QString key = line.left(eq).trimmed();
         const QString value = line.mid(eq + 1).trimmed();
+        if (ReadLimitKey(key, value, static_cast<int>(n + 1), seenLimits, read)) continue;
         if (seen.contains(key)) {
             error = QStringLiteral("\"%1\" is given twice.").arg(key);
             return false;

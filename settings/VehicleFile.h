@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
+#include "decode/Alarms.h"
 #include "decode/VehicleData.h"
 
 namespace quarn {
@@ -32,6 +34,9 @@ namespace quarn {
 // 64 KiB make the whole file refused. The dyno's cda (m²) and crr came
 // later: they pass the same checks when present, and a file without them
 // (an older one) gives the defaults.
+//
+// The car's alarm limits follow as "limit.<dial>=" lines (VehicleLimitKeys.h);
+// a bad limit line is reported and skipped, and the rest still loads.
 struct VehicleFile {
     QString name;
     QString description;
@@ -40,6 +45,9 @@ struct VehicleFile {
     double numcyl = VehicleData::kDefaultNumCyl;
     double cda = VehicleData::kDefaultCdA;
     double crr = VehicleData::kDefaultCrr;
+    AlarmLimitSet limits = DefaultAlarmLimits();
+    // The limit lines that were refused, by line, as the user is told them.
+    QStringList limitProblems;
 
     bool operator==(const VehicleFile&) const = default;
 };

@@ -1,456 +1,64 @@
 #include "widgets/DialGauge.h"
 
-#include <QFontMetricsF>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QRadialGradient>
 #include <QRegion>
+#include <QTimer>
 #include <QTransform>
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
+#include "widgets/DialFace.h"
 #include "widgets/RefreshTick.h"
 
 namespace quarn {
 
 namespace {
 
-// The face, in fractions of the radius. Ticks stand outside the band ring.
-// The numerals stand on the band ring, as far out as they can without
-// reaching the ticks: inside the ring there is no room for them beside the
-// caption and the words at 0.42 of the radius on a 107-pixel dial. Over a
-// band they keep a dark outline.
-constexpr double kBezelWidth = 0.03;
-constexpr double kMajorTickOuter = 0.96;
-constexpr double kMinorTickOuter = 0.89;
-constexpr double kNumeralRadius = 0.71;
-constexpr double kNumeralEdge = 0.80;  // outer limit of the numerals' ink
+// The needle, the hub and the marks drawn over the face, in fractions of
+// the radius.
 constexpr double kNeedleLength = 0.88;
 constexpr double kNeedleTail = 0.16;
 constexpr double kNeedleHalfWidth = 0.035;
 constexpr double kHubRadius = 0.08;
-constexpr double kEdgeMarginPx = 1;
+// A peak mark spans the band ring and the ticks, thin beside the needle.
+constexpr double kPeakInner = DialGauge::kBandInner;
+constexpr double kPeakOuter = kMajorTickOuter;
+// The alarm rim covers the bezel and the tips of the ticks: wide enough to
+// catch the eye on a small dial.
+constexpr double kRimWidth = 0.08;
 
-// The dial's fonts are fixed in pixels at 96 dpi (12 pt = 16 px, 8.25 pt =
-// 11 px), so a face looks the same whatever the platform reports as its
-// resolution. "Arial" and "MS Sans Serif" are the Windows faces these sizes
-// were chosen for. Liberation Sans is metric-compatible with Arial and serves
-// the words too: DejaVu Sans, fontconfig's stand-in for MS Sans Serif, is
-// too wide for "Inj. Duty" above the numerals of a small dial.
-constexpr int kLargeNumeralPx = 16;
-constexpr int kSmallNumeralPx = 11;
-constexpr int kTextPx = 11;
+constexpr std::size_t kHigh = 0;
+constexpr std::size_t kLow = 1;
 
-// Numerals go on every tick when they fit; when they would touch, on every
-// 2nd, 4th, 5th, ... tick instead.
-constexpr std::array<int, 10> kNumeralMultipliers{1, 2, 4, 5, 10, 20, 25, 50, 100, 1000};
-// A scale of more ticks than this is a wrong setting, not a dial to draw.
-constexpr int kMaxTicks = 2000;
-
-const QColor kFaceCentre(0x30, 0x30, 0x30);
-const QColor kFaceEdge(0x0c, 0x0c, 0x0c);
-const QColor kBezel(0x68, 0x68, 0x68);
-const QColor kScaleColour(Qt::white);
-const QColor kUnitColour(0xd0, 0xd0, 0xd0);
-const QColor kNeedleColour(0xff, 0x55, 0x10);
-const QColor kHubColour(0x28, 0x28, 0x28);
-const QColor kHubRim(0x90, 0x90, 0x90);
-
-double Normalise(double angle) {
-    double a = std::fmod(angle, 360.0);
-    if (a < 0) a += 360.0;
-    // A tiny negative remainder plus 360 rounds to 360 itself.
-    return a >= 360.0 ? 0.0 : a;
-}
-
-// Where on the scale value falls, 0 at the minimum and 1 at the maximum,
-// not limited to 0..1.
-double ScaleFraction(const GaugeSpec& face, double value) {
-    const double span = face.maximum - face.minimum;
-    if (span == 0) return 0;
-    return (value - face.minimum) / span;
-}
-
-double Mirror(const GaugeSpec& face, double angle, int needle) {
-    return (face.dual && needle == 1) ? 360.0 - angle : angle;
-}
-
-// The angle of a point of the scale; the face uses it for ticks, numerals and
-// bands, which all lie on the scale.
-double ScaleAngle(const GaugeSpec& face, double value, int needle) {
-    const double angle = face.startAngle + ScaleFraction(face, value) * ScaleSweep(face);
-    return Normalise(Mirror(face, angle, needle));
-}
-
-// Values from `from` to `to` in steps of `step`, counted by index so a step
-// like 0.02 does not drift.
-std::vector<double> Steps(double from, double to, double step) {
-    if (!(step > 0) || !(to >= from)) return {from, to};
-    const double count = std::floor((to - from) / step + 1e-6);
-    const int n = static_cast<int>(std::min(count, static_cast<double>(kMaxTicks)));
-    std::vector<double> values;
-    values.reserve(static_cast<std::size_t>(n) + 1);
-    for (int i = 0; i <= n; ++i) values.push_back(from + i * step);
-    return values;
-}
-
-// The decimals that show every numeral exactly: 0.86 in steps of 0.02 takes
-// two, -30 in steps of 50 none.
-int Decimals(double first, double step) {
-    for (int d = 0; d < 3; ++d) {
-        const double scale = std::pow(10.0, d);
-        const auto whole = [scale](double x) {
-            return std::abs(x * scale - std::round(x * scale)) < 1e-6 * scale;
-        };
-        if (whole(first) && whole(step)) return d;
-    }
-    return 3;
-}
-
-QString NumeralText(double value, int decimals) {
-    const double rounded = std::round(value * std::pow(10.0, decimals)) / std::pow(10.0, decimals);
-    return QString::number(rounded == 0 ? 0.0 : rounded, 'f', decimals);
-}
-
-QFont NumeralFont(NumeralSize size) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    font.setPixelSize(size == NumeralSize::Large ? kLargeNumeralPx : kSmallNumeralPx);
-    font.setBold(size == NumeralSize::Large);
-    return font;
-}
-
-QFont TextFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("MS Sans Serif")});
-    font.setPixelSize(kTextPx);
-    return font;
-}
-
-// A word of the face: where its baseline starts and where its ink lies,
-// which is what must not touch a numeral.
-struct FaceWord {
-    QString text;
-    QPointF baseline;
-    QRectF ink;
-    QColor colour;
+// One flash for every dial, so that dials in alarm flash together. The timer
+// runs only while some dial is in alarm.
+struct FlashClock {
+    QPointer<QTimer> timer;
+    bool lit = true;
+    int users = 0;
 };
 
-// The word centred (by its ink) on centre, moved inwards as far as needed to
-// stay inside the bezel's square: a unit text at 0.95 of the radius would
-// otherwise lie on the bezel or hang off the bottom of a small dial.
-FaceWord PlaceWord(const QString& text, QPointF centre, const QFontMetricsF& fm,
-                   const DialFrame& frame, QColor colour) {
-    const QRectF tight = fm.tightBoundingRect(text);
-    QRectF ink = tight;
-    ink.moveCenter(centre);
-    const double inside = std::max(0.0, frame.radius * (1 - kBezelWidth) - 1);
-    const QRectF bounds(frame.centre.x() - inside, frame.centre.y() - inside, 2 * inside,
-                        2 * inside);
-    if (ink.bottom() > bounds.bottom()) ink.moveBottom(bounds.bottom());
-    if (ink.top() < bounds.top()) ink.moveTop(bounds.top());
-    if (ink.right() > bounds.right()) ink.moveRight(bounds.right());
-    if (ink.left() < bounds.left()) ink.moveLeft(bounds.left());
-    // The tight rectangle is relative to the baseline origin.
-    return {text, ink.topLeft() - tight.topLeft(), ink, colour};
+FlashClock& Flash() {
+    static FlashClock clock;
+    return clock;
 }
 
-std::vector<FaceWord> LayoutWords(const GaugeSpec& face, const DialFrame& frame) {
-    const QFontMetricsF fm(TextFont());
-    std::vector<FaceWord> words;
-    const auto at = [&frame](double x, double y) {
-        return frame.centre + QPointF(x * frame.radius, -y * frame.radius);
-    };
-    if (!face.caption.isEmpty())
-        words.push_back(
-            PlaceWord(face.caption, at(0, face.captionRadius), fm, frame, kScaleColour));
-    if (!face.unitText.isEmpty())
-        words.push_back(PlaceWord(face.unitText, at(0, -face.unitRadius), fm, frame, kUnitColour));
-    for (const GaugeText& t : face.extraTexts) {
-        if (!t.text.isEmpty())
-            words.push_back(PlaceWord(t.text, at(t.x, t.y), fm, frame, kUnitColour));
+QTimer* FlashTimer() {
+    FlashClock& f = Flash();
+    if (!f.timer) {
+        f.timer = new QTimer(QCoreApplication::instance());
+        f.timer->setInterval(DialGauge::kFlashMs);
+        // Connected first, so the phase has turned before any dial repaints.
+        QObject::connect(f.timer, &QTimer::timeout, [] { Flash().lit = !Flash().lit; });
     }
-    return words;
-}
-
-struct Numeral {
-    QString text;
-    QRectF ink;
-    QRectF tight;  // relative to the baseline origin
-};
-
-struct NumeralLayout {
-    std::vector<double> majorValues;  // the values whose ticks are long
-    std::vector<Numeral> numerals;
-};
-
-// The numeral's ink box centred on kNumeralRadius, or further in where its
-// outer edge, in the direction of angle, would pass kNumeralEdge.
-QRectF NumeralInk(const DialFrame& frame, double angle, QSizeF size) {
-    const double rad = angle * M_PI / 180.0;
-    const double reach =
-        std::abs(std::sin(rad)) * size.width() / 2 + std::abs(std::cos(rad)) * size.height() / 2;
-    const double distance =
-        std::max(0.0, std::min(kNumeralRadius * frame.radius, kNumeralEdge * frame.radius - reach));
-    QRectF ink(QPointF(), size);
-    ink.moveCenter(DialPoint(frame, angle, frame.radius > 0 ? distance / frame.radius : 0));
-    return ink;
-}
-
-bool AnyOverlap(const std::vector<Numeral>& numerals, double pad) {
-    for (std::size_t i = 0; i < numerals.size(); ++i) {
-        const QRectF a = numerals[i].ink.adjusted(-pad, -pad, pad, pad);
-        for (std::size_t j = i + 1; j < numerals.size(); ++j) {
-            if (a.intersects(numerals[j].ink)) return true;
-        }
-    }
-    return false;
-}
-
-// Puts numerals on the fewest-skipping tick step at which no two touch. On a
-// dual dial the two scales meet at their ends; where the same numeral of both
-// scales would collide it is drawn once, on the vertical axis between them.
-// A numeral that would cover a word of the face is left out; its tick stays.
-NumeralLayout LayoutNumerals(const GaugeSpec& face, const DialFrame& frame,
-                             const std::vector<FaceWord>& words) {
-    const QFontMetricsF fm(NumeralFont(face.numeralSize));
-    const double first = face.numeralMin.value_or(face.minimum);
-    const double last = face.numeralMax.value_or(face.maximum);
-    const double low = std::min(face.minimum, face.maximum);
-    const double high = std::max(face.minimum, face.maximum);
-    const double eps = (high - low) * 1e-9;
-    const double pad = std::max(2.0, fm.height() * 0.25);
-
-    NumeralLayout layout;
-    for (int multiplier : kNumeralMultipliers) {
-        const double step = face.tickInterval * multiplier;
-        layout.majorValues = Steps(first, last, step);
-        layout.numerals.clear();
-        const int decimals = Decimals(first, step);
-        for (double value : layout.majorValues) {
-            if (value < low - eps || value > high + eps) continue;
-            const QString text = NumeralText(value, decimals);
-            const QRectF tight = fm.tightBoundingRect(text);
-            const QRectF left = NumeralInk(frame, ScaleAngle(face, value, 0), tight.size());
-            if (!face.dual) {
-                layout.numerals.push_back({text, left, tight});
-                continue;
-            }
-            const QRectF right = NumeralInk(frame, ScaleAngle(face, value, 1), tight.size());
-            if (left.adjusted(-pad, -pad, pad, pad).intersects(right)) {
-                QRectF shared = left;
-                shared.moveCenter(
-                    QPointF(frame.centre.x(), (left.center().y() + right.center().y()) / 2));
-                layout.numerals.push_back({text, shared, tight});
-            } else {
-                layout.numerals.push_back({text, left, tight});
-                layout.numerals.push_back({text, right, tight});
-            }
-        }
-        if (!AnyOverlap(layout.numerals, pad)) break;
-    }
-    // Both are drawn with a pixel of outline all round: a numeral less than
-    // a pixel clear of a word runs into it ("-30" over "'F" on ACT and ECT).
-    const double wordPad = 1;
-    std::erase_if(layout.numerals, [&](const Numeral& n) {
-        return std::any_of(words.begin(), words.end(), [&](const FaceWord& w) {
-            return w.ink.adjusted(-wordPad, -wordPad, wordPad, wordPad).intersects(n.ink);
-        });
-    });
-    return layout;
-}
-
-// The ring between the band radii over a clockwise arc.
-QPainterPath RingSegment(const DialFrame& frame, ArcSpan arc) {
-    const auto square = [&frame](double fraction) {
-        const double r = frame.radius * fraction;
-        return QRectF(frame.centre.x() - r, frame.centre.y() - r, 2 * r, 2 * r);
-    };
-    // QPainterPath angles run anticlockwise from 3 o'clock.
-    const double qtStart = 90.0 - arc.start;
-    QPainterPath path;
-    path.arcMoveTo(square(DialGauge::kBandOuter), qtStart);
-    path.arcTo(square(DialGauge::kBandOuter), qtStart, -arc.sweep);
-    path.arcTo(square(DialGauge::kBandInner), qtStart - arc.sweep, arc.sweep);
-    path.closeSubpath();
-    return path;
-}
-
-void PaintDial(QPainter& p, const DialFrame& frame) {
-    QRadialGradient shade(frame.centre, frame.radius);
-    shade.setColorAt(0, kFaceCentre);
-    shade.setColorAt(1, kFaceEdge);
-    p.setPen(QPen(kBezel, std::max(1.0, frame.radius * kBezelWidth)));
-    p.setBrush(shade);
-    const double r = frame.radius * (1 - kBezelWidth / 2);
-    p.drawEllipse(frame.centre, r, r);
-}
-
-void PaintBands(QPainter& p, const GaugeSpec& face, const DialFrame& frame, int scales) {
-    p.setPen(Qt::NoPen);
-    for (int scale = 0; scale < scales; ++scale) {
-        for (const GaugeBand& band : face.bands) {
-            const ArcSpan arc = BandArc(face, band, scale);
-            if (arc.sweep <= 0) continue;
-            p.setBrush(band.colour);
-            p.drawPath(RingSegment(frame, arc));
-        }
-    }
-}
-
-void PaintTicks(QPainter& p, const GaugeSpec& face, const DialFrame& frame, int scales,
-                const std::vector<double>& majorValues) {
-    const std::vector<double> minor = TickValues(face);
-
-    const double low = std::min(face.minimum, face.maximum);
-    const double high = std::max(face.minimum, face.maximum);
-    const double eps = (high - low) * 1e-6;
-    const auto near = [eps](const std::vector<double>& list, double v) {
-        return std::any_of(list.begin(), list.end(),
-                           [&](double x) { return std::abs(x - v) <= eps; });
-    };
-    const double majorWidth = std::max(1.5, frame.radius * 0.022);
-    const double minorWidth = std::max(1.0, frame.radius * 0.011);
-
-    for (int scale = 0; scale < scales; ++scale) {
-        // The scale line along the foot of the ticks.
-        const ArcSpan arc = BandArc(face, {face.minimum, face.maximum, {}}, scale);
-        p.setPen(QPen(kScaleColour, minorWidth));
-        p.setBrush(Qt::NoBrush);
-        const double r = frame.radius * DialGauge::kBandOuter;
-        const QRectF square(frame.centre.x() - r, frame.centre.y() - r, 2 * r, 2 * r);
-        // drawArc counts sixteenths of a degree anticlockwise from 3 o'clock.
-        p.drawArc(square, static_cast<int>(std::lround((90.0 - arc.start) * 16)),
-                  static_cast<int>(std::lround(-arc.sweep * 16)));
-
-        const auto tick = [&](double value, double outer, double width) {
-            if (value < low - eps || value > high + eps) return;
-            const double angle = ScaleAngle(face, value, scale);
-            p.setPen(QPen(kScaleColour, width, Qt::SolidLine, Qt::FlatCap));
-            p.drawLine(DialPoint(frame, angle, DialGauge::kBandOuter),
-                       DialPoint(frame, angle, outer));
-        };
-        for (double v : minor) {
-            if (!near(majorValues, v)) tick(v, kMinorTickOuter, minorWidth);
-        }
-        for (double v : majorValues) tick(v, kMajorTickOuter, majorWidth);
-    }
-}
-
-// Text with a dark outline, the text in the face colour a pixel off all
-// round: white figures stay readable over a yellow or green band, and a unit
-// text over the first tick of a scale that starts at the bottom.
-void DrawOutlined(QPainter& p, QPointF baseline, const QString& text, QColor colour) {
-    static constexpr std::array<QPointF, 8> kOutline{
-        QPointF(-1, -1), QPointF(0, -1), QPointF(1, -1), QPointF(-1, 0),
-        QPointF(1, 0),   QPointF(-1, 1), QPointF(0, 1),  QPointF(1, 1)};
-    p.setPen(kFaceEdge);
-    for (QPointF offset : kOutline) p.drawText(baseline + offset, text);
-    p.setPen(colour);
-    p.drawText(baseline, text);
-}
-
-void PaintNumerals(QPainter& p, const GaugeSpec& face, const std::vector<Numeral>& numerals) {
-    p.setFont(NumeralFont(face.numeralSize));
-    for (const Numeral& n : numerals)
-        DrawOutlined(p, n.ink.topLeft() - n.tight.topLeft(), n.text, kScaleColour);
-}
-
-void PaintWords(QPainter& p, const std::vector<FaceWord>& words) {
-    p.setFont(TextFont());
-    for (const FaceWord& w : words) DrawOutlined(p, w.baseline, w.text, w.colour);
-}
-
-// The static face in physical pixels, so it blits sharp on a high-density
-// screen.
-QPixmap RenderFace(const GaugeSpec& gauge, QSize size, qreal dpr) {
-    QPixmap pixmap(size * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    // Every dial sits on black; an opaque face spares repainting the window
-    // behind each gauge at every needle move.
-    pixmap.fill(Qt::black);
-    const DialFrame frame = DialFrameFor(QSizeF(size));
-    if (frame.radius <= 0) return pixmap;
-
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    const int scales = gauge.dual ? 2 : 1;
-    const std::vector<FaceWord> words = LayoutWords(gauge, frame);
-    const NumeralLayout numerals = LayoutNumerals(gauge, frame, words);
-    PaintDial(p, frame);
-    PaintBands(p, gauge, frame, scales);
-    PaintTicks(p, gauge, frame, scales, numerals.majorValues);
-    PaintNumerals(p, gauge, numerals.numerals);
-    PaintWords(p, words);
-    return pixmap;
+    return f.timer;
 }
 
 }  // namespace
-
-double ScaleSweep(const GaugeSpec& face) {
-    const double sweep = Normalise(face.endAngle - face.startAngle);
-    return sweep > 0 ? sweep : 360.0;
-}
-
-double NeedleAngle(const GaugeSpec& face, double value, int needle) {
-    if (std::isnan(value)) value = face.minimum;
-    const double low = std::min(face.minimum, face.maximum);
-    const double high = std::max(face.minimum, face.maximum);
-    double offset = 0;
-    if (value < low || value > high) {
-        // Which end is "past" depends on the direction of the scale, which a
-        // reversed minimum and maximum turn round.
-        const bool pastEnd = (value > high) == (face.maximum >= face.minimum);
-        offset = pastEnd ? ScaleSweep(face) + kPinDegrees : -kPinDegrees;
-    } else {
-        offset = ScaleFraction(face, value) * ScaleSweep(face);
-    }
-    return Normalise(Mirror(face, face.startAngle + offset, needle));
-}
-
-ArcSpan BandArc(const GaugeSpec& face, const GaugeBand& band, int needle) {
-    const double low = std::min(face.minimum, face.maximum);
-    const double high = std::max(face.minimum, face.maximum);
-    const double from = std::clamp(std::min(band.from, band.to), low, high);
-    const double to = std::clamp(std::max(band.from, band.to), low, high);
-    double a = ScaleFraction(face, from);
-    double b = ScaleFraction(face, to);
-    if (a > b) std::swap(a, b);
-    const double sweep = (b - a) * ScaleSweep(face);
-    const double start = face.startAngle + a * ScaleSweep(face);
-    // The mirror image runs the other way round, so its clockwise start is
-    // the mirror of the band's far end.
-    if (face.dual && needle == 1) return {Normalise(360.0 - (start + sweep)), sweep};
-    return {Normalise(start), sweep};
-}
-
-std::vector<double> TickValues(const GaugeSpec& face) {
-    const double step = face.tickInterval;
-    if (!(step > 0) || !(face.maximum > face.minimum))
-        return Steps(face.minimum, face.maximum, step);
-    // Counted in steps of the interval from where the numerals start, back
-    // to the first step inside the scale: the numerals stand on ticks, and a
-    // scale whose numerals start off its minimum (16 on a scale from 15)
-    // keeps its interval rather than gaining a tick between every two.
-    const double anchor = face.numeralMin.value_or(face.minimum);
-    const double back = std::floor((anchor - face.minimum) / step + 1e-6);
-    return Steps(anchor - back * step, face.maximum, step);
-}
-
-DialFrame DialFrameFor(QSizeF size) {
-    const double radius = std::max(0.0, std::min(size.width(), size.height()) / 2 - kEdgeMarginPx);
-    return {QPointF(size.width() / 2, size.height() / 2), radius};
-}
-
-QPointF DialPoint(const DialFrame& frame, double angle, double radiusFraction) {
-    const double rad = angle * M_PI / 180.0;
-    const double r = frame.radius * radiusFraction;
-    return frame.centre + QPointF(std::sin(rad) * r, -std::cos(rad) * r);
-}
 
 DialGauge::DialGauge(GaugeSpec face, QWidget* parent)
     : DialGauge(std::move(face), SharedRefreshTick(), parent) {}
@@ -460,6 +68,7 @@ DialGauge::DialGauge(GaugeSpec face, RefreshTick& tick, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Gauges hold the minimum until the first frame arrives.
     m_values.fill(m_spec.minimum);
+    for (auto& marks : m_paintedPeaks) marks.fill(std::nan(""));
 }
 
 void DialGauge::SetSpec(GaugeSpec face) {
@@ -474,9 +83,12 @@ void DialGauge::SelectNeedle(int needle) {
 }
 
 void DialGauge::SetNeedleValue(double value) {
-    double& stored = m_values[static_cast<std::size_t>(m_selected)];
+    const auto i = static_cast<std::size_t>(m_selected);
+    double& stored = m_values[i];
     const double before = NeedleAngle(m_spec, stored, m_selected);
     stored = value;
+    // A new peak moves the needle as well, so it is repainted with it.
+    m_peaks[i].Add(value);
     // A value that leaves the needle where it was (the same value again, or
     // another off-scale value) costs no repaint.
     if (NeedleAngle(m_spec, value, m_selected) == before) return;
@@ -485,6 +97,59 @@ void DialGauge::SetNeedleValue(double value) {
     } else {
         RepaintNeedles();
     }
+}
+
+const PeakHold& DialGauge::peak(int needle) const {
+    if (needle < 0 || needle >= NeedleCount()) needle = 0;
+    return m_peaks[static_cast<std::size_t>(needle)];
+}
+
+void DialGauge::ResetPeaks() {
+    for (PeakHold& p : m_peaks) p.Reset();
+    update();
+}
+
+DialGauge::~DialGauge() {
+    SetAlarmLevel(AlarmLevel::None);
+}
+
+bool DialGauge::rimLit() const {
+    return m_alarm != AlarmLevel::None && Flash().lit;
+}
+
+void DialGauge::SetAlarmLevel(AlarmLevel level) {
+    if (level == m_alarm) return;
+    const bool was = m_alarm != AlarmLevel::None;
+    m_alarm = level;
+    FlashClock& f = Flash();
+    if (level == AlarmLevel::None) {
+        disconnect(m_flash);
+        if (--f.users == 0 && f.timer) f.timer->stop();
+    } else if (!was) {
+        QTimer* timer = FlashTimer();
+        // The whole dial: a clip to the ring costs more than it saves.
+        m_flash = connect(timer, &QTimer::timeout, this, [this] { update(); });
+        if (f.users++ == 0) {
+            // Lit at once: the first alarm shows from its first frame.
+            f.lit = true;
+            timer->start();
+        }
+    }
+    update();
+}
+
+void DialGauge::SetScheme(DialScheme scheme) {
+    if (scheme == m_scheme) return;
+    m_scheme = scheme;
+    m_face = QPixmap();
+    update();
+}
+
+void DialGauge::SetTextScale(double scale) {
+    if (!(scale > 0) || scale == m_textScale) return;
+    m_textScale = scale;
+    m_face = QPixmap();
+    update();
 }
 
 QPolygonF DialGauge::NeedleShape(const DialFrame& frame, double angle) const {
@@ -501,21 +166,42 @@ QPolygonF DialGauge::NeedleShape(const DialFrame& frame, double angle) const {
     return turn.map(shape);
 }
 
+std::array<double, 2> DialGauge::PeakAngles(int needle) const {
+    const PeakHold& p = m_peaks[static_cast<std::size_t>(needle)];
+    std::array<double, 2> angles{std::nan(""), std::nan("")};
+    if (p.Empty()) return angles;
+    angles[kHigh] = NeedleAngle(m_spec, p.high, needle);
+    if (m_spec.holdLow) angles[kLow] = NeedleAngle(m_spec, p.low, needle);
+    return angles;
+}
+
 // Only the ground the needles leave and the ground they reach is repainted:
 // a few percent of the dial instead of all of it, at every display tick.
+// A peak mark that moved is repainted where it stood and where it stands.
 void DialGauge::RepaintNeedles() {
     const DialFrame frame = DialFrameFor(QSizeF(size()));
     if (frame.radius <= 0) return;
     constexpr int kMargin = 2;  // antialiased edges and the outline
+    const auto around = [](QRectF r) {
+        return r.toAlignedRect().adjusted(-kMargin, -kMargin, kMargin, kMargin);
+    };
     QRegion region;
     for (int needle = 0; needle < NeedleCount(); ++needle) {
         const auto i = static_cast<std::size_t>(needle);
         const double now = NeedleAngle(m_spec, m_values[i], needle);
         for (double angle : {m_paintedAngles[i], now})
-            region += NeedleShape(frame, angle)
-                          .boundingRect()
-                          .toAlignedRect()
-                          .adjusted(-kMargin, -kMargin, kMargin, kMargin);
+            region += around(NeedleShape(frame, angle).boundingRect());
+        const std::array<double, 2> peaks = PeakAngles(needle);
+        for (std::size_t k = 0; k < peaks.size(); ++k) {
+            const double painted = m_paintedPeaks[i][k];
+            if (peaks[k] == painted || (std::isnan(peaks[k]) && std::isnan(painted))) continue;
+            for (double angle : {painted, peaks[k]}) {
+                if (std::isnan(angle)) continue;
+                region += around(QRectF(DialPoint(frame, angle, kPeakInner),
+                                        DialPoint(frame, angle, kPeakOuter))
+                                     .normalized());
+            }
+        }
     }
     update(region);
 }
@@ -530,6 +216,8 @@ void DialGauge::paintEvent(QPaintEvent*) {
     PaintFace(painter);
     painter.setRenderHint(QPainter::Antialiasing);
     const DialFrame frame = DialFrameFor(QSizeF(size()));
+    PaintRim(painter, frame);
+    PaintPeaks(painter, frame);
     PaintNeedles(painter, frame);
     PaintHub(painter, frame);
 }
@@ -549,18 +237,53 @@ void DialGauge::mouseReleaseEvent(QMouseEvent* event) {
     if (click) emit clicked();
 }
 
+void DialGauge::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) ResetPeaks();
+    // The second press of a double-click still makes a click on release.
+    mousePressEvent(event);
+}
+
 void DialGauge::PaintFace(QPainter& painter) {
     const qreal dpr = devicePixelRatioF();
     // The device pixel ratio changes when the window moves to another screen.
-    if (m_face.isNull() || m_face.devicePixelRatio() != dpr)
-        m_face = RenderFace(m_spec, size(), dpr);
+    if (m_face.isNull() || m_face.devicePixelRatio() != dpr) {
+        m_face = RenderDialFace(m_spec, size(), dpr, ColoursOf(m_scheme), m_textScale);
+        ++m_faceRenders;
+    }
     painter.drawPixmap(0, 0, m_face);
+}
+
+void DialGauge::PaintRim(QPainter& painter, const DialFrame& frame) const {
+    if (!rimLit() || frame.radius <= 0) return;
+    const DialColours& colours = ColoursOf(m_scheme);
+    const double width = std::max(3.0, frame.radius * kRimWidth);
+    painter.setPen(QPen(m_alarm == AlarmLevel::Danger ? colours.dangerRim : colours.warnRim, width));
+    painter.setBrush(Qt::NoBrush);
+    const double r = frame.radius - width / 2;
+    painter.drawEllipse(frame.centre, r, r);
+}
+
+void DialGauge::PaintPeaks(QPainter& painter, const DialFrame& frame) {
+    if (frame.radius <= 0) return;
+    const DialColours& colours = ColoursOf(m_scheme);
+    const double width = std::max(1.5, frame.radius * 0.025);
+    for (int needle = 0; needle < NeedleCount(); ++needle) {
+        const auto i = static_cast<std::size_t>(needle);
+        m_paintedPeaks[i] = PeakAngles(needle);
+        for (std::size_t k = 0; k < 2; ++k) {
+            const double angle = m_paintedPeaks[i][k];
+            if (std::isnan(angle)) continue;
+            painter.setPen(QPen(k == kHigh ? colours.peakHigh : colours.peakLow, width,
+                                Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(DialPoint(frame, angle, kPeakInner), DialPoint(frame, angle, kPeakOuter));
+        }
+    }
 }
 
 void DialGauge::PaintNeedles(QPainter& painter, const DialFrame& frame) {
     if (frame.radius <= 0) return;
     painter.setPen(QPen(QColor(0, 0, 0, 160), 1));
-    painter.setBrush(kNeedleColour);
+    painter.setBrush(ColoursOf(m_scheme).needle);
     for (int needle = 0; needle < NeedleCount(); ++needle) {
         const auto i = static_cast<std::size_t>(needle);
         m_paintedAngles[i] = NeedleAngle(m_spec, m_values[i], needle);
@@ -570,9 +293,10 @@ void DialGauge::PaintNeedles(QPainter& painter, const DialFrame& frame) {
 
 void DialGauge::PaintHub(QPainter& painter, const DialFrame& frame) const {
     if (frame.radius <= 0) return;
+    const DialColours& colours = ColoursOf(m_scheme);
     const double r = std::max(3.0, frame.radius * kHubRadius);
-    painter.setPen(QPen(kHubRim, 1));
-    painter.setBrush(kHubColour);
+    painter.setPen(QPen(colours.hubRim, 1));
+    painter.setBrush(colours.hub);
     painter.drawEllipse(frame.centre, r, r);
 }
 

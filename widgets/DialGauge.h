@@ -13,6 +13,9 @@
 #include <optional>
 #include <vector>
 
+#include "decode/Alarms.h"
+
+
 namespace quarn {
 
 class RefreshTick;
@@ -60,7 +63,13 @@ struct GaugeSpec {
     // A dual dial has a second needle on the mirror image of the scale about
     // the vertical axis: same range, same ticks, the other half of the dial.
     bool dual = false;
+    // Peak hold marks the lowest value too, where a low matters.
+    bool holdLow = false;
 };
+
+// The colours the dials are drawn in: the designed day look, or a dim,
+// low-glare one for the night.
+enum class DialScheme : std::uint8_t { Day, Night };
 
 // The dial's circle inside a widget of some size.
 struct DialFrame {
@@ -108,7 +117,11 @@ QPointF DialPoint(const DialFrame& frame, double angle, double radiusFraction);
 // A dial gauge: a cached face of ring, bands, ticks, numerals and words, and
 // one or two needles. Values are written from the frame chain at the frame
 // rate; a write only marks the dial dirty with a refresh tick, which repaints
-// it at the display's pace.
+// it at the display's pace. A thin mark on the scale holds each needle's
+// highest value (and lowest, where the face asks) since the last reset; a
+// double-click resets them. An alarm flashes the rim amber or red. The face
+// is rendered again only when the size, the scheme or the text scale
+// changes.
 class DialGauge : public QWidget {
     Q_OBJECT
 public:
@@ -119,6 +132,7 @@ public:
     // Uses the program's shared refresh tick.
     explicit DialGauge(GaugeSpec face, QWidget* parent = nullptr);
     DialGauge(GaugeSpec face, RefreshTick& tick, QWidget* parent = nullptr);
+    ~DialGauge() override;
 
     const GaugeSpec& face() const { return m_spec; }
     void SetSpec(GaugeSpec face);
@@ -133,6 +147,25 @@ public:
     void SetNeedleValue(double value);
     double NeedleValue(int needle = 0) const;
 
+    // Peak hold of needle 0 or 1.
+    const PeakHold& peak(int needle = 0) const;
+    void ResetPeaks();
+
+    // The rim flashes while the level is not None, in step with every other
+    // dial in alarm.
+    void SetAlarmLevel(AlarmLevel level);
+    AlarmLevel alarmLevel() const { return m_alarm; }
+    // Whether the flashing rim is lit now.
+    bool rimLit() const;
+    static constexpr int kFlashMs = 500;
+
+    void SetScheme(DialScheme scheme);
+    DialScheme scheme() const { return m_scheme; }
+    // Scales the face's fonts with the dial (1: the designed size).
+    void SetTextScale(double scale);
+    // Faces rendered so far, for tests of the cache.
+    int faceRenders() const { return m_faceRenders; }
+
     QSize sizeHint() const override { return {200, 200}; }
 
 signals:
@@ -144,6 +177,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     static constexpr int kNeedles = 2;
@@ -154,6 +188,10 @@ private:
     QPolygonF NeedleShape(const DialFrame& frame, double angle) const;
     void RepaintNeedles();
     void PaintHub(QPainter& painter, const DialFrame& frame) const;
+    void PaintPeaks(QPainter& painter, const DialFrame& frame);
+    void PaintRim(QPainter& painter, const DialFrame& frame) const;
+    // The angles of the peak marks of a needle (NaN for a mark not shown).
+    std::array<double, 2> PeakAngles(int needle) const;
 
     GaugeSpec m_spec;
     QPointer<RefreshTick> m_tick;
@@ -161,8 +199,15 @@ private:
     // Where the needles stood at the last paint: their ground needs redrawing.
     std::array<double, kNeedles> m_paintedAngles{};
     int m_selected = 0;
+    std::array<PeakHold, kNeedles> m_peaks{};
+    std::array<std::array<double, 2>, kNeedles> m_paintedPeaks{};
     QPixmap m_face;
+    int m_faceRenders = 0;
     bool m_pressed = false;
+    DialScheme m_scheme = DialScheme::Day;
+    double m_textScale = 1;
+    AlarmLevel m_alarm = AlarmLevel::None;
+    QMetaObject::Connection m_flash;
 };
 
 }  // namespace quarn

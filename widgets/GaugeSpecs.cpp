@@ -106,7 +106,8 @@ GaugeLayout GaugeLayoutOf(Gauge gauge) {
                      .endAngle = 150,
                      .tickInterval = 2,
                      .numeralMin = 16,
-                     .numeralMax = 32}};
+                     .numeralMax = 32,
+                     .holdLow = true}};
         case Gauge::ACT:
             return {"ACT", QRect(1800, 4680, kSmall, kSmall), TemperatureSpec("ACT")};
         case Gauge::ECT:
@@ -139,7 +140,8 @@ GaugeLayout GaugeLayoutOf(Gauge gauge) {
                  .endAngle = 155,
                  .tickInterval = 1,
                  .bands = {
-                     {9, 11, kDarkGreen}, {13, 11, kGreen}, {13, 18.5, kYellow}, {16, 20, kRed}}}};
+                     {9, 11, kDarkGreen}, {13, 11, kGreen}, {13, 18.5, kYellow}, {16, 20, kRed}},
+                 .holdLow = true}};
         case Gauge::Boost:
             return {"Boost",
                     QRect(3480, 6360, kSmall, kSmall),

@@ -1,6 +1,6 @@
 // Saves pictures of the feature connector options, the session properties,
-// the serial setup with two adapters listed, and the about box for
-// eyeballing and the README.
+// the serial setup with two adapters listed, the alarm limits and the
+// about box for eyeballing and the README.
 // Usage: settings_gallery [output directory]
 
 #include <QApplication>
@@ -18,6 +18,7 @@
 #include "link/Link.h"
 #include "link/QtSerialPort.h"
 #include "settings/ComSetup.h"
+#include "settings/LimitsWindow.h"
 #include "settings/QuarnFeatures.h"
 #include "settings/VP.h"
 
@@ -86,6 +87,12 @@ int main(int argc, char** argv) {
     setup.show();
     setup.deviceList()->setCurrentItem(setup.deviceList()->topLevelItem(1));
     if (!Save(setup, out, "com_setup_devices.png")) return EXIT_FAILURE;
+    // A limit refused for lying above its danger limit.
+    LimitsWindow limits(DefaultAlarmLimits());
+    const int ect = AlarmChannelIndex(Gauge::ECT);
+    limits.box(ect, LimitKind::WarnHigh)->setText(QStringLiteral("240"));
+    limits.ApplyBox(ect, LimitKind::WarnHigh);
+    if (!Save(limits, out, "limits.png")) return EXIT_FAILURE;
 
     frmAbout about;
     if (!Save(about, out, "about.png")) return EXIT_FAILURE;

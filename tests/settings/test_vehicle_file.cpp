@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "settings/VehicleFile.h"
+#include "settings/VehicleLimitKeys.h"
 
 namespace quarn {
 namespace {
@@ -21,6 +22,9 @@ VehicleFile SampleCar() {
     car.numcyl = 6;
     car.cda = 0.625;
     car.crr = 0.011;
+    // Limits changed from the defaults both ways: one turned off, one set.
+    car.limits[AlarmChannelIndex(Gauge::ECT)] = {std::nullopt, 205.5, std::nullopt, std::nullopt};
+    car.limits[AlarmChannelIndex(Gauge::bap)] = {24, std::nullopt, -1.25, 33};
     return car;
 }
 
@@ -80,6 +84,39 @@ TEST(VehicleFile, RefusesABadFileWholeAndLeavesTheCarAlone) {
         EXPECT_FALSE(error.isEmpty());
         EXPECT_EQ(car, SampleCar());
     }
+}
+
+TEST(VehicleFile, BadLimitLinesAreReportedByLineAndTheRestLoads) {
+    const QByteArray text =
+        "weight=3000\ninjsize=30\nnumcyl=4\n"
+        "limit.ect=off, 210 ,off,240\n"  // 4: good
+        "limit.act=off,250,off,230\n"    // 5: warn beyond danger
+        "limit.rpm=off,6000,off\n"       // 6: three fields
+        "limit.boost=x,off,off,off\n"    // 7: not a number
+        "limit.turbo=1,2,3,4\n"          // 8: no such dial
+        "limit.ect=off,1,off,2\n"        // 9: given twice
+        "limit.egt=off,1500,,1650\n";    // 10: good, an empty field is off
+    VehicleFile car;
+    QString error;
+    ASSERT_TRUE(ParseVehicleFile(text, car, error)) << error.toStdString();
+    EXPECT_EQ(car.weight, 3000);
+    const AlarmLimitSet defaults = DefaultAlarmLimits();
+    EXPECT_EQ(car.limits[AlarmChannelIndex(Gauge::ECT)],
+              (AlarmLimits{std::nullopt, 210, std::nullopt, 240}));
+    EXPECT_EQ(car.limits[AlarmChannelIndex(Gauge::EGT)],
+              (AlarmLimits{std::nullopt, 1500, std::nullopt, 1650}));
+    for (Gauge g : {Gauge::ACT, Gauge::Tach, Gauge::Boost})
+        EXPECT_EQ(car.limits[AlarmChannelIndex(g)], defaults[AlarmChannelIndex(g)]);
+    ASSERT_EQ(car.limitProblems.size(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(car.limitProblems[i].startsWith(QStringLiteral("Line %1 ").arg(i + 5)))
+            << car.limitProblems[i].toStdString();
+
+    // A file without limit lines (an older one) keeps every default.
+    VehicleFile old;
+    ASSERT_TRUE(ParseVehicleFile("weight=3000\ninjsize=30\nnumcyl=4\n", old, error));
+    EXPECT_EQ(old.limits, defaults);
+    EXPECT_TRUE(old.limitProblems.isEmpty());
 }
 
 TEST(VehicleFile, AFailedWriteIsReportedAndLeavesNoFile) {

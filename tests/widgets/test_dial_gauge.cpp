@@ -223,6 +223,107 @@ TEST(DialGauge, LeftClickRaisesClicked) {
     EXPECT_EQ(clicks.count(), 1);
 }
 
+// A colour on the drawn dial, at angle and a fraction of the radius.
+QColor PixelAt(DialGauge& gauge, double angle, double radiusFraction) {
+    const QImage image = gauge.grab().toImage();
+    const DialFrame frame = DialFrameFor(QSizeF(gauge.size()));
+    return image.pixelColor(DialPoint(frame, angle, radiusFraction).toPoint());
+}
+
+bool Near(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
+           std::abs(a.blue() - b.blue()) < 40;
+}
+
+TEST(DialGauge, PeakHoldMarksTheExtremesUntilADoubleClickResetsThem) {
+    RefreshTick tick(std::chrono::hours(1));
+    const GaugeSpec face = SpecOf(Gauge::bap);  // a dial where the low matters
+    DialGauge bap(face, tick);
+    bap.resize(200, 200);
+    EXPECT_TRUE(bap.peak().Empty());
+    for (double v : {29.0, 31.0, 20.0, 26.0, kNaN}) bap.SetNeedleValue(v);
+    EXPECT_EQ(bap.peak().high, 31.0);
+    EXPECT_EQ(bap.peak().low, 20.0);
+    const QColor high = PixelAt(bap, NeedleAngle(face, 31.0), 0.7);
+    const QColor low = PixelAt(bap, NeedleAngle(face, 20.0), 0.7);
+    EXPECT_TRUE(Near(high, QColor(0xff, 0xe0, 0x40))) << high.name().toStdString();
+    EXPECT_TRUE(Near(low, QColor(0x50, 0xc8, 0xff))) << low.name().toStdString();
+
+    QTest::mouseDClick(&bap, Qt::LeftButton);
+    EXPECT_TRUE(bap.peak().Empty());
+    EXPECT_FALSE(Near(PixelAt(bap, NeedleAngle(face, 31.0), 0.7), high)) << "mark left behind";
+    bap.SetNeedleValue(27);
+    EXPECT_EQ(bap.peak().high, 27);
+
+    // A two-needle dial holds each needle's own; a dial without a low marks
+    // only the high.
+    DialGauge egt(SpecOf(Gauge::EGT), tick);
+    egt.resize(200, 200);
+    egt.SetNeedleValue(1500);
+    egt.SelectNeedle(1);
+    egt.SetNeedleValue(900);
+    egt.SetNeedleValue(1100);
+    EXPECT_EQ(egt.peak(0).high, 1500);
+    EXPECT_EQ(egt.peak(1).high, 1100);
+    EXPECT_FALSE(Near(PixelAt(egt, NeedleAngle(egt.face(), 0, 0), 0.7), QColor(0x50, 0xc8, 0xff)));
+}
+
+TEST(DialGauge, AnAlarmFlashesTheRimInTheColourOfItsLevel) {
+    RefreshTick tick(std::chrono::hours(1));
+    DialGauge ect(SpecOf(Gauge::ECT), tick);
+    ect.resize(200, 200);
+    const QColor plain = PixelAt(ect, 90, 0.97);
+    ect.SetAlarmLevel(AlarmLevel::Danger);
+    ASSERT_TRUE(ect.rimLit()) << "lit from the first frame of the alarm";
+    EXPECT_TRUE(Near(PixelAt(ect, 90, 0.97), QColor(0xff, 0x10, 0x10)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ect.rimLit(); }, 2000)) << "the rim never flashed";
+    EXPECT_TRUE(Near(PixelAt(ect, 90, 0.97), plain));
+    ect.SetAlarmLevel(AlarmLevel::Warn);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ect.rimLit(); }, 2000));
+    EXPECT_TRUE(Near(PixelAt(ect, 90, 0.97), QColor(0xff, 0xb0, 0x00)));
+    ect.SetAlarmLevel(AlarmLevel::None);
+    EXPECT_FALSE(ect.rimLit());
+    QTest::qWait(2 * DialGauge::kFlashMs);
+    EXPECT_FALSE(ect.rimLit()) << "the flashing goes on after the alarm";
+}
+
+double MeanLightness(const QImage& image) {
+    double sum = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2) sum += image.pixelColor(x, y).lightness();
+    return sum / ((image.width() / 2) * (image.height() / 2));
+}
+
+TEST(DialGauge, NightSchemeIsDimAndFacesAreRenderedOnlyForANewSizeOrScheme) {
+    RefreshTick tick(std::chrono::hours(1));
+    DialGauge ect(SpecOf(Gauge::ECT), tick);
+    ect.resize(200, 200);
+    ect.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ect));
+    const QImage day = ect.grab().toImage();
+    const int renders = ect.faceRenders();
+    for (int f = 0; f < 200; ++f) ect.SetNeedleValue(100 + f);
+    ect.grab();
+    EXPECT_EQ(ect.faceRenders(), renders) << "values must not render the face again";
+
+    ect.SetScheme(DialScheme::Night);
+    const QImage night = ect.grab().toImage();
+    EXPECT_EQ(ect.faceRenders(), renders + 1);
+    EXPECT_LT(MeanLightness(night), 0.5 * MeanLightness(day));
+    // The red band stays red, only dimmer.
+    const QColor band = PixelAt(ect, NeedleAngle(ect.face(), 260), 0.63);
+    EXPECT_GT(band.red(), 2 * band.green());
+    EXPECT_LT(band.red(), 128);
+
+    ect.SetScheme(DialScheme::Night);
+    ect.SetTextScale(1);
+    ect.grab();
+    EXPECT_EQ(ect.faceRenders(), renders + 1) << "nothing changed";
+    ect.resize(150, 150);
+    ect.grab();
+    EXPECT_EQ(ect.faceRenders(), renders + 2);
+}
+
 // A dial that counts its paints.
 class CountingGauge : public DialGauge {
 public:

@@ -1,0 +1,179 @@
+// The dashboard's alarms, peak hold, night scheme and scaling.
+
+#include <QAction>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/AlarmSound.h"
+#include "app/SuperDash.h"
+#include "diagnostics/TPSTool.h"
+#include "settings/LimitsWindow.h"
+#include "settings/UserChoices.h"
+#include "widgets/DialGauge.h"
+#include "widgets/GaugeSpecs.h"
+#include "widgets/Twips.h"
+
+namespace quarn {
+namespace {
+
+// The "COM Status" label and the link lamp, in the designed layout.
+const QRect kLabel1Twips(480, 6600, 975, 495);
+const QRect kLampTwips(720, 7200, 495, 495);
+constexpr int kLabelPx = 13;
+constexpr int kMinLabelPx = 10;
+
+constexpr const char* kDayLabel = "background: #c0c0c0; color: black;";
+constexpr const char* kNightLabel = "background: #281010; color: #b03018;";
+constexpr const char* kNightBar =
+    "QStatusBar { background: #080808; } QStatusBar::item { border: none; } "
+    "QLabel { color: #b03018; }";
+constexpr const char* kDayBar = "QStatusBar::item { border: none; }";
+
+QRect Scaled(QRect designed, double scale, QPointF origin) {
+    const auto at = [&](double x, double y) {
+        return QPoint(static_cast<int>(std::lround(origin.x() + x * scale)),
+                      static_cast<int>(std::lround(origin.y() + y * scale)));
+    };
+    return {at(designed.left(), designed.top()),
+            at(designed.left() + designed.width(), designed.top() + designed.height()) -
+                QPoint(1, 1)};
+}
+
+}  // namespace
+
+void SuperDash::BuildViewEntries() {
+    m_mnuView->addSeparator();
+    m_nightEntry = AddMenuEntry(m_mnuView, "&Night", "mnuNight", [this] {
+        SetNight(m_nightEntry->isChecked());
+        RememberChoice(kNightChoice, m_night);
+    });
+    m_nightEntry->setCheckable(true);
+    QAction* full = AddMenuEntry(m_mnuView, "&Full Screen", "mnuFullScreen",
+                                 [this] { ToggleFullScreen(); });
+    full->setShortcut(QKeySequence(Qt::Key_F11));
+    // On the window itself too, so the key works wherever the focus is in it.
+    addAction(full);
+    AddMenuEntry(m_mnuView, "&Reset Peaks", "mnuResetPeaks", [this] { ResetPeaks(); });
+    m_muteEntry = AddMenuEntry(m_mnuView, "&Mute Alarms", "mnuMuteAlarms", [this] {
+        SetMuted(m_muteEntry->isChecked());
+        RememberChoice(kMuteChoice, m_sound->muted());
+    });
+    m_muteEntry->setCheckable(true);
+}
+
+void SuperDash::OnAlarm(const AlarmEvent& event, DialGauge* dial) {
+    dial->SetAlarmLevel(m_alarms.Level(AlarmChannels()[static_cast<std::size_t>(event.channel)].gauge));
+    ShowAlarmPanel();
+    if (!event.Rising()) return;
+    m_sound->Play(event.level);
+    // Written into the sidecar while recording, so the log's reader lists it.
+    m_log.AddMarker(QStringLiteral("alarm"), AlarmText(event));
+}
+
+void SuperDash::ShowAlarmPanel() {
+    const std::vector<AlarmEvent> on = m_alarms.Active();
+    if (on.empty()) {
+        m_alarmPanel->clear();
+        m_alarmPanel->setToolTip(QString());
+        m_alarmPanel->setStyleSheet(QString());
+        return;
+    }
+    QString text = AlarmText(on.front());
+    if (on.size() > 1) text += QStringLiteral("  (+%1)").arg(on.size() - 1);
+    m_alarmPanel->setText(text);
+    QStringList all;
+    for (const AlarmEvent& e : on) all += AlarmText(e);
+    m_alarmPanel->setToolTip(all.join(u'\n'));
+    m_alarmPanel->setStyleSheet(on.front().level == AlarmLevel::Danger
+                                    ? QStringLiteral("background: #d00000; color: white;")
+                                    : QStringLiteral("background: #ffb000; color: black;"));
+}
+
+void SuperDash::SetAlarmLimits(const AlarmLimitSet& limits) {
+    m_alarms.SetLimits(limits);
+    if (m_limitsWindow && m_limitsWindow->limits() != limits) m_limitsWindow->ShowLimits(limits);
+}
+
+void SuperDash::ShowLimits() {
+    if (!m_limitsWindow) {
+        m_limitsWindow = new LimitsWindow(m_alarms.limits(), this);
+        m_limitsWindow->onChanged = [this](const AlarmLimitSet& limits) {
+            m_alarms.SetLimits(limits);
+        };
+    }
+    m_limitsWindow->show();
+    m_limitsWindow->raise();
+}
+
+LimitsWindow* SuperDash::limitsWindow() const { return m_limitsWindow; }
+
+void SuperDash::ResetPeaks() {
+    for (Gauge g : kDashboardGauges) gauge(g)->ResetPeaks();
+}
+
+void SuperDash::PlaybackStarting() {
+    ResetPeaks();
+    m_alarms.Reset();
+    for (Gauge g : kDashboardGauges) gauge(g)->SetAlarmLevel(AlarmLevel::None);
+    ShowAlarmPanel();
+}
+
+void SuperDash::SetNight(bool night) {
+    m_night = night;
+    if (m_nightEntry) m_nightEntry->setChecked(night);
+    const DialScheme scheme = night ? DialScheme::Night : DialScheme::Day;
+    for (Gauge g : kDashboardGauges) gauge(g)->SetScheme(scheme);
+    if (m_tpsTool) m_tpsTool->SetScheme(scheme);
+    m_label1->setStyleSheet(QLatin1String(night ? kNightLabel : kDayLabel));
+    statusBar()->setStyleSheet(QLatin1String(night ? kNightBar : kDayBar));
+    menuBar()->setStyleSheet(night ? QStringLiteral("QMenuBar { background: #080808; color: #b03018; }")
+                                   : QString());
+    if (auto* lamp = m_ground->findChild<QWidget*>(QStringLiteral("comstat"))) {
+        lamp->setProperty("dim", night);
+        lamp->update();
+    }
+    ShowAlarmPanel();
+}
+
+void SuperDash::SetMuted(bool muted) {
+    m_sound->SetMuted(muted);
+    if (m_muteEntry) m_muteEntry->setChecked(muted);
+}
+
+void SuperDash::ToggleFullScreen() {
+    if (isFullScreen()) {
+        showNormal();
+    } else {
+        showFullScreen();
+    }
+}
+
+void SuperDash::LayoutGauges(QSize ground) {
+    if (!m_label1) return;  // not built yet
+    const QSize designed = DesignedGround();
+    const double scale = std::min(double(ground.width()) / designed.width(),
+                                  double(ground.height()) / designed.height());
+    const QPointF origin((ground.width() - designed.width() * scale) / 2,
+                         (ground.height() - designed.height() * scale) / 2);
+    for (Gauge g : kDashboardGauges) {
+        DialGauge* dial = gauge(g);
+        dial->setGeometry(Scaled(GaugeLayoutOf(g).pixels(), scale, origin));
+        dial->SetTextScale(scale);
+    }
+    const auto pixels = [](QRect t) { return TwipsRect(t.x(), t.y(), t.width(), t.height()); };
+    m_label1->setGeometry(Scaled(pixels(kLabel1Twips), scale, origin));
+    QFont font = m_label1->font();
+    font.setPixelSize(std::max(kMinLabelPx, static_cast<int>(std::lround(kLabelPx * scale))));
+    m_label1->setFont(font);
+    if (auto* lamp = m_ground->findChild<QWidget*>(QStringLiteral("comstat"),
+                                                   Qt::FindDirectChildrenOnly))
+        lamp->setGeometry(Scaled(pixels(kLampTwips), scale, origin));
+}
+
+}  // namespace quarn
