@@ -22,7 +22,7 @@
 namespace quarn {
 namespace {
 
-// The "COM Status" label and the link lamp, in the designed layout.
+// The "COM Status" label and the link lamp, in the dashboard's layout.
 const QRect kLabel1Twips(480, 6600, 975, 495);
 const QRect kLampTwips(720, 7200, 495, 495);
 constexpr int kLabelPx = 13;
@@ -35,13 +35,13 @@ constexpr const char* kNightBar =
     "QLabel { color: #b03018; }";
 constexpr const char* kDayBar = "QStatusBar::item { border: none; }";
 
-QRect Scaled(QRect designed, double scale, QPointF origin) {
+QRect Scaled(QRect base, double scale, QPointF origin) {
     const auto at = [&](double x, double y) {
         return QPoint(static_cast<int>(std::lround(origin.x() + x * scale)),
                       static_cast<int>(std::lround(origin.y() + y * scale)));
     };
-    return {at(designed.left(), designed.top()),
-            at(designed.left() + designed.width(), designed.top() + designed.height()) -
+    return {at(base.left(), base.top()),
+            at(base.left() + base.width(), base.top() + base.height()) -
                 QPoint(1, 1)};
 }
 
@@ -156,11 +156,11 @@ void SuperDash::ToggleFullScreen() {
 
 void SuperDash::LayoutGauges(QSize ground) {
     if (!m_label1) return;  // not built yet
-    const QSize designed = DesignedGround();
-    const double scale = std::min(double(ground.width()) / designed.width(),
-                                  double(ground.height()) / designed.height());
-    const QPointF origin((ground.width() - designed.width() * scale) / 2,
-                         (ground.height() - designed.height() * scale) / 2);
+    const QSize base = BaseGround();
+    const double scale = std::min(double(ground.width()) / base.width(),
+                                  double(ground.height()) / base.height());
+    const QPointF origin((ground.width() - base.width() * scale) / 2,
+                         (ground.height() - base.height() * scale) / 2);
     for (Gauge g : kDashboardGauges) {
         DialGauge* dial = gauge(g);
         dial->setGeometry(Scaled(GaugeLayoutOf(g).pixels(), scale, origin));

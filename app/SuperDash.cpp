@@ -177,8 +177,8 @@ SuperDash::SuperDash(DashOptions options)
     QPalette pal = ground->palette();
     pal.setColor(QPalette::Window, Qt::black);
     ground->setPalette(pal);
-    // The designed size at first; the window may then be resized freely.
-    ground->setMinimumSize(DesignedGround());
+    // The standard size at first; the window may then be resized freely.
+    ground->setMinimumSize(BaseGround());
     setCentralWidget(ground);
 
     BuildGauges(ground);
@@ -222,7 +222,7 @@ SuperDash::SuperDash(DashOptions options)
     m_timer1.start();
 
     adjustSize();
-    ground->setMinimumSize(DesignedGround() / 4);
+    ground->setMinimumSize(BaseGround() / 4);
     SetNight(RememberedChoice(kNightChoice));
     SetMuted(RememberedChoice(kMuteChoice));
     LayoutGauges(ground->size());
@@ -230,7 +230,7 @@ SuperDash::SuperDash(DashOptions options)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-QSize SuperDash::DesignedGround() {
+QSize SuperDash::BaseGround() {
     return {Twips(kClientWidth), Twips(kStatusBarTop)};
 }
 
@@ -361,7 +361,7 @@ void SuperDash::Form_Load(Splash* splash) {
 }
 
 // A damaged per-user settings file is said once, then its serial values are
-// ignored; the program goes on with the designed defaults.
+// ignored; the program goes on with the defaults.
 void SuperDash::ReportUserSettingsProblem() {
     const QString problem = UserSerialSettingsProblem();
     if (problem.isEmpty()) return;

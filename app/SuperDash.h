@@ -140,10 +140,10 @@ public:
     void SetMuted(bool muted);
     void ToggleFullScreen();
     // Places the gauges and the lamp in the dashboard's ground of this size:
-    // the designed layout scaled evenly to fit, centred.
+    // the standard layout scaled evenly to fit, centred.
     void LayoutGauges(QSize ground);
-    // The ground's designed size (the default).
-    static QSize DesignedGround();
+    // The ground's base size (the default).
+    static QSize BaseGround();
 
     DialGauge* gauge(Gauge g) const { return m_gauges.at(static_cast<std::size_t>(g)); }
     QColor lampColour() const;

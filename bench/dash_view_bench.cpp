@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     }
 
     // Idle for a while with no dial in alarm, then with every one flashing,
-    // at the designed size and larger.
+    // at the standard size and larger.
     for (QSize size : {QSize(573, 580), QSize(1280, 800)}) {
     dash.resize(size);
     dash.SetNight(false);

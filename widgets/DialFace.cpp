@@ -43,8 +43,8 @@ constexpr int kMaxTicks = 2000;
 // screen: 9 px Liberation Sans still reads at arm's length.
 constexpr int kMinTextPx = 9;
 
-int ScaledPx(int designed, double scale) {
-    return std::max(std::min(designed, kMinTextPx), static_cast<int>(std::lround(designed * scale)));
+int ScaledPx(int base, double scale) {
+    return std::max(std::min(base, kMinTextPx), static_cast<int>(std::lround(base * scale)));
 }
 
 double Normalise(double angle) {

@@ -29,7 +29,7 @@ struct DialColours {
     int bandDarker = 100;  // QColor::darker factor for the coloured bands
 };
 
-// Day is the designed look. Night dims every colour for driving in the
+// Day is the standard look. Night dims every colour for driving in the
 // dark: near-black faces, dark red marks and words, bands at a third of
 // their brightness, an amber needle.
 const DialColours& ColoursOf(DialScheme scheme);

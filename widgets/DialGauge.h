@@ -67,7 +67,7 @@ struct GaugeSpec {
     bool holdLow = false;
 };
 
-// The colours the dials are drawn in: the designed day look, or a dim,
+// The colours the dials are drawn in: the standard day look, or a dim,
 // low-glare one for the night.
 enum class DialScheme : std::uint8_t { Day, Night };
 
@@ -161,7 +161,7 @@ public:
 
     void SetScheme(DialScheme scheme);
     DialScheme scheme() const { return m_scheme; }
-    // Scales the face's fonts with the dial (1: the designed size).
+    // Scales the face's fonts with the dial (1: the standard size).
     void SetTextScale(double scale);
     // Faces rendered so far, for tests of the cache.
     int faceRenders() const { return m_faceRenders; }

@@ -256,7 +256,7 @@ TEST_F(DashAlarmsTest, TheTpsToolShowsTheVoltsToTheHundredthInLargeFigures) {
     EXPECT_GT(tool->readout()->geometry().top(), dial.center().y());
 }
 
-// Each gauge's place and size as fractions of the tach's, which the design
+// Each gauge's place and size as fractions of the tach's, which the layout
 // fixes: the same at any window size.
 std::vector<QRectF> Proportions(SuperDash& dash) {
     const QRectF tach = dash.gauge(Gauge::Tach)->geometry();
@@ -272,10 +272,10 @@ std::vector<QRectF> Proportions(SuperDash& dash) {
 TEST_F(DashAlarmsTest, GaugesScaleWithTheWindowAndKeepTheDesignsProportions) {
     dash->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dash.get()));
-    // The designed size is the default.
+    // The standard size is the default.
     for (Gauge g : kDashboardGauges)
         EXPECT_EQ(dash->gauge(g)->geometry(), GaugeLayoutOf(g).pixels()) << GaugeLayoutOf(g).name;
-    const std::vector<QRectF> designed = Proportions(*dash);
+    const std::vector<QRectF> base = Proportions(*dash);
 
     for (QSize size : {QSize(800, 480), QSize(1600, 1200)}) {
         dash->resize(size);
@@ -285,18 +285,18 @@ TEST_F(DashAlarmsTest, GaugesScaleWithTheWindowAndKeepTheDesignsProportions) {
         const std::vector<QRectF> now = Proportions(*dash);
         for (std::size_t i = 0; i < now.size(); ++i) {
             const char* name = GaugeLayoutOf(kDashboardGauges[i]).name;
-            EXPECT_NEAR(now[i].x(), designed[i].x(), 0.02) << name << " at " << size.width();
-            EXPECT_NEAR(now[i].y(), designed[i].y(), 0.02) << name << " at " << size.width();
-            EXPECT_NEAR(now[i].width(), designed[i].width(), 0.02) << name;
-            EXPECT_NEAR(now[i].height(), designed[i].height(), 0.02) << name;
+            EXPECT_NEAR(now[i].x(), base[i].x(), 0.02) << name << " at " << size.width();
+            EXPECT_NEAR(now[i].y(), base[i].y(), 0.02) << name << " at " << size.width();
+            EXPECT_NEAR(now[i].width(), base[i].width(), 0.02) << name;
+            EXPECT_NEAR(now[i].height(), base[i].height(), 0.02) << name;
             EXPECT_TRUE(ground->rect().contains(dash->gauge(kDashboardGauges[i])->geometry()))
                 << name << " off the window at " << size.width();
         }
         // The dashboard fills the height (or the width) it is given.
         const QRect tach = dash->gauge(Gauge::Tach)->geometry();
         EXPECT_NEAR(tach.height(), GaugeLayoutOf(Gauge::Tach).pixels().height() *
-                                       std::min(double(ground->width()) / SuperDash::DesignedGround().width(),
-                                                double(ground->height()) / SuperDash::DesignedGround().height()),
+                                       std::min(double(ground->width()) / SuperDash::BaseGround().width(),
+                                                double(ground->height()) / SuperDash::BaseGround().height()),
                     1.5);
     }
 
