@@ -163,10 +163,9 @@ SuperDash::SuperDash(DashOptions options)
       m_sound(std::make_unique<AlarmSound>()) {
     setObjectName(QStringLiteral("SuperDash"));
     setWindowTitle(QStringLiteral("Quarn_Dash"));
-    // The car in use when the program last ended, or the default car.
-    RestoreRememberedVehicle(m_vehicle);
-    // and its alarm limits.
-    if (const std::optional<LoadedVehicle> car = ReadRememberedVehicle())
+    // The car in use when the program last ended, with its alarm limits, or
+    // the default car.
+    if (const std::optional<LoadedVehicle> car = RestoreRememberedVehicle(m_vehicle))
         m_alarms.SetLimits(car->car.limits);
     // Port numbers lead to the devices the user bound them to.
     InstallPortBindings();

@@ -60,15 +60,22 @@ constexpr std::int64_t kProgressEvery = 4096;
 
 LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem,
                 const ExportProgress& progress, const VehicleData& vehicle) {
+    ScanRun run;
+    return ScanLogFrom(reader, run, visit, problem, progress, vehicle);
+}
+
+LogScan ScanLogFrom(LogReader& reader, ScanRun& run, const FrameVisitor& visit,
+                    const RecordProblem& problem, const ExportProgress& progress,
+                    const VehicleData& vehicle) {
     LogScan scan;
     scan.records = reader.RecordCount();
     scan.trailingBytes = reader.TrailingBytes();
 
-    Conversion conversion;
-    ChannelRecord rec;
     ByteBuffer rxBuf;
     RecordStatus status{};
-    for (std::int64_t n = 1; reader.ReadNext(rxBuf, status); ++n) {
+    reader.SeekNext(run.nextRecord);
+    for (; reader.ReadNext(rxBuf, status); ++run.nextRecord) {
+        const std::int64_t n = run.nextRecord;
         if (progress && n % kProgressEvery == 0 && !progress(n)) break;
         if (status == RecordStatus::Malformed) {
             ++scan.malformed;
@@ -82,13 +89,13 @@ LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProble
             continue;
         }
         FrameFault fault{};
-        DecodeFrame(rxBuf, rec, &fault);
+        DecodeFrame(rxBuf, run.rec, &fault);
         const bool badChecksum = fault == FrameFault::Checksum;
         scan.badChecksum += badChecksum;
         ++scan.decoded;
-        const ChannelRecord raw = rec;
-        conversion.ComputeChannels(rec, vehicle);
-        if (visit) visit(n, badChecksum, raw, rec);
+        const ChannelRecord raw = run.rec;
+        run.conversion.ComputeChannels(run.rec, vehicle);
+        if (visit) visit(n, badChecksum, raw, run.rec);
     }
     return scan;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "decode/ChannelRecord.h"
+#include "decode/Conversion.h"
 #include "decode/VehicleData.h"
 #include "logging/LogFormat.h"
 
@@ -40,6 +41,21 @@ using ExportProgress = std::function<bool(std::int64_t done)>;
 LogScan ScanLog(LogReader& reader, const FrameVisitor& visit, const RecordProblem& problem,
                 const ExportProgress& progress = nullptr,
                 const VehicleData& vehicle = VehicleData());
+
+// The state a conversion run carries from frame to frame. A scan started
+// with one goes on where an earlier scan with it stopped, as one run.
+struct ScanRun {
+    Conversion conversion;
+    ChannelRecord rec;
+    std::int64_t nextRecord = 1;  // the record the next scan starts with
+};
+
+// ScanLog from run.nextRecord on, continuing run's conversion; run.nextRecord
+// ends past the last record read. The counts returned are those of the
+// records read here; records and trailingBytes are the file's.
+LogScan ScanLogFrom(LogReader& reader, ScanRun& run, const FrameVisitor& visit,
+                    const RecordProblem& problem, const ExportProgress& progress = nullptr,
+                    const VehicleData& vehicle = VehicleData());
 
 // Writes the CSV export of an open log to out: one header row, then one row
 // per whole frame in file order. Floats are printed in their shortest

@@ -39,9 +39,9 @@ std::optional<LoadedVehicle> ReadRememberedVehicle() {
     return loaded;
 }
 
-bool RestoreRememberedVehicle(VehicleData& vehicle) {
-    const std::optional<LoadedVehicle> loaded = ReadRememberedVehicle();
-    if (!loaded) return false;
+std::optional<LoadedVehicle> RestoreRememberedVehicle(VehicleData& vehicle) {
+    std::optional<LoadedVehicle> loaded = ReadRememberedVehicle();
+    if (!loaded) return std::nullopt;
     // The file's numbers passed the same checks as the boxes.
     VehicleData car;
     if (!car.SetWeight(VehicleNumberText(loaded->car.weight).toStdString()) ||
@@ -49,9 +49,9 @@ bool RestoreRememberedVehicle(VehicleData& vehicle) {
         !car.SetNumCyl(VehicleNumberText(loaded->car.numcyl).toStdString()) ||
         !car.SetCdA(VehicleNumberText(loaded->car.cda).toStdString()) ||
         !car.SetCrr(VehicleNumberText(loaded->car.crr).toStdString()))
-        return false;
+        return std::nullopt;
     vehicle = car;
-    return true;
+    return loaded;
 }
 
 bool SameNumbers(const VehicleData& vehicle, const VehicleFile& car) {

@@ -27,9 +27,10 @@ struct LoadedVehicle {
 };
 std::optional<LoadedVehicle> ReadRememberedVehicle();
 
-// At the start: puts the remembered car in use. False (and the defaults
-// stay) when there is none or it no longer loads.
-bool RestoreRememberedVehicle(VehicleData& vehicle);
+// At the start: puts the remembered car in use and returns its file, so
+// what else the file holds (its alarm limits) comes from the same reading.
+// Nothing (and the defaults stay) when there is none or it no longer loads.
+std::optional<LoadedVehicle> RestoreRememberedVehicle(VehicleData& vehicle);
 
 // Whether vehicle holds exactly the numbers of car.
 bool SameNumbers(const VehicleData& vehicle, const VehicleFile& car);

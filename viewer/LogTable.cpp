@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "decode/Conversion.h"
-#include "decode/Frame.h"
 
 namespace quarn {
 namespace {
@@ -58,7 +56,6 @@ const std::vector<ChannelSource>& Sources() {
 // A sidecar may lack the times of the last records a crash cut off, never
 // more: one that lacks more belongs to another log or was damaged.
 constexpr std::int64_t kCrashShortfall = 2;
-constexpr std::int64_t kProgressEvery = 16384;
 
 }  // namespace
 
@@ -100,9 +97,7 @@ QString LogLoadReport::Summary() const {
 
 // The conversion run and the sidecar reading, carried from Load to Refresh.
 struct LogTable::Scanner {
-    Conversion conversion;
-    ChannelRecord rec;
-    std::int64_t nextRecord = 1;
+    ScanRun run;
     SidecarParser sidecar{std::numeric_limits<std::int64_t>::max()};
     qint64 sidecarOffset = 0;
     QByteArray sidecarPending;  // a line still being written
@@ -218,34 +213,28 @@ void LogTable::ReloadMarkers() {
 
 bool LogTable::ReadRecords(LogReader& reader, const Progress& progress, std::int64_t total,
                            LogScan& scan) {
-    Scanner& s = *m_scanner;
     const auto& sources = Sources();
-    reader.SeekNext(s.nextRecord);
-    ByteBuffer rxBuf;
-    RecordStatus status{};
-    for (; reader.ReadNext(rxBuf, status); ++s.nextRecord) {
-        const std::int64_t n = s.nextRecord;
-        if (progress && n % kProgressEvery == 0 && !progress(n, total)) return false;
-        if (status == RecordStatus::Malformed) {
-            ++scan.malformed;
-            continue;
-        }
-        if (status == RecordStatus::Short) {
-            ++scan.shortRecords;
-            continue;
-        }
-        FrameFault fault{};
-        DecodeFrame(rxBuf, s.rec, &fault);
-        scan.badChecksum += fault == FrameFault::Checksum;
-        ++scan.decoded;
-        // The raw words as the box sent them; conversion rewrites some.
-        for (std::size_t c = 0; c < sources.size(); ++c)
-            if (sources[c].word) m_columns[c].push_back(static_cast<float>(s.rec.*sources[c].word));
-        s.conversion.ComputeChannels(s.rec, m_vehicle);
-        for (std::size_t c = 0; c < sources.size(); ++c)
-            if (sources[c].value) m_columns[c].push_back(s.rec.*sources[c].value);
-        m_records.push_back(n);
-    }
+    bool cancelled = false;
+    const LogScan read = ScanLogFrom(
+        reader, m_scanner->run,
+        [&](std::int64_t n, bool, const ChannelRecord& raw, const ChannelRecord& rec) {
+            for (std::size_t c = 0; c < sources.size(); ++c)
+                m_columns[c].push_back(sources[c].word ? static_cast<float>(raw.*sources[c].word)
+                                                       : rec.*sources[c].value);
+            m_records.push_back(n);
+        },
+        nullptr,
+        progress ? ExportProgress([&](std::int64_t done) {
+            cancelled = !progress(done, total);
+            return !cancelled;
+        })
+                 : ExportProgress(),
+        m_vehicle);
+    if (cancelled) return false;
+    scan.decoded += read.decoded;
+    scan.malformed += read.malformed;
+    scan.shortRecords += read.shortRecords;
+    scan.badChecksum += read.badChecksum;
     for (std::size_t c = 0; c < sources.size(); ++c) m_index[c].Extend(m_columns[c]);
     if (progress) progress(total, total);
     return true;
@@ -296,7 +285,7 @@ void LogTable::UpdateMarkers() {
     if (!m_scanner->sidecarUsable) return;
     const std::int64_t last = m_records.empty() ? 0 : m_records.back();
     for (const SidecarMarker& m : m_scanner->sidecar.Contents().markers)
-        if (m.record <= std::max(last, m_scanner->nextRecord - 1)) m_markers.push_back(m);
+        if (m.record <= std::max(last, m_scanner->run.nextRecord - 1)) m_markers.push_back(m);
 }
 
 double LogTable::SecondsAt(std::size_t row, bool* estimated) const {
