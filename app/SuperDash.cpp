@@ -128,10 +128,16 @@ public:
     double FrameRate() const override { return m_dash.log().PlaybackFrameRate(); }
     // The remembered vehicle file names the car while its numbers are the
     // ones in use.
+    // The file's own name for the car, else the file's name.
     QString CarName() const override {
         const auto car = ReadRememberedVehicle();
-        return car && SameNumbers(Vehicle(), car->car) ? QFileInfo(car->path).completeBaseName()
-                                                       : QString();
+        if (!car || !SameNumbers(Vehicle(), car->car)) return {};
+        const QString name = car->car.name.trimmed();
+        return name.isEmpty() ? QFileInfo(car->path).completeBaseName() : name;
+    }
+    QString CarDescription() const override {
+        const auto car = ReadRememberedVehicle();
+        return car && SameNumbers(Vehicle(), car->car) ? car->car.description : QString();
     }
     void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) override {
         m_dash.ShowLogging();

@@ -83,7 +83,12 @@ double Conversion::WheelHorsepower(double dE, double dt) {
     return dE / dt / kWattsPerHp;
 }
 
+bool Conversion::WarmingUp() const {
+    return quarn::WarmingUp(m_frames);
+}
+
 void Conversion::ComputeChannels(ChannelRecord& rec, const VehicleData& vehicle) {
+    ++m_frames;
     // Vehicle speed; a zero period means standing still and bypasses the
     // average so the needle drops at once.
     if (rec.VssPeriod == 0) {

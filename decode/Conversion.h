@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "decode/ChannelRecord.h"
 #include "decode/VehicleData.h"
@@ -68,10 +69,20 @@ public:
 
     // Rpm is the mean of the engine speed over this many frames.
     static constexpr std::size_t kRpmAverageFrames = 6;
+    static constexpr std::size_t kMphAverageFrames = 6;
+    static constexpr std::size_t kHegoAverageFrames = 4;
+    // The advance is averaged over this many frames, each computed from the
+    // already averaged Rpm.
+    static constexpr std::size_t kAdvanceAverageFrames = 11;
 
     // Writes the engineering fields of rec from its raw fields. A raw
     // RpmPeriod of 0 is replaced by 1 in rec.
     void ComputeChannels(ChannelRecord& rec, const VehicleData& vehicle);
+
+    // Frames converted since this object was made: its run so far.
+    std::int64_t FramesOfRun() const { return m_frames; }
+    // Whether the frame converted last still carries start-up values.
+    bool WarmingUp() const;
 
     float LastInjDuty() const { return m_lastInjDuty; }
     float LastInjPw() const { return m_lastInjPw; }
@@ -86,14 +97,42 @@ public:
 private:
     CalTable m_tempTable;
     CalTable m_pressureTable;
-    RunningAverage<double, 6> m_mph;
+    RunningAverage<double, kMphAverageFrames> m_mph;
     RunningAverage<double, kRpmAverageFrames> m_rpm;
-    RunningAverage<double, 4> m_hegoL;
-    RunningAverage<double, 4> m_hegoR;
-    RunningAverage<float, 11> m_advance;
+    RunningAverage<double, kHegoAverageFrames> m_hegoL;
+    RunningAverage<double, kHegoAverageFrames> m_hegoR;
+    RunningAverage<float, kAdvanceAverageFrames> m_advance;
+    std::int64_t m_frames = 0;
     float m_lastInjDuty = 0;
     float m_lastInjPw = 0;
 };
+
+// Records still warming up. A conversion run starts with every running
+// average empty, and empty slots count as 0, so its first frames read low
+// (RPM 494, 990, 1487, ... on the way to 2970). Playback and the export show
+// them as computed; every analysis (heat map, dyno, statistics, quarn-log's
+// ranges) leaves them out by this one rule.
+//
+// The longest chain of averages decides: Rpm is whole from frame
+// kRpmAverageFrames on; the advance of each frame is computed from Rpm and
+// then averaged over kAdvanceAverageFrames frames, so it is whole only once
+// all of those came after Rpm was (torque and power per rpm need only Rpm;
+// speed and HEGO have shorter windows). Frames are counted from the run's
+// start, bad checksums included, since they too go through the averages;
+// records that hold no whole frame are not converted and do not count.
+//
+// A run starts at a log's first record: a recording always makes a new log
+// (never appends to one), and the export and the viewer, which every
+// analysis reads, convert each log from record 1 with a fresh conversion.
+inline constexpr std::int64_t kWarmUpFrames =
+    static_cast<std::int64_t>(Conversion::kRpmAverageFrames - 1) +
+    static_cast<std::int64_t>(Conversion::kAdvanceAverageFrames - 1);
+
+// Whether the frame converted frameOfRun-th in its run (1 = the first) is
+// still warming up.
+constexpr bool WarmingUp(std::int64_t frameOfRun) {
+    return frameOfRun <= kWarmUpFrames;
+}
 
 // The dashboard's duty-cycle floor: an InjDuty of exactly 0 becomes 0.00001
 // so the economy never divides by zero. Applied after the duty gauge got 0.

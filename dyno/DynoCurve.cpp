@@ -28,6 +28,10 @@ CurvePeak PeakOf(const std::vector<double>& x, const std::vector<double>& raw,
     const std::size_t best =
         static_cast<std::size_t>(std::max_element(smooth.begin(), smooth.end()) - smooth.begin());
     CurvePeak peak{x[best], smooth[best]};
+    if (best + 1 == x.size()) {
+        peak.atEnd = true;
+        return peak;
+    }
     double centre = x[best];
     for (int pass = 0; pass < 2; ++pass) {
         double s[5] = {0, 0, 0, 0, 0}, t[3] = {0, 0, 0};
@@ -129,8 +133,10 @@ DynoCurve ComputeCurve(const DynoInput& in, const Pull& pull, const DynoVehicle&
     const double frames = static_cast<double>(pull.last - pull.first + 1);
     curve.bapInHg = bap / frames;
     curve.actF = act / frames;
-    curve.correctionFactor = SaeCorrectionFactor(curve.bapInHg, curve.actF);
-    const double rho = AirDensity(curve.bapInHg, curve.actF);
+    curve.humidityPercent = std::clamp(options.humidityPercent, 0.0, 100.0);
+    curve.correctionFactor =
+        SaeCorrectionFactor(curve.bapInHg, curve.actF, curve.humidityPercent);
+    const double rho = AirDensity(curve.bapInHg, curve.actF, curve.humidityPercent);
     const double mass = vehicle.weightLb * kKgPerLb;
 
     // Each frame gives the power over its own speed interval, which belongs
@@ -198,6 +204,12 @@ DynoCurve ComputeCurve(const DynoInput& in, const Pull& pull, const DynoVehicle&
     }
     curve.peakHp = PeakOf(x, y, smooth);
     curve.peakTorque = PeakOf(x, torque, smoothTorque);
+    // Within half a smoothing window of the end, the fit has nothing beyond
+    // the top to bend it down: a highest figure there says only that the
+    // pull ended, as after a cut.
+    const double endMargin = std::max(bin, options.smoothRpm / 2);
+    for (CurvePeak* peak : {&curve.peakHp, &curve.peakTorque})
+        if (peak->rpm >= x.back() - endMargin) peak->atEnd = true;
     return curve;
 }
 

@@ -15,6 +15,9 @@ struct DynoOptions {
     // fit (Savitzky–Golay) over the bins within it, centred on each bin, so
     // a peak keeps its place. 0 leaves the bins as they are.
     double smoothRpm = 500;
+    // Relative humidity of the air, percent, for the correction factor and
+    // the air density; 0 takes the air as dry.
+    double humidityPercent = 0;
 };
 
 struct CurvePoint {
@@ -26,6 +29,9 @@ struct CurvePoint {
 struct CurvePeak {
     double rpm = 0;
     double value = 0;
+    // The curve was still rising where the pull ended: no peak, only the
+    // highest figure the pull reached.
+    bool atEnd = false;
 };
 
 // The power and torque of one pull against rpm, uncorrected; the corrected
@@ -36,6 +42,7 @@ struct DynoCurve {
     CurvePeak peakTorque;
     double bapInHg = 0;  // mean over the pull
     double actF = 0;
+    double humidityPercent = 0;
     double correctionFactor = 1;  // SAE J1349
     // Why there is no curve; empty when there is one.
     std::string problem;

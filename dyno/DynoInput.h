@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "decode/ChannelRecord.h"
+#include "decode/Conversion.h"
 
 namespace quarn {
 
@@ -29,6 +30,11 @@ struct DynoInput {
     std::vector<float> VssPeriod;
     std::vector<float> VssPeriodPrev;
     std::vector<float> AccelInterval;
+
+    // The first warmUp entries are frames still warming up (kWarmUpFrames):
+    // no pull starts among them. Columns that start with the log's first
+    // frame keep the default; columns taken from later in a run set 0.
+    std::size_t warmUp = static_cast<std::size_t>(kWarmUpFrames);
 
     std::size_t Size() const { return Record.size(); }
     // Every column holds Size() entries.

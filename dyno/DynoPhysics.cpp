@@ -1,5 +1,6 @@
 #include "dyno/DynoPhysics.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "decode/Conversion.h"
@@ -8,6 +9,7 @@ namespace quarn {
 namespace {
 
 constexpr double kGasConstantDryAir = 287.05;  // J/(kg·K)
+constexpr double kGasConstantVapour = 461.495;
 constexpr double kSaeStandardKpa = 99;
 constexpr double kSaeStandardKelvin = 298;
 
@@ -17,12 +19,28 @@ double KelvinFromF(double f) {
 
 }  // namespace
 
-double AirDensity(double bapInHg, double airF) {
-    return bapInHg * kPascalPerInHg / (kGasConstantDryAir * KelvinFromF(airF));
+double SaturationVapourKpa(double airF) {
+    const double c = (airF - 32) * 5 / 9;
+    return 0.61121 * std::exp((18.678 - c / 234.5) * (c / (257.14 + c)));
 }
 
-double SaeCorrectionFactor(double bapInHg, double airF) {
-    const double kpa = bapInHg * kPascalPerInHg / 1000;
+namespace {
+
+double VapourKpa(double airF, double humidityPercent) {
+    return std::clamp(humidityPercent, 0.0, 100.0) / 100 * SaturationVapourKpa(airF);
+}
+
+}  // namespace
+
+double AirDensity(double bapInHg, double airF, double humidityPercent) {
+    const double vapour = VapourKpa(airF, humidityPercent) * 1000;
+    const double dry = bapInHg * kPascalPerInHg - vapour;
+    const double kelvin = KelvinFromF(airF);
+    return dry / (kGasConstantDryAir * kelvin) + vapour / (kGasConstantVapour * kelvin);
+}
+
+double SaeCorrectionFactor(double bapInHg, double airF, double humidityPercent) {
+    const double kpa = bapInHg * kPascalPerInHg / 1000 - VapourKpa(airF, humidityPercent);
     const double celsius = (airF - 32) * 5 / 9;
     return 1.18 * (kSaeStandardKpa / kpa) * std::sqrt((celsius + 273) / kSaeStandardKelvin) -
            0.18;

@@ -24,15 +24,20 @@ struct DynoVehicle {
     double crr = 0.015;
 };
 
-// Dry-air density (kg/m³) from the barometric pressure (inHg) and the air
-// temperature (°F), by the ideal gas law.
-double AirDensity(double bapInHg, double airF);
+// Saturation vapour pressure of water (kPa) at airF (°F), by Buck's formula.
+double SaturationVapourKpa(double airF);
+
+// Air density (kg/m³) from the barometric pressure (inHg), the air
+// temperature (°F) and the relative humidity (percent, 0 for dry air): the
+// dry air and the water vapour each by the ideal gas law.
+double AirDensity(double bapInHg, double airF, double humidityPercent = 0);
 
 // The SAE J1349 correction factor to standard air (99 kPa dry air, 25 °C):
 //   CF = 1.18 x (99 / Pd) x sqrt((T + 273) / 298) - 0.18
-// with Pd the dry-air pressure in kPa (the barometer's reading: the box
-// measures no humidity) and T the air temperature in °C.
-double SaeCorrectionFactor(double bapInHg, double airF);
+// with T the air temperature in °C and Pd the dry-air pressure in kPa: the
+// barometer's reading less the vapour pressure RH x p_sat(T). The box
+// measures no humidity: the user gives it (0 takes the air as dry).
+double SaeCorrectionFactor(double bapInHg, double airF, double humidityPercent = 0);
 
 // Wheel power (W) of a car of mass m (kg) at speed v (m/s) gaining speed at
 // a (m/s²), in air of density rho:

@@ -19,6 +19,7 @@
 #include <array>
 
 #include "dyno/DynoCsv.h"
+#include "dyno/PeakLabels.h"
 #include "widgets/OpenDialogs.h"
 
 namespace quarn {
@@ -108,6 +109,22 @@ void DynoView::BuildControls() {
     m_status->setWordWrap(true);
     controls->addWidget(m_status);
 
+    m_humidity = new QDoubleSpinBox(this);
+    m_humidity->setObjectName(QStringLiteral("humidity"));
+    m_humidity->setRange(0, 100);
+    m_humidity->setSingleStep(5);
+    m_humidity->setDecimals(0);
+    m_humidity->setSuffix(QStringLiteral(" %"));
+    m_humidity->setKeyboardTracking(false);
+    m_humidity->setToolTip(
+        QStringLiteral("Relative humidity of the air during the pulls: the box does not measure "
+                       "it. SAE J1349 corrects by the pressure of the dry air; 0 takes the air as "
+                       "dry"));
+    connect(m_humidity, &QDoubleSpinBox::valueChanged, this, &DynoView::ComputeCurves);
+    auto* humidity = new QFormLayout;
+    humidity->addRow(QStringLiteral("Relative humidity"), m_humidity);
+    controls->addLayout(humidity);
+
     auto* correction = new QHBoxLayout;
     m_uncorrected = new QRadioButton(QStringLiteral("Uncorrected"), this);
     m_corrected = new QRadioButton(QStringLiteral("SAE corrected"), this);
@@ -159,9 +176,11 @@ void DynoView::SetInput(DynoInput input, const QString& logName, const QDateTime
     FindPullsAgain();
 }
 
-void DynoView::SetVehicle(const DynoVehicle& vehicle, const QString& carName) {
+void DynoView::SetVehicle(const DynoVehicle& vehicle, const QString& carName,
+                          const QString& description) {
     m_vehicle = vehicle;
     m_carName = carName;
+    m_carDescription = description;
     ComputeCurves();
 }
 
@@ -254,6 +273,7 @@ void DynoView::ComputeCurves() {
     m_curves.clear();
     DynoOptions options;
     options.smoothRpm = m_smoothing->value();
+    options.humidityPercent = m_humidity->value();
     for (const int n : PickedPulls())
         m_curves[n] = ComputeCurve(m_input, m_scan.pulls.at(static_cast<std::size_t>(n - 1)),
                                    m_vehicle, options);
@@ -272,6 +292,8 @@ QString DynoView::PullName(int number) const {
 void DynoView::Redraw() {
     m_chart->clearGraphs();
     m_chart->clearItems();
+    m_marks.clear();
+    m_curveTop[0] = m_curveTop[1] = 0;
     const bool corrected = Corrected();
     QStringList problems, factors;
     if (!m_scan.problem.empty()) problems << QString::fromStdString(m_scan.problem);
@@ -304,34 +326,21 @@ void DynoView::Redraw() {
         torque->setData(rpm, tq, true);
         torque->removeFromLegend();
 
-        // The peaks, marked where they are with their rpm.
-        const auto mark = [&](QCPAxis* axis, const CurvePeak& peak, const QString& unit) {
-            auto* dot = new QCPItemTracer(m_chart);
-            dot->position->setAxes(m_chart->xAxis, axis);
-            dot->position->setCoords(peak.rpm, peak.value * k);
-            dot->setStyle(QCPItemTracer::tsCircle);
-            dot->setSize(7);
-            dot->setPen(QPen(colour));
-            dot->setBrush(colour);
-            auto* text = new QCPItemText(m_chart);
-            text->position->setAxes(m_chart->xAxis, axis);
-            text->position->setCoords(peak.rpm, peak.value * k);
-            text->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-            // Overlaid pulls peak close together: their labels stack.
-            text->setPadding(QMargins(0, 0, 0, 6 + 16 * order));
-            text->setColor(colour);
-            text->setText(QStringLiteral("%1 %2 @ %3").arg(Number(peak.value * k, 0), unit,
-                                                           Number(peak.rpm, 0)));
-        };
-        mark(m_chart->yAxis, curve.peakHp, QStringLiteral("hp"));
-        mark(m_chart->yAxis2, curve.peakTorque, QStringLiteral("lb-ft"));
+        for (const CurvePoint& p : curve.points) {
+            m_curveTop[0] = std::max(m_curveTop[0], p.hp * k);
+            m_curveTop[1] = std::max(m_curveTop[1], p.torque * k);
+        }
+        m_marks.push_back({false, curve.peakHp.rpm, curve.peakHp.value * k, curve.peakHp.atEnd,
+                           colour});
+        m_marks.push_back({true, curve.peakTorque.rpm, curve.peakTorque.value * k,
+                           curve.peakTorque.atEnd, colour});
     }
     m_chart->rescaleAxes();
-    // Room above the highest curve for the peak labels.
-    for (QCPAxis* axis : {m_chart->yAxis, m_chart->yAxis2}) {
-        const QCPRange r = axis->range();
-        axis->setRange(0, std::max(10.0, r.upper * 1.15));
-    }
+    const QRect area = m_chart->axisRect()->rect();
+    PlaceLabels(area.width() > 100 && area.height() > 100
+                    ? area.size()
+                    : QSize(std::max(m_chart->width(), 480) - 140,
+                            std::max(m_chart->height(), 360) - 90));
     m_chart->replot();
 
     if (m_scan.pulls.empty() && m_scan.problem.empty())
@@ -349,6 +358,61 @@ void DynoView::Redraw() {
     m_export->setEnabled(drawn);
 }
 
+void DynoView::PlaceLabels(QSize plotArea) {
+    // Labels sit in a band above every curve, each over its peak with a
+    // guide down to it, in rows where they would meet: so no label covers
+    // another or a curve, whichever pulls are overlaid.
+    for (int i = m_chart->itemCount() - 1; i >= 0; --i) m_chart->removeItem(i);
+    const QFontMetrics metrics(m_chart->font());
+    const double xLo = m_chart->xAxis->range().lower, xHi = m_chart->xAxis->range().upper;
+    const double pxPerRpm = xHi > xLo ? plotArea.width() / (xHi - xLo) : 1;
+    std::vector<QString> texts;
+    std::vector<LabelSpan> spans;
+    for (const PeakMark& m : m_marks) {
+        const QString unit = m.torque ? QStringLiteral("lb-ft") : QStringLiteral("hp");
+        // A curve still rising where its pull ended has no peak there.
+        texts.push_back(m.atEnd ? QStringLiteral("%1 %2 where the pull ended, %3 rpm")
+                                      .arg(Number(m.value, 0), unit, Number(m.rpm, 0))
+                                : QStringLiteral("%1 %2 @ %3")
+                                      .arg(Number(m.value, 0), unit, Number(m.rpm, 0)));
+        spans.push_back({(m.rpm - xLo) * pxPerRpm,
+                         metrics.horizontalAdvance(texts.back()) / 2.0 + 2});
+    }
+    const std::vector<int> rows = StackLabels(spans, 8);
+    const int rowCount = rows.empty() ? 0 : *std::max_element(rows.begin(), rows.end()) + 1;
+    const double rowPx = metrics.height() + 2;
+    const double band = std::min(0.6, (rowCount * rowPx + 10) / std::max(plotArea.height(), 1));
+    m_chart->yAxis->setRange(0, std::max(10.0, m_curveTop[0] / (1 - band)));
+    m_chart->yAxis2->setRange(0, std::max(10.0, m_curveTop[1] / (1 - band)));
+    for (std::size_t i = 0; i < m_marks.size(); ++i) {
+        const PeakMark& m = m_marks[i];
+        QCPAxis* axis = m.torque ? m_chart->yAxis2 : m_chart->yAxis;
+        auto* dot = new QCPItemTracer(m_chart);
+        dot->position->setAxes(m_chart->xAxis, axis);
+        dot->position->setCoords(m.rpm, m.value);
+        dot->setStyle(m.atEnd ? QCPItemTracer::tsSquare : QCPItemTracer::tsCircle);
+        dot->setSize(7);
+        dot->setPen(QPen(m.colour));
+        dot->setBrush(m.colour);
+        // Row 0 is the lowest row of the band, just above the curves.
+        const double labelBottom = (band * plotArea.height() - 4 - rows[i] * rowPx) /
+                                   std::max(plotArea.height(), 1);
+        auto* text = new QCPItemText(m_chart);
+        text->position->setAxes(m_chart->xAxis, axis);
+        text->position->setAxisRect(m_chart->axisRect());
+        text->position->setTypeX(QCPItemPosition::ptPlotCoords);
+        text->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        text->position->setCoords(m.rpm, labelBottom);
+        text->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        text->setColor(m.colour);
+        text->setText(texts[i]);
+        auto* guide = new QCPItemLine(m_chart);
+        guide->start->setParentAnchor(text->bottom);
+        guide->end->setParentAnchor(dot->position);
+        guide->setPen(QPen(m.colour, 1, Qt::DotLine));
+    }
+}
+
 QStringList DynoView::SheetLines() const {
     QStringList lines;
     for (const auto& [number, curve] : m_curves) {
@@ -357,14 +421,48 @@ QStringList DynoView::SheetLines() const {
         lines << QStringLiteral("%1: BAP %2 inHg, ACT %3 \u00b0F, SAE J1349 factor %4")
                      .arg(PullName(number), Number(curve.bapInHg, 2), Number(curve.actF, 0),
                           Number(cf, 3));
-        lines << QStringLiteral(
-                     "    Peak power %1 hp @ %2 rpm (SAE %3 hp); peak torque %4 lb-ft @ %5 rpm "
-                     "(SAE %6 lb-ft)")
-                     .arg(Number(curve.peakHp.value, 1), Number(curve.peakHp.rpm, 0),
-                          Number(curve.peakHp.value * cf, 1), Number(curve.peakTorque.value, 1),
-                          Number(curve.peakTorque.rpm, 0),
-                          Number(curve.peakTorque.value * cf, 1));
+        // A figure still rising where the pull ended is no peak.
+        const auto figure = [&](const QString& peak, const QString& atEnd, const CurvePeak& p,
+                                const QString& unit) {
+            if (p.atEnd)
+                return QStringLiteral("%1 %2 %3 where the pull ended at %4 rpm, no peak (SAE %5 %3)")
+                    .arg(atEnd, Number(p.value, 1), unit, Number(p.rpm, 0),
+                         Number(p.value * cf, 1));
+            return QStringLiteral("%1 %2 %3 @ %4 rpm (SAE %5 %3)")
+                .arg(peak, Number(p.value, 1), unit, Number(p.rpm, 0), Number(p.value * cf, 1));
+        };
+        lines << QStringLiteral("    %1; %2")
+                     .arg(figure(QStringLiteral("Peak power"), QStringLiteral("Power"),
+                                 curve.peakHp, QStringLiteral("hp")),
+                          figure(QStringLiteral("peak torque"), QStringLiteral("torque"),
+                                 curve.peakTorque, QStringLiteral("lb-ft")));
     }
+    return lines;
+}
+
+QStringList DynoView::SheetHeader() const {
+    QStringList lines;
+    const QString description = m_carDescription.trimmed();
+    if (!description.isEmpty())
+        lines << description.section(QLatin1Char('\n'), 0, 0).trimmed();
+    lines << (m_start.isValid()
+                  ? QStringLiteral("Run of %1")
+                        .arg(m_start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                  : QStringLiteral("Date and time of the run unknown: the log has no time file"));
+    lines << QStringLiteral("%1 figures at the wheels. Weight %2 lb, CdA %3 m\u00b2, Crr %4")
+                 .arg(Corrected() ? QStringLiteral("SAE J1349 corrected")
+                                  : QStringLiteral("Uncorrected"),
+                      Number(m_vehicle.weightLb, 0), Number(m_vehicle.cda, 2),
+                      Number(m_vehicle.crr, 3));
+    const double smoothing = m_smoothing->value();
+    lines << QStringLiteral("Relative humidity %1. %2")
+                 .arg(m_humidity->value() > 0
+                          ? Number(m_humidity->value(), 0) + QStringLiteral(" %")
+                          : QStringLiteral("0 % (taken as dry air)"),
+                      smoothing > 0
+                          ? QStringLiteral("Smoothing: a centred quadratic fit over %1 rpm.")
+                                .arg(Number(smoothing, 0))
+                          : QStringLiteral("No smoothing: 50 rpm bins as measured."));
     return lines;
 }
 
@@ -376,7 +474,8 @@ QImage DynoView::SheetImage(int width, int height) {
     QFont body(QStringLiteral("Liberation Sans"));
     body.setPixelSize(15);
     const int lineHeight = 22;
-    const int header = 86;
+    const QStringList headerLines = SheetHeader();
+    const int header = 56 + lineHeight * static_cast<int>(headerLines.size()) + 8;
     const int footer = 24 + lineHeight * static_cast<int>(lines.size() + 1);
     const int chartHeight = std::max(200, height - header - footer);
 
@@ -385,17 +484,21 @@ QImage DynoView::SheetImage(int width, int height) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setFont(title);
-    const QString car = m_carName.trimmed().isEmpty() ? QStringLiteral("Car") : m_carName.trimmed();
+    const QString car = m_carName.trimmed();
     painter.drawText(QRect(24, 14, width - 48, 34), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Dyno sheet: %1").arg(car));
+                     car.isEmpty() ? QStringLiteral("Dyno sheet")
+                                   : QStringLiteral("Dyno sheet: %1").arg(car));
     painter.setFont(body);
-    painter.drawText(
-        QRect(24, 50, width - 48, 26), Qt::AlignLeft | Qt::AlignVCenter,
-        QStringLiteral("%1 figures at the wheels. Weight %2 lb, CdA %3 m\u00b2, Crr %4")
-            .arg(Corrected() ? QStringLiteral("SAE J1349 corrected") : QStringLiteral("Uncorrected"),
-                 Number(m_vehicle.weightLb, 0), Number(m_vehicle.cda, 2),
-                 Number(m_vehicle.crr, 3)));
+    int top = 52;
+    for (const QString& line : headerLines) {
+        painter.drawText(QRect(24, top, width - 48, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         line);
+        top += lineHeight;
+    }
+    // The labels are laid out for the sheet's plot, then again for the window's.
+    PlaceLabels(QSize(width - 140, chartHeight - 90));
     painter.drawPixmap(0, header, m_chart->toPixmap(width, chartHeight));
+    Redraw();
     int y = header + chartHeight + 12;
     for (const QString& line : lines) {
         painter.drawText(QRect(24, y, width - 48, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,

@@ -37,8 +37,10 @@ public:
     // The log's columns; logName (its file name) and start (the sidecar's
     // start, invalid when unknown) name its pulls in the legend.
     void SetInput(DynoInput input, const QString& logName, const QDateTime& start = {});
-    // The car: its road-load figures and its name for the dyno sheet.
-    void SetVehicle(const DynoVehicle& vehicle, const QString& carName);
+    // The car: its road-load figures, and its name and description for the
+    // dyno sheet.
+    void SetVehicle(const DynoVehicle& vehicle, const QString& carName,
+                    const QString& description = {});
 
     const PullScan& Scan() const { return m_scan; }
     PullThresholds Thresholds() const;
@@ -64,6 +66,7 @@ public:
     QCustomPlot* chart() const { return m_chart; }
     QLabel* status() const { return m_status; }
     QLabel* factorLabel() const { return m_factor; }
+    QDoubleSpinBox* humidityBox() const { return m_humidity; }
     QPushButton* saveSheetButton() const { return m_saveSheet; }
     QPushButton* exportButton() const { return m_export; }
 
@@ -73,8 +76,12 @@ private:
     void FillList();
     void ComputeCurves();
     void Redraw();
+    // Lays the peak labels out in rows above the curves for a plot area of
+    // this size (pixels), and makes room for them.
+    void PlaceLabels(QSize plotArea);
     QString PullName(int number) const;
     QStringList SheetLines() const;
+    QStringList SheetHeader() const;
     void ShowProblem(const QString& text);
 
     DynoInput m_input;
@@ -82,11 +89,22 @@ private:
     QDateTime m_start;
     DynoVehicle m_vehicle;
     QString m_carName;
+    QString m_carDescription;
+    // A peak of a drawn curve, for its label.
+    struct PeakMark {
+        bool torque = false;
+        double rpm = 0, value = 0;
+        bool atEnd = false;
+        QColor colour;
+    };
+    std::vector<PeakMark> m_marks;
+    double m_curveTop[2] = {0, 0};  // highest power and torque drawn
     PullScan m_scan;
     std::map<int, DynoCurve> m_curves;  // of the picked pulls
 
     std::vector<QDoubleSpinBox*> m_thresholdBoxes;
     QDoubleSpinBox* m_smoothing = nullptr;
+    QDoubleSpinBox* m_humidity = nullptr;
     QTreeWidget* m_list = nullptr;
     QLabel* m_status = nullptr;
     QRadioButton* m_uncorrected = nullptr;

@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "dyno/DynoPhysics.h"
 
 namespace quarn {
 namespace {
+
+// A frame whose ratio lies within this share of the allowed change still
+// counts as in gear when a change of ratio cuts a pull: the frames while
+// the clutch begins to slip stay out of it.
+constexpr double kInGearShare = 0.25;
 
 std::string Format(const char* format, double a, double b = 0, double c = 0) {
     char buf[160];
@@ -26,6 +32,8 @@ public:
     void Scan(std::size_t begin, std::size_t end) {
         m_runSeconds = m_in.Seconds[end - 1] - m_in.Seconds[begin];
         m_open = false;
+        m_waitSteady = false;
+        m_anchorRatio = 0;
         m_startNote.clear();
         m_firstProblem.clear();
         const std::size_t listedBefore = m_out.size();
@@ -68,9 +76,33 @@ public:
                                record));
             }
             const double rpm = m_in.Rpm[k];
-            if (m_open && rpm < m_peakRpm - m_th.rpmFallTolerance)
+            if (m_open && rpm < m_peakRpm - m_th.rpmFallTolerance) {
                 Cut(Format("RPM fell from %.0f to %.0f at record %.0f", m_peakRpm, rpm, record));
+                m_waitSteady = true;
+            }
+            // Rpm and Mph are means over the same frames, so in one gear
+            // their ratio holds even while both climb.
+            const double ratio = m_in.Mph[k] > 0 ? rpm / m_in.Mph[k] : 0;
+            const double moved = m_anchorRatio > 0 && std::isfinite(ratio)
+                                     ? std::abs(ratio / m_anchorRatio - 1)
+                                     : (m_anchorRatio > 0 ? 1.0 : 0.0);
+            if (!(m_anchorRatio > 0) || moved > m_th.maxRatioChange) {
+                if (m_open && m_anchorRatio > 0) {
+                    Cut(Format("RPM and speed parted (clutch or shift) at record %.0f", record),
+                        m_lastInGear);
+                }
+                if (m_anchorRatio > 0) m_waitSteady = true;
+                m_anchorRatio = std::isfinite(ratio) ? ratio : 0;
+                m_steadySince = k;
+            }
+            if (moved <= m_th.maxRatioChange * kInGearShare) m_lastInGear = k;
+            if (!m_open && m_waitSteady && !SteadyLongEnough(k)) {
+                lastGood = k;
+                haveGood = true;
+                continue;
+            }
             if (!m_open) {
+                m_waitSteady = false;
                 m_open = true;
                 m_first = k;
                 m_peak = k;
@@ -112,18 +144,27 @@ private:
         return p;
     }
 
-    // A problem ends the piece in progress (at its highest rpm) and marks
-    // the next one.
-    void Cut(const std::string& why) {
+    // Whether the ratio has held since m_steadySince long enough for frame
+    // k to start a piece: the Rpm mean holds only frames in gear, and the
+    // frame's earlier speed sample was taken in gear too.
+    bool SteadyLongEnough(std::size_t k) const {
+        const double interval = m_in.AccelInterval[k] * 8 * kTickSeconds;
+        return k - m_steadySince + 1 >= Conversion::kRpmAverageFrames &&
+               m_in.Seconds[k] - m_in.Seconds[m_steadySince] >= interval;
+    }
+
+    // A problem ends the piece in progress (at its highest rpm, or at the
+    // last frame before last if earlier) and marks the next one.
+    void Cut(const std::string& why, std::size_t last = SIZE_MAX) {
         if (m_firstProblem.empty()) m_firstProblem = why;
-        Close(why);
+        Close(why, last);
         m_startNote = why;
     }
 
-    void Close(const std::string& endNote) {
+    void Close(const std::string& endNote, std::size_t last = SIZE_MAX) {
         if (!m_open) return;
         m_open = false;
-        Pull p = Facts(m_first, m_peak);
+        Pull p = Facts(m_first, std::max(m_first, std::min(m_peak, last)));
         const bool cut = !m_startNote.empty() || !endNote.empty();
         std::string note;
         if (!m_startNote.empty()) note = "starts after " + m_startNote;
@@ -158,6 +199,12 @@ private:
     double m_peakRpm = 0;
     std::string m_startNote;
     std::string m_firstProblem;
+    // The ratio of RPM to speed since frame m_steadySince, the last frame
+    // still close to it, and whether a piece waits for it to hold.
+    double m_anchorRatio = 0;
+    std::size_t m_steadySince = 0;
+    std::size_t m_lastInGear = 0;
+    bool m_waitSteady = false;
 };
 
 }  // namespace
@@ -175,7 +222,7 @@ PullScan FindPulls(const DynoInput& in, const PullThresholds& th) {
     }
     const std::size_t n = in.Size();
     RunScanner scanner(in, th, scan.pulls);
-    std::size_t i = 0;
+    std::size_t i = std::min(in.warmUp, n);
     while (i < n) {
         if (!(in.TpsVolts[i] >= th.minTpsVolts)) {
             ++i;

@@ -17,6 +17,10 @@ struct PullThresholds {
     double maxGapSeconds = 0.3;     // more between two records is a gap in the log
     double maxAccelG = 1.5;         // a speed change implying more is a bad sample
     double maxSpeedStepMph = 5;     // more between two records is a bad sample
+    // The ratio of RPM to road speed moving by more than this share means
+    // the clutch slipped or the gear changed: the engine no longer drove the
+    // wheels, so the pull is cut there.
+    double maxRatioChange = 0.02;
 };
 
 // One pull found in a log, or a stretch at full throttle refused as one.
@@ -45,9 +49,14 @@ struct PullScan {
 
 // Finds the pulls: stretches with the throttle at least minTpsVolts open in
 // which the rpm keeps rising for at least minSeconds. A gap in the log, a
-// speed-sensor dropout or glitch, or a fall in rpm ends a pull; a piece too
-// short after such a cut is listed as refused, with the reason, so no bad
-// sample ever reaches the power curve. Linear in the number of frames.
+// speed-sensor dropout or glitch, a fall in rpm or a change of the ratio of
+// RPM to speed (a clutch, a shift) ends a pull; a piece too short after such
+// a cut is listed as refused, with the reason, so no bad sample ever reaches
+// the power curve. After a fall in rpm or a change of ratio the next piece
+// starts only once the ratio has held steady for the Rpm average to fill
+// and for one speed interval, so no speed sample of it reaches back into
+// the coasting. Frames still warming up (in.warmUp) are never part of a
+// pull. Linear in the number of frames.
 PullScan FindPulls(const DynoInput& in, const PullThresholds& thresholds = {});
 
 }  // namespace quarn

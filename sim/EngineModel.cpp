@@ -167,6 +167,8 @@ void EngineModel::EnterPhase(Phase phase) {
             }
             break;
         case Phase::Pull:
+            m_dipDone = false;
+            m_dipLeft = 0;
             break;
         case Phase::Cruise:
             m_targetMph = Uniform(55, 65);
@@ -201,11 +203,20 @@ void EngineModel::StepDriver() {
             throttleTarget = m_shiftLeft > 0 ? 0 : m_runThrottle;
             break;
         case Phase::Pull:
+            if (m_dipLeft > 0) {
+                m_dipLeft -= kStepSeconds;
+                throttleTarget = 1;
+                break;
+            }
             if (m_rpm >= kPullEndRpm) {
                 EnterPhase(Phase::Decelerate);  // lift off and brake
                 break;
             }
             throttleTarget = 1;
+            if (m_dipSeconds > 0 && !m_dipDone && m_rpm >= m_dipAtRpm) {
+                m_dipDone = true;
+                m_dipLeft = m_dipSeconds;
+            }
             break;
         case Phase::Cruise: {
             if (m_time >= m_phaseEnd) {
@@ -237,11 +248,12 @@ void EngineModel::StepVehicle() {
                            12 * std::sin(2 * std::numbers::pi * m_time / 1.7);
     const double gearRpm = m_mph * 1000 / kMphPer1000[m_gear];
 
+    const bool dipping = m_phase == Phase::Pull && m_dipLeft > 0;
     double rpmTarget = gearRpm;
     double rpmTau = 0.05;
-    if (m_phase == Phase::Pull) {
+    if (m_phase == Phase::Pull && !dipping) {
         rpmTau = dt;  // in gear with the clutch home, the engine turns with the wheels
-    } else if (m_clutchIn) {
+    } else if (m_clutchIn || dipping) {
         rpmTarget = idleRpm;
         rpmTau = 0.35;
     } else if (m_shiftLeft > 0) {
@@ -259,7 +271,9 @@ void EngineModel::StepVehicle() {
         if (m_throttle < kClosedThrottle) accel -= 0.0001 * m_rpm;  // engine braking
     }
     if (m_phase == Phase::Decelerate) accel -= m_clutchIn ? 3.0 : 1.0;  // brakes
-    if (m_phase == Phase::Pull) accel = PullAccel();
+    if (m_phase == Phase::Pull)
+        accel = PullAccel(dipping ? 0.0
+                                  : PullWheelHp(m_rpm) * 745.69987 * TorqueFactor(m_throttle));
     const double before = m_mph;
     m_mph = std::max(0.0, m_mph + accel * dt);
     m_accel = (m_mph - before) / dt;
@@ -285,16 +299,21 @@ void EngineModel::StepVehicle() {
     Follow(m_boost, boostTarget, boostTarget > m_boost ? 0.6 : 0.25, dt);
 }
 
-// The acceleration (mph/s) the wheel power gives against the road load:
+void EngineModel::SetPullClutchDip(double atRpm, double seconds) {
+    m_dipAtRpm = atRpm;
+    m_dipSeconds = std::max(0.0, seconds);
+}
+
+// The acceleration (mph/s) a wheel power gives against the road load:
 // m·a = P / v - ½·rho·CdA·v² - Crr·m·g, with the air density from the
 // barometer and the intake air temperature.
-double EngineModel::PullAccel() const {
+
+double EngineModel::PullAccel(double wheelWatts) const {
     constexpr double kMetresPerSecondPerMph = 0.44704;
     const double v = std::max(1.0, m_mph * kMetresPerSecondPerMph);
     const double mass = kPullWeightLb * 0.45359237;
     const double rho = m_baro * 3386.389 / (287.05 * ((m_actF - 32) / 1.8 + 273.15));
-    const double power = PullWheelHp(m_rpm) * 745.69987 * TorqueFactor(m_throttle);
-    const double force = power / v - 0.5 * rho * kPullCdA * v * v - kPullCrr * mass * 9.80665;
+    const double force = wheelWatts / v - 0.5 * rho * kPullCdA * v * v - kPullCrr * mass * 9.80665;
     return force / mass / kMetresPerSecondPerMph;
 }
 

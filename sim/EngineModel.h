@@ -57,6 +57,12 @@ public:
 
     Phase CurrentPhase() const { return m_phase; }
 
+    // A missed gear in every pull: once the engine reaches atRpm the driver
+    // holds the clutch in for seconds, throttle still wide open, so the
+    // engine falls towards idle while the car coasts against its road load;
+    // then the clutch goes home again and the pull goes on. Off by default.
+    void SetPullClutchDip(double atRpm, double seconds);
+
 private:
     void Step();
     void EnterPhase(Phase phase);
@@ -75,7 +81,8 @@ private:
     double VoltsForTemp(double degF) const;
     double HzForPressure(double pressure) const;
 
-    double PullAccel() const;
+    // The acceleration (mph/s) of the pull car given wheel power (W).
+    double PullAccel(double wheelWatts) const;
 
     std::uint64_t m_seed;
     bool m_everyRunAPull;
@@ -96,6 +103,10 @@ private:
     double m_runThrottle = 1;
     double m_shiftLeft = 0;
     bool m_clutchIn = true;  // pedal down: the engine is free of the wheels
+    double m_dipAtRpm = 0;
+    double m_dipSeconds = 0;
+    double m_dipLeft = 0;  // seconds of the pull's clutch dip still to come
+    bool m_dipDone = false;
     int m_gear = 0;
 
     double m_mph = 0;

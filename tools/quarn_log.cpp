@@ -33,8 +33,9 @@ void PrintHelp(std::FILE* to) {
                  "\n"
                  "Commands:\n"
                  "  info FILE     number of records, frames failing the checksum, malformed\n"
-                 "                records, trailing bytes, and the range of the main channels\n"
-                 "                over the frames that pass their checksum\n"
+                 "                records, trailing bytes, frames still warming up at the\n"
+                 "                start, and the range of the main channels over the frames\n"
+                 "                that pass their checksum, once warmed up\n"
                  "  export FILE   CSV on stdout: a header row, then one row per record, each\n"
                  "                decoded and converted as playback does\n"
                  "\n"
@@ -101,11 +102,16 @@ int Info(const char* file, const quarn::VehicleData& vehicle) {
         {"AdvanceDeg", &ChannelRecord::AdvanceDeg},
         {"InjDuty", &ChannelRecord::InjDuty},
     };
-    // A frame that fails its checksum holds garbage words: it is counted
-    // but never sets a range.
-    std::int64_t good = 0;
+    // A frame that fails its checksum holds garbage words, and one still
+    // warming up start-up values: both are counted but never set a range.
+    std::int64_t good = 0, warmingUp = 0;
+    quarn::ScanRun run;
     auto visit = [&](std::int64_t, bool badChecksum, const ChannelRecord&,
                      const ChannelRecord& rec) {
+        if (run.conversion.WarmingUp()) {
+            ++warmingUp;
+            return;
+        }
         if (badChecksum) return;
         ++good;
         for (Range& r : ranges) {
@@ -114,7 +120,8 @@ int Info(const char* file, const quarn::VehicleData& vehicle) {
         }
     };
     ProblemReporter reporter(file);
-    const quarn::LogScan scan = quarn::ScanLog(reader, visit, std::ref(reporter), nullptr, vehicle);
+    const quarn::LogScan scan =
+        quarn::ScanLogFrom(reader, run, visit, std::ref(reporter), nullptr, vehicle);
     reporter.Finish(scan);
 
     std::printf("file: %s\n", file);
@@ -123,6 +130,7 @@ int Info(const char* file, const quarn::VehicleData& vehicle) {
     std::printf("malformed records: %lld\n", static_cast<long long>(scan.malformed));
     std::printf("short records: %lld\n", static_cast<long long>(scan.shortRecords));
     std::printf("trailing bytes: %lld\n", static_cast<long long>(scan.trailingBytes));
+    std::printf("warming up: %lld\n", static_cast<long long>(warmingUp));
     std::printf("range:");
     if (good == 0) std::printf(" no frames");
     for (const Range& r : ranges)

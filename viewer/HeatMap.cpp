@@ -82,6 +82,11 @@ HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
         if (!valid(f.channel)) return map;
 
     row1 = std::min(row1, table.Rows());
+    if (row0 < table.WarmUpRows() && row0 < row1) {
+        const std::size_t settled = std::min(table.WarmUpRows(), row1);
+        map.warmingUp = static_cast<std::int64_t>(settled - row0);
+        row0 = settled;
+    }
     const float* xs = table.Column(x).data();
     const float* ys = table.Column(y).data();
     const float* zs = table.Column(z).data();

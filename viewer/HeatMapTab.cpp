@@ -190,9 +190,13 @@ void HeatMapTab::SetFilter(int index, int channel, HeatFilter::Op op, double val
 
 void HeatMapTab::MeasureSpan(int axis) {
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    if (m_logTable)
-        for (float v : m_logTable->Column(m_axis[axis]->currentIndex()))
-            if (std::isfinite(v)) lo = std::min<double>(lo, v), hi = std::max<double>(hi, v);
+    if (m_logTable) {
+        // Cells span what the engine did, not the start-up values.
+        const std::vector<float>& column = m_logTable->Column(m_axis[axis]->currentIndex());
+        for (std::size_t r = m_logTable->WarmUpRows(); r < column.size(); ++r)
+            if (std::isfinite(column[r]))
+                lo = std::min<double>(lo, column[r]), hi = std::max<double>(hi, column[r]);
+    }
     if (!(hi >= lo)) lo = hi = 0;
     m_lo[axis] = lo;
     m_hi[axis] = hi;
@@ -345,7 +349,11 @@ void HeatMapTab::ShowResult() {
                                       "%8 records counted. The count of a cell is in its tooltip.")
                            .arg(counts ? QStringLiteral("Records") : QStringLiteral("Mean"), z,
                                 unit(2), x, unit(0), y, unit(1))
-                           .arg(counted));
+                           .arg(counted) +
+                       (r.warmingUp ? QStringLiteral(" %1 records at the start, still warming up, "
+                                                     "were left out.")
+                                          .arg(r.warmingUp)
+                                    : QString()));
     m_plot->xAxis->setLabel(x);
     m_plot->yAxis->setLabel(y);
     m_scale->axis()->setLabel(QStringLiteral("Mean %1").arg(z));

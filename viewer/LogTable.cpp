@@ -118,6 +118,7 @@ bool LogTable::Load(const QString& path, const VehicleData& vehicle, double esti
     m_columns.assign(Sources().size(), {});
     m_index.assign(Sources().size(), {});
     m_records.clear();
+    m_warmUpRows = 0;
     m_axis.clear();
     m_markers.clear();
     m_start = QDateTime();
@@ -222,6 +223,9 @@ bool LogTable::ReadRecords(LogReader& reader, const Progress& progress, std::int
                 m_columns[c].push_back(sources[c].word ? static_cast<float>(raw.*sources[c].word)
                                                        : rec.*sources[c].value);
             m_records.push_back(n);
+            // The conversion runs from the log's start, so the rows that
+            // warm up are the first ones.
+            if (m_scanner->run.conversion.WarmingUp()) ++m_warmUpRows;
         },
         nullptr,
         progress ? ExportProgress([&](std::int64_t done) {

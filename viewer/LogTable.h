@@ -75,6 +75,10 @@ public:
     const std::vector<float>& Column(int id) const { return m_columns[static_cast<std::size_t>(id)]; }
     // Block minima and maxima of Column(id), for MinMaxEnvelope.
     const EnvelopeIndex& Index(int id) const { return m_index[static_cast<std::size_t>(id)]; }
+    // Rows [0, WarmUpRows()) are frames still warming up (see kWarmUpFrames):
+    // shown as converted, but left out of every analysis.
+    std::size_t WarmUpRows() const { return m_warmUpRows; }
+    bool WarmingUp(std::size_t row) const { return row < m_warmUpRows; }
     // The record number (from 1) of every row.
     const std::vector<std::int64_t>& Records() const { return m_records; }
     // The key of every row on the plots' axis, never decreasing: seconds
@@ -115,6 +119,7 @@ private:
     std::vector<std::vector<float>> m_columns;
     std::vector<EnvelopeIndex> m_index;
     std::vector<std::int64_t> m_records;
+    std::size_t m_warmUpRows = 0;
     std::vector<double> m_axis;
     TimeBase m_base = TimeBase::Records;
     QDateTime m_start;

@@ -36,6 +36,8 @@ public:
     virtual double FrameRate() const = 0;
     // The name of the car in use, for the dyno sheet; empty when unknown.
     virtual QString CarName() const { return {}; }
+    // What the user wrote about that car, for the dyno sheet; may be empty.
+    virtual QString CarDescription() const { return {}; }
     // Plays records first..last of the log through the dashboard and the
     // scopes. May run the whole playback before it returns.
     virtual void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) = 0;

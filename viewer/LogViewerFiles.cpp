@@ -192,7 +192,7 @@ void LogViewer::Loaded(bool second) {
         m_heat->SetTable(m_table.get());
         const VehicleData& car = m_table->Vehicle();
         m_dyno->SetTable(m_table.get(), DynoVehicle{car.weight(), car.cda(), car.crr()},
-                         m_host.CarName());
+                         m_host.CarName(), m_host.CarDescription());
     } else {
         m_plots->SetPlots(m_plots->Plots());
     }

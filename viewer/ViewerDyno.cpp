@@ -17,9 +17,9 @@ ViewerDyno::ViewerDyno(QWidget* parent) : QWidget(parent) {
 }
 
 void ViewerDyno::SetTable(const LogTable* table, const DynoVehicle& vehicle,
-                          const QString& carName) {
+                          const QString& carName, const QString& carDescription) {
     m_table = table;
-    m_view->SetVehicle(vehicle, carName);
+    m_view->SetVehicle(vehicle, carName, carDescription);
     m_stale = true;
     m_filledRows = 0;
     if (isVisible()) Fill();
@@ -60,6 +60,7 @@ void ViewerDyno::Fill() {
     input.VssPeriod = column("VssPeriod");
     input.VssPeriodPrev = column("VssPeriodPrev");
     input.AccelInterval = column("AccelInterval");
+    input.warmUp = t.WarmUpRows();
     m_view->SetInput(std::move(input), QFileInfo(t.Path()).fileName(), t.Start());
 }
 

@@ -18,7 +18,8 @@ public:
     explicit ViewerDyno(QWidget* parent = nullptr);
 
     // The log (nullptr for none) and the car in use with its name.
-    void SetTable(const LogTable* table, const DynoVehicle& vehicle, const QString& carName);
+    void SetTable(const LogTable* table, const DynoVehicle& vehicle, const QString& carName,
+                  const QString& carDescription = {});
     // The table got more rows.
     void DataGrew();
     DynoView* view() const { return m_view; }

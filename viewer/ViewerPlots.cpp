@@ -164,10 +164,38 @@ void ViewerPlots::Build() {
         }
         p.selection->topLeft->setCoords(0, 0);
         p.selection->bottomRight->setCoords(0, 1);
+        AddWarmUpBands(p);
     }
     UpdateCursor();
     UpdateSelection();
     UpdateMarkers();
+}
+
+void ViewerPlots::AddWarmUpBands(Plot& p) {
+    // The first records of a log still carry the running averages' start-up
+    // values: the analyses leave them out, and a grey band says so here.
+    for (const PlottedLog& log : m_logs) {
+        if (!log.table || !log.keys || log.keys->empty()) continue;
+        const std::size_t rows = std::min(log.table->WarmUpRows(), log.keys->size());
+        if (rows == 0) continue;
+        const double from = log.keys->front() + log.offset;
+        const double to = (*log.keys)[std::min(rows, log.keys->size() - 1)] + log.offset;
+        auto* band = new QCPItemRect(this);
+        band->setLayer(kSelectionLayer);
+        band->setClipAxisRect(p.rect);
+        band->setSelectable(false);
+        band->setPen(Qt::NoPen);
+        band->setBrush(QColor(120, 120, 120, 60));
+        band->setObjectName(QStringLiteral("warmUpBand"));
+        for (QCPItemPosition* pos : band->positions()) {
+            pos->setAxes(p.rect->axis(QCPAxis::atBottom), p.rect->axis(QCPAxis::atLeft));
+            pos->setAxisRect(p.rect);
+            pos->setTypeX(QCPItemPosition::ptPlotCoords);
+            pos->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        }
+        band->topLeft->setCoords(from, 0);
+        band->bottomRight->setCoords(to, 1);
+    }
 }
 
 int ViewerPlots::PlotWidth() const {

@@ -122,6 +122,7 @@ private:
     };
     enum class Drag { None, Pan, Select, Box };
 
+    void AddWarmUpBands(Plot& plot);
     void Build();
     void UpdateTraces();
     void UpdateCursor();

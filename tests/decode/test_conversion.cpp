@@ -263,3 +263,52 @@ TEST(FuelEconomy, ZeroDutyIsRaisedToTheFloorOnly) {
 
 }  // namespace
 }  // namespace quarn
+
+namespace quarn {
+namespace {
+
+// The warm-up rule is exact: with steady raw words, every value of frame
+// kWarmUpFrames + 1 on is the steady one, and frame kWarmUpFrames still
+// differs in some channel, so the rule leaves out no more than it must.
+TEST(WarmUp, EndsWithTheLastFrameCarryingStartUpValues) {
+    struct Steady {
+        const char* name;
+        std::int32_t rpmPeriod, sparkDelay, vssPeriod;
+    };
+    const Steady cases[] = {
+        {"idle", kPeriod800, 2500, 0},
+        {"cruise", kPeriod3000, 800, 20000},
+        {"high rpm", 2000, 300, 9000},
+    };
+    VehicleData vehicle;
+    for (const Steady& c : cases) {
+        SCOPED_TRACE(c.name);
+        Conversion conv;
+        std::vector<ChannelRecord> out;
+        for (int n = 0; n < kWarmUpFrames + 10; ++n) {
+            ChannelRecord rec;
+            rec.RpmPeriod = c.rpmPeriod;
+            rec.SparkDelay = c.sparkDelay;
+            rec.VssPeriod = c.vssPeriod;
+            rec.HegoLRaw = rec.HegoRRaw = 400;
+            conv.ComputeChannels(rec, vehicle);
+            EXPECT_EQ(conv.FramesOfRun(), n + 1);
+            EXPECT_EQ(conv.WarmingUp(), WarmingUp(n + 1));
+            out.push_back(rec);
+        }
+        const ChannelRecord& settled = out.back();
+        auto same = [&](const ChannelRecord& r) {
+            return r.Rpm == settled.Rpm && r.AdvanceDeg == settled.AdvanceDeg &&
+                   r.Mph == settled.Mph && r.HegoL == settled.HegoL && r.Rwtq == settled.Rwtq;
+        };
+        for (std::size_t i = kWarmUpFrames; i < out.size(); ++i)
+            EXPECT_TRUE(same(out[i])) << "frame " << i + 1;
+        EXPECT_FALSE(same(out[kWarmUpFrames - 1])) << "frame " << kWarmUpFrames;
+    }
+    EXPECT_TRUE(WarmingUp(1));
+    EXPECT_TRUE(WarmingUp(15));
+    EXPECT_FALSE(WarmingUp(16));
+}
+
+}  // namespace
+}  // namespace quarn

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "decode/Conversion.h"
 #include "decode/Frame.h"
@@ -14,12 +15,12 @@
 
 namespace quarn::test {
 
-// The engine model's drive sampled every interval seconds for seconds, as a
-// log with a sidecar holds it; each frame's phase goes to phases if given.
-inline DynoInput SimulatedDrive(double seconds, bool everyRunAPull, double interval = 0.01,
-                                std::uint64_t seed = EngineModel::kDefaultSeed,
-                                std::vector<EngineModel::Phase>* phases = nullptr) {
-    EngineModel model(seed, everyRunAPull);
+// The drive of model sampled every interval seconds for seconds, as a log
+// with a sidecar holds it: the log (and its conversion run) starts at
+// startAt seconds into the drive. Each frame's phase goes to phases if given.
+inline DynoInput DriveOf(EngineModel& model, double seconds, double interval = 0.01,
+                         double startAt = 0,
+                         std::vector<EngineModel::Phase>* phases = nullptr) {
     Conversion conv;
     VehicleData vehicle;
     DynoInput in;
@@ -28,12 +29,22 @@ inline DynoInput SimulatedDrive(double seconds, bool everyRunAPull, double inter
     in.Reserve(frames);
     for (std::size_t n = 0; n < frames; ++n) {
         const double t = static_cast<double>(n) * interval;
-        DecodeFrame(EncodeFrame(model.Sample(t)), rec);
+        const RawFrame raw = model.Sample(t);
+        if (t < startAt - 1e-9) continue;
+        DecodeFrame(EncodeFrame(raw), rec);
         conv.ComputeChannels(rec, vehicle);
-        in.Append(static_cast<double>(n + 1), t, rec);
+        in.Append(static_cast<double>(in.Size() + 1), t - startAt, rec);
         if (phases) phases->push_back(model.CurrentPhase());
     }
     return in;
+}
+
+// The engine model's drive sampled every interval seconds for seconds.
+inline DynoInput SimulatedDrive(double seconds, bool everyRunAPull, double interval = 0.01,
+                                std::uint64_t seed = EngineModel::kDefaultSeed,
+                                std::vector<EngineModel::Phase>* phases = nullptr) {
+    EngineModel model(seed, everyRunAPull);
+    return DriveOf(model, seconds, interval, 0, phases);
 }
 
 // Hand-made frames at 100 per second: each stretch gives the throttle and

@@ -156,19 +156,30 @@ TEST_F(QuarnLogTest, DamagedFileIsExportedAsFarAsPossibleAndReported) {
     EXPECT_NE(info.out.find("trailing bytes: 5\n"), std::string::npos);
 }
 
-TEST_F(QuarnLogTest, InfoSummarisesACleanLog) {
+// The first frames carry the running averages' start-up values (500, 1000,
+// ... rpm on the way to 3000): they are counted apart, never in a range.
+TEST_F(QuarnLogTest, InfoSummarisesACleanLogLeavingOutTheWarmUp) {
     RawFrame raw;
     raw.timer[0] = 4606;  // about 3000 rpm once the average fills
-    for (int i = 0; i < 10; ++i) AppendFrame(raw);
+    for (int i = 0; i < 20; ++i) AppendFrame(raw);
     FrameBytes bad = EncodeFrame(raw);
     bad[kChecksumIndex] ^= 1;
     Append(ByteBuffer(bad.begin(), bad.end()));
 
     const test::CommandResult r = RunCommand(QuarnLog("info " + path));
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("records: 11\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("records: 21\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("bad checksum: 1\n"), std::string::npos);
-    EXPECT_NE(r.out.find("range: Rpm 500.019..3000.11"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("warming up: 15\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("range: Rpm 3000.11..3000.11"), std::string::npos) << r.out;
+}
+
+TEST_F(QuarnLogTest, InfoOfALogStillWarmingUpHasNoRange) {
+    RawFrame raw;
+    raw.timer[0] = 4606;
+    for (int i = 0; i < 10; ++i) AppendFrame(raw);
+    const test::CommandResult r = RunCommand(QuarnLog("info " + path));
+    EXPECT_NE(r.out.find("warming up: 10\nrange: no frames\n"), std::string::npos) << r.out;
 }
 
 // A frame failing its checksum is counted, but its garbage words must not
@@ -176,7 +187,7 @@ TEST_F(QuarnLogTest, InfoSummarisesACleanLog) {
 TEST_F(QuarnLogTest, InfoRangesCoverOnlyFramesThatPassTheirChecksum) {
     RawFrame raw;
     raw.analog[2] = 500;  // EctRaw
-    for (int i = 0; i < 5; ++i) AppendFrame(raw);
+    for (int i = 0; i < 20; ++i) AppendFrame(raw);
     const test::CommandResult clean = RunCommand(QuarnLog("info " + path));
     const auto ect = [](const std::string& out) {
         const auto at = out.find(" EctF ");

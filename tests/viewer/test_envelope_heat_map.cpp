@@ -112,5 +112,43 @@ TEST(HeatMap, CellMeansAndCountsMatchACountByHandWithAFilter) {
     EXPECT_TRUE(lines[static_cast<int>(map.RowsOfCells() + 2)].startsWith(QStringLiteral("count\t")));
 }
 
+// The first records of a log read RPM 180, 370, ... while the averages fill:
+// the engine idling near 1100 rpm never visited those cells, and the heat
+// map leaves them out, saying how many it left.
+TEST(HeatMap, LeavesOutTheRecordsStillWarmingUp) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("idle.qz0"));
+    test::SimLogOptions drive;
+    drive.seconds = 4;
+    ASSERT_GT(test::WriteSimLog(log, drive), 500);
+    LogTable table;
+    ASSERT_TRUE(table.Load(log, VehicleData(), 250, nullptr, nullptr, nullptr));
+    ASSERT_EQ(table.WarmUpRows(), static_cast<std::size_t>(kWarmUpFrames));
+    const int rpm = ViewerChannelId(QStringLiteral("RPM")), maf = ViewerChannelId(QStringLiteral("MAF"));
+    ASSERT_LT(table.Column(rpm)[0], 500) << "the start-up value the map must not count";
+
+    const std::vector<double> xEdges = DefaultHeatEdges(rpm, 0, 6800);
+    const std::vector<double> yEdges = DefaultHeatEdges(maf, 0, 5);
+    struct Range {
+        std::size_t row0, row1;
+        std::int64_t warmingUp;
+    };
+    for (const Range& r : {Range{0, table.Rows(), kWarmUpFrames}, Range{5, 10, 5},
+                           Range{10, table.Rows(), kWarmUpFrames - 10},
+                           Range{kWarmUpFrames, table.Rows(), 0}}) {
+        SCOPED_TRACE(testing::Message() << r.row0 << ".." << r.row1);
+        const HeatMapResult map = ComputeHeatMap(table, rpm, maf, maf, xEdges, yEdges, {}, r.row0, r.row1);
+        EXPECT_EQ(map.warmingUp, r.warmingUp);
+        std::int64_t counted = 0, below1000 = 0;
+        for (std::size_t c = 0; c < map.count.size(); ++c) {
+            counted += map.count[c];
+            if (map.xEdges[c % map.Cols()] < 1000) below1000 += map.count[c];
+        }
+        EXPECT_EQ(below1000, 0);
+        EXPECT_EQ(counted, static_cast<std::int64_t>(r.row1 - std::max<std::size_t>(r.row0, kWarmUpFrames)) *
+                               (r.row1 > kWarmUpFrames));
+    }
+}
+
 }  // namespace
 }  // namespace quarn
