@@ -8,6 +8,7 @@
 #include <qcustomplot.h>
 
 #include <QFile>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -46,7 +47,37 @@ TEST(DynoView, OverlaysPickedPullsWithPeaksAndTheSaeToggle) {
     ASSERT_EQ(view.chart()->graphCount(), 4);
     EXPECT_EQ(view.chart()->legend->itemCount(), 2) << "one entry per pull";
     EXPECT_EQ(view.chart()->graph(2)->name(), QStringLiteral("run.qz0, pull 2, 2026-12-07 17:23"));
-    EXPECT_EQ(view.chart()->itemCount(), 8) << "a dot and a label at each peak";
+    EXPECT_EQ(view.chart()->itemCount(), 12) << "a dot, a label and its guide at each peak";
+
+    // Overlaid pulls peak close together: no label covers another, nor any
+    // point of a curve.
+    view.show();
+    view.chart()->replot();
+    std::vector<QRectF> labels;
+    for (int i = 0; i < view.chart()->itemCount(); ++i)
+        if (auto* text = qobject_cast<QCPItemText*>(view.chart()->item(i)))
+            labels.push_back(QRectF(text->topLeft->pixelPosition(),
+                                    text->bottomRight->pixelPosition()));
+    ASSERT_EQ(labels.size(), 4u);
+    for (std::size_t a = 0; a < labels.size(); ++a) {
+        for (std::size_t b = a + 1; b < labels.size(); ++b)
+            EXPECT_FALSE(labels[a].intersects(labels[b])) << a << " and " << b;
+        for (int g = 0; g < view.chart()->graphCount(); ++g) {
+            const QCPGraph* graph = view.chart()->graph(g);
+            for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it) {
+                const QPointF point(graph->keyAxis()->coordToPixel(it->key),
+                                    graph->valueAxis()->coordToPixel(it->value));
+                EXPECT_FALSE(labels[a].contains(point)) << "label " << a << ", graph " << g;
+            }
+        }
+    }
+
+    // The relative humidity lowers the dry-air pressure the factor uses.
+    const double dry = view.CurveOf(1)->correctionFactor;
+    view.humidityBox()->setValue(50);
+    EXPECT_GT(view.CurveOf(1)->correctionFactor, dry * 1.005);
+    EXPECT_EQ(view.CurveOf(1)->humidityPercent, 50);
+    view.humidityBox()->setValue(0);
 
     const DynoCurve* curve = view.CurveOf(1);
     ASSERT_TRUE(curve && curve->Ok());
