@@ -388,6 +388,66 @@ TEST_F(SelfTestRun, SerialPortFailureTakesTheErrorPathAndNothingEscapes) {
                   std::string("critical:") + Link::kErrorTitle + "|" + Link::kErrorText, "end"}));
 }
 
+// A lamp that never flashes (key off, engine running, connector not in
+// place) used to be watched until Stop; now the test ends 30 s into the
+// watch and says what to check.
+TEST(SelfTestNoFlash, EndsAfter30SecondsAndSaysWhatToCheck) {
+    SelfTestRig rig(LampSequence({{false, 1000.0}}, 0, 1));
+    FakeView view;
+    SelfTest test(rig.link, view);
+    double started = -1;
+    rig.onYield = [&] {
+        if (started < 0 && rig.Sent(Link::kStartSelfTest) == 1) started = rig.Seconds();
+    };
+    test.Start();
+
+    EXPECT_EQ(view.statuses.back(), SelfTest::kNoFlashText);
+    EXPECT_EQ(test.Record().outcome, SelfTestRecord::Outcome::NoFlash);
+    EXPECT_NEAR(rig.Seconds() - started, SelfTest::kStartWaitSeconds + 30, 0.05);
+    EXPECT_EQ(rig.Sent(Link::kStopSelfTest), 1);
+    EXPECT_TRUE(view.start);
+    EXPECT_FALSE(view.stop);
+    EXPECT_TRUE(SelfTestReportText(test.Record()).contains(QStringLiteral("no flash within 30 s")));
+}
+
+// Cancel (or Esc) on the ignition prompt sends nothing and leaves the window
+// ready; the prompt used to have OK only, and Esc started the test.
+TEST(SelfTestPrompt, CancelSendsNothing) {
+    SelfTestRig rig;
+    FakeView view;
+    view.go = false;
+    SelfTest test(rig.link, view);
+    test.Start();
+    EXPECT_TRUE(rig.port.writes.empty());
+    EXPECT_FALSE(test.Prompting());
+    EXPECT_FALSE(test.InProgress());
+    EXPECT_TRUE(view.start);
+    EXPECT_FALSE(view.stop);
+    EXPECT_TRUE(view.statuses.empty());
+}
+
+// A running recording is marked where the test starts (before the link is
+// taken) and ends, and the shell is told when the link is back, so the
+// activity panel no longer stays "Initializing".
+TEST(SelfTestHostCalls, MarkTheRecordingAroundTheTestAndReturnTheLink) {
+    SelfTestRig rig;
+    FakeView view;
+    SelfTest test(rig.link, view);
+    std::vector<std::string> calls;
+    test.SetHost({[&](const QString& name) {
+                      calls.push_back(name.toStdString() + " after " +
+                                      std::to_string(rig.port.writes.size()) + " writes");
+                  },
+                  [&] { calls.push_back("link returned, running " +
+                                        std::to_string(test.InProgress())); }});
+    test.Start();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0], std::string(SelfTest::kStartMarker) + " after 0 writes");
+    EXPECT_EQ(calls[1], std::string(SelfTest::kEndMarker) + " after " +
+                            std::to_string(rig.port.writes.size()) + " writes");
+    EXPECT_EQ(calls[2], "link returned, running 0");
+}
+
 TEST(SelfTestReport, HoldsTheDateTheCodesTheOutcomeAndTheTimeline) {
     SelfTestRecord record;
     record.startedAt = QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7));
