@@ -479,7 +479,12 @@ void SuperDash::ShowTpsTool() {
 }
 
 void SuperDash::ShowSelfTester() {
-    if (!m_selfTester) m_selfTester = new SelfTester(m_link, this);
+    if (!m_selfTester) {
+        m_selfTester = new SelfTester(m_link, this);
+        m_selfTester->selfTest().SetHost(
+            {[this](const QString& name) { m_log.AddMarker(QStringLiteral("selftest"), name); },
+             [this] { m_log.ShowActivity(); }});
+    }
     m_selfTester->show();
     m_selfTester->raise();
 }

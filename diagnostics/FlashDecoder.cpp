@@ -7,6 +7,7 @@ namespace quarn {
 void FlashDecoder::Reset() {
     m_pulseCount = 0;
     m_digitPos = 1;
+    m_digits = {kUnread, kUnread, kUnread};
 }
 
 FlashDecoder::Step FlashDecoder::Cycle(double onSeconds, double offSeconds) {
@@ -22,7 +23,7 @@ FlashDecoder::Step FlashDecoder::Cycle(double onSeconds, double offSeconds) {
         const char digit = std::to_string(m_pulseCount).back();
         switch (m_digitPos) {
             case 1:
-                m_digits = {digit, '0', '0'};
+                m_digits = {digit, kUnread, kUnread};
                 break;
             case 2:
                 m_digits[1] = digit;
@@ -46,7 +47,7 @@ FlashDecoder::Step FlashDecoder::Cycle(double onSeconds, double offSeconds) {
         int code = 0;
         if (m_digitPos == 3) {
             code = (m_digits[0] - '0') * 10 + (m_digits[1] - '0');
-            m_digits = {'0', m_digits[0], m_digits[1]};
+            m_digits = {kUnread, m_digits[0], m_digits[1]};
         } else if (m_digitPos == 4) {
             code = (m_digits[0] - '0') * 100 + (m_digits[1] - '0') * 10 + (m_digits[2] - '0');
         }

@@ -11,8 +11,10 @@ namespace quarn {
 // still, and stays dark after the last code. One call of Cycle takes one lit
 // period and the dark period after it.
 //
-// The digits read so far stand in three displays, D1 to D3. A two-digit code
-// is shifted one place right when it ends, so code 12 reads "0", "1", "2".
+// The digits read so far stand in three displays, D1 to D3; one not read
+// stays blank, so that the displays never show a code that was not sent. A
+// two-digit code is shifted one place right when it ends, so code 12 reads
+// " ", "1", "2".
 class FlashDecoder {
 public:
     // A lit period shorter than this (and longer than 0) is one flash.
@@ -28,6 +30,8 @@ public:
     // 1991 on send three-digit codes such as 327, which a lower limit dropped
     // without a word after reading them.
     static constexpr int kHighestListedCode = 999;
+    // A display without a digit.
+    static constexpr char kUnread = ' ';
 
     // What one cycle did.
     struct Step {
@@ -42,7 +46,7 @@ public:
 
     FlashDecoder() { Reset(); }
 
-    // Forgets the flashes and digits in hand; the displays keep their digits.
+    // Forgets the flashes and digits in hand, and blanks the displays.
     void Reset();
 
     Step Cycle(double onSeconds, double offSeconds);
@@ -57,7 +61,7 @@ public:
 private:
     int m_pulseCount = 0;
     int m_digitPos = 1;
-    std::array<char, 3> m_digits{'0', '0', '0'};
+    std::array<char, 3> m_digits{kUnread, kUnread, kUnread};
 };
 
 }  // namespace quarn

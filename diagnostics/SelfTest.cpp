@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <chrono>
 
 #include "link/Link.h"
@@ -28,17 +29,27 @@ void SelfTest::Start() {
     m_view.SetStartEnabled(false);
     m_view.SetStopEnabled(true);
     m_view.SetReportEnabled(false);
-    m_view.ShowPrompt(QString::fromLatin1(kPromptText), [this] { AfterPrompt(); });
+    m_view.ShowPrompt(QString::fromLatin1(kPromptText), QString::fromLatin1(kPauseNote),
+                      [this](bool go) { AfterPrompt(go); });
 }
 
-void SelfTest::AfterPrompt() {
+void SelfTest::AfterPrompt(bool go) {
     if (!m_prompting) return;  // stopped before the prompt was answered
+    if (!go) {
+        Stop();  // nothing was sent: this only calls the test off
+        return;
+    }
     m_prompting = false;
     m_inProgress = true;
+    if (m_host.markRecording) m_host.markRecording(QString::fromLatin1(kStartMarker));
     Run();
     m_inProgress = false;
+    if (m_host.markRecording) m_host.markRecording(QString::fromLatin1(kEndMarker));
+    // The connection left its own text in the status bar.
+    if (m_host.linkReturned) m_host.linkReturned();
     m_view.SetReportEnabled(true);
-    if (m_stopClicked) m_view.SetStartEnabled(true);
+    m_view.SetStartEnabled(true);
+    m_view.SetStopEnabled(false);
 }
 
 void SelfTest::Stop() {
@@ -46,6 +57,7 @@ void SelfTest::Stop() {
         // Nothing has been sent yet: the test is called off.
         m_prompting = false;
         m_view.SetStartEnabled(true);
+        m_view.SetStopEnabled(false);
         m_view.SetReportEnabled(m_record.outcome != SelfTestRecord::Outcome::NotRun);
         return;
     }
@@ -84,18 +96,25 @@ void SelfTest::Run() {
         m_listed.clear();
         m_view.ClearCodeList();
         m_decoder.Reset();
+        m_view.SetDigits(m_decoder.Digits());
+        m_blindSince.reset();
 
-        Clock::TimePoint litFrom = WatchLamp(false, {}, 0);
+        const Watch first =
+            WatchLamp(false, m_link.SystemTime().Now(), kFirstFlashWaitSeconds);
+        const bool noFlash = m_selfTestRunning && !first.changed;
+        if (noFlash) m_selfTestRunning = false;
+        Clock::TimePoint litFrom = first.at;
         m_firstFlash = litFrom;
-        m_view.SetStatus(QString::fromLatin1(kReadingText));
+        ResetStretch();
+        if (m_selfTestRunning) m_view.SetStatus(QString::fromLatin1(kReadingText));
         while (m_selfTestRunning) {
-            const Clock::TimePoint darkFrom = WatchLamp(true, litFrom, 0);
+            const Clock::TimePoint darkFrom = WatchLamp(true, litFrom, 0).at;
             // The lamp stays dark after the last code: the test has to end
             // on its own rather than wait for a flash that never comes.
             const double darkLimit = m_section == CodeSection::Now
                                          ? kSeparatorWaitSeconds
                                          : FlashDecoder::kTestEndSeconds;
-            const Clock::TimePoint litAgain = WatchLamp(false, darkFrom, darkLimit);
+            const Clock::TimePoint litAgain = WatchLamp(false, darkFrom, darkLimit).at;
             const double onSeconds = SecondsBetween(litFrom, darkFrom);
             const double offSeconds = SecondsBetween(darkFrom, litAgain);
             AddPeriod(true, litFrom, onSeconds);
@@ -108,11 +127,13 @@ void SelfTest::Run() {
         }
 
         CloseSection();
-        m_view.SetStatus(QString::fromLatin1(kCompleteText));
+        m_view.SetStatus(QString::fromLatin1(
+            noFlash ? kNoFlashText : m_endedByLamp ? kCompleteText : kStoppedText));
         m_link.StopSelfTestCmd();
         m_selfTestRunning = false;
-        m_record.outcome =
-            m_endedByLamp ? SelfTestRecord::Outcome::Completed : SelfTestRecord::Outcome::Stopped;
+        m_record.outcome = noFlash         ? SelfTestRecord::Outcome::NoFlash
+                           : m_endedByLamp ? SelfTestRecord::Outcome::Completed
+                                           : SelfTestRecord::Outcome::Stopped;
     } catch (const SerialPortError& error) {
         m_selfTestRunning = false;
         CloseSection();
@@ -121,19 +142,80 @@ void SelfTest::Run() {
     }
 }
 
-Clock::TimePoint SelfTest::WatchLamp(bool lit, Clock::TimePoint since, double limitSeconds) {
+SelfTest::Watch SelfTest::WatchLamp(bool lit, Clock::TimePoint since, double limitSeconds) {
     using namespace std::chrono;
     const auto limit = duration_cast<Clock::TimePoint::duration>(duration<double>(limitSeconds));
+    const auto glitch = duration_cast<Clock::TimePoint::duration>(duration<double>(kGlitchSeconds));
+    // The first query that saw the other state, while it has not yet lasted
+    // long enough to count.
+    bool changing = false;
+    Clock::TimePoint changeSeen{};
     for (;;) {
-        // The box samples the lamp when the query reaches it; the reply is
-        // read a little later.
+        // The box samples the lamp when the query reaches it; the answer
+        // comes a little later.
         const Clock::TimePoint asked = m_link.SystemTime().Now();
-        const bool nowLit = m_link.ReadLampState();
-        if (nowLit != lit || !m_selfTestRunning) return asked;
-        if (limitSeconds > 0 && asked - since > limit) return asked;
-        m_view.SetLamp(lit);
-        m_link.Yield();
+        const Link::Lamp lamp = m_link.ReadLampState();
+        if (!m_selfTestRunning) return {changing ? changeSeen : asked, changing};
+        CountAnswer(lamp != Link::Lamp::Unknown, asked);
+        // No answer: the lamp is taken to be as it was.
+        if (lamp != Link::Lamp::Unknown) {
+            if ((lamp == Link::Lamp::Lit) != lit) {
+                if (!changing) changeSeen = asked;
+                changing = true;
+                if (asked - changeSeen >= glitch) return {changeSeen, true};
+            } else if (changing) {
+                CountGlitch(asked);
+                changing = false;
+            }
+        }
+        if (!changing && limitSeconds > 0 && asked - since > limit) return {asked, false};
+        m_view.SetLamp(changing ? !lit : lit);
+        // Queries at most every kQueryIntervalSeconds: fine enough to time
+        // half-second flashes, and the box is not flooded when its answers
+        // come at once.
+        const double spent = SecondsBetween(asked, m_link.SystemTime().Now());
+        if (spent < kQueryIntervalSeconds)
+            m_link.WaitSeconds(kQueryIntervalSeconds - spent);
+        else
+            m_link.Yield();
     }
+}
+
+void SelfTest::CountAnswer(bool answered, Clock::TimePoint asked) {
+    ++m_record.lampQueries;
+    ++m_stretchQueries;
+    if (answered) {
+        m_blindSince.reset();
+        return;
+    }
+    ++m_record.unanswered;
+    ++m_stretchUnanswered;
+    if (!m_blindSince) m_blindSince = asked;
+    // The query itself waited for its answer: the lamp went unseen until now.
+    m_stretchBlindSeconds =
+        std::max(m_stretchBlindSeconds, SecondsBetween(*m_blindSince, m_link.SystemTime().Now()));
+}
+
+void SelfTest::CountGlitch(Clock::TimePoint at) {
+    ++m_record.glitches;
+    // The third within kGlitchBurstSeconds (the stretch's first two are
+    // timed from its start, never in a burst with a glitch before it).
+    if (++m_stretchGlitches >= 3 && SecondsBetween(m_lastGlitches[0], at) < kGlitchBurstSeconds)
+        m_stretchUnsteady = true;
+    m_lastGlitches = {m_lastGlitches[1], at};
+}
+
+bool SelfTest::StretchUntrusted() const {
+    return m_stretchBlindSeconds > kLongestBlindSeconds ||
+           m_stretchUnanswered > kMostUnansweredShare * m_stretchQueries || m_stretchUnsteady;
+}
+
+void SelfTest::ResetStretch() {
+    m_stretchQueries = 0;
+    m_stretchUnanswered = 0;
+    m_stretchGlitches = 0;
+    m_stretchUnsteady = false;
+    m_stretchBlindSeconds = 0;
 }
 
 void SelfTest::AddPeriod(bool lit, Clock::TimePoint begin, double seconds) {
@@ -168,10 +250,19 @@ void SelfTest::Apply(const FlashDecoder::Step& step, double offSeconds) {
         m_record.separatorSeen = true;
         ShowCodeList();
         reading << QStringLiteral("separator, codes from memory follow");
+    } else if (step.codeEnded && StretchUntrusted()) {
+        m_view.SetDigits({'?', '?', '?'});
+        m_record.codes.push_back({0, QString::fromLatin1(kUnreadableText), m_section, 1, true});
+        ShowCodeList();
+        reading << QStringLiteral("code not read reliably (%1 of %2 answers missing, %3 glitches)")
+                       .arg(m_stretchUnanswered)
+                       .arg(m_stretchQueries)
+                       .arg(m_stretchGlitches);
     } else if (step.codeEnded) {
         reading << (step.listed ? ListCode(step.code)
                                 : QStringLiteral("code %1 not listed").arg(step.code));
     }
+    if (step.codeEnded) ResetStretch();
 
     // The first section's long dark may be the one before the separator,
     // and the separator is followed by one too: either ends the test only
@@ -189,7 +280,7 @@ void SelfTest::Apply(const FlashDecoder::Step& step, double offSeconds) {
 
 QString SelfTest::ListCode(int code) {
     for (ListedCode& listed : m_record.codes) {
-        if (listed.code == code && listed.section == m_section) {
+        if (listed.code == code && listed.section == m_section && !listed.unreadable) {
             ++listed.seen;
             return QStringLiteral("code %1 again").arg(code);
         }
@@ -220,6 +311,10 @@ void SelfTest::ShowCodeList() {
         const bool closed = m_sectionClosed[static_cast<std::size_t>(section)];
         for (const ListedCode& c : m_record.codes) {
             if (c.section != section) continue;
+            if (c.unreadable) {
+                text += QStringLiteral("?:") + c.text + QStringLiteral("\r\n");
+                continue;
+            }
             text += QString::number(c.code) + QLatin1Char(':') + c.text;
             if (closed && c.seen == 1) text += QString::fromLatin1(kSeenOnceMark);
             text += QStringLiteral("\r\n");

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "diagnostics/CodeTable.h"
@@ -21,11 +22,13 @@ class Link;
 class SelfTestView {
 public:
     virtual ~SelfTestView() = default;
-    // Asks the user to cycle the ignition, and runs then once the prompt has
-    // been answered: later, from an event of its own, in a window, where the
-    // prompt must not hold the monitoring loop; a view without a window may
-    // run it at once. then must not run if the view is gone.
-    virtual void ShowPrompt(const QString& text, std::function<void()> then) = 0;
+    // Asks the user to cycle the ignition, with note under the question, and
+    // runs answered(true) once OK is clicked, answered(false) on Cancel: later,
+    // from an event of its own, in a window, where the prompt must not hold
+    // the monitoring loop; a view without a window may answer at once.
+    // answered must not run if the view is gone.
+    virtual void ShowPrompt(const QString& text, const QString& note,
+                            std::function<void(bool go)> answered) = 0;
     virtual void SetStatus(const QString& text) = 0;
     // The check-engine lamp: called at every lamp query.
     virtual void SetLamp(bool lit) = 0;
@@ -37,6 +40,16 @@ public:
     virtual void SetStartEnabled(bool enabled) = 0;
     virtual void SetStopEnabled(bool enabled) = 0;
     virtual void SetReportEnabled(bool enabled) = 0;
+};
+
+// What the test needs from the rest of the program; the shell supplies it.
+// Either may be empty.
+struct SelfTestHost {
+    // Puts a marker with this name into a running recording; nothing when
+    // none runs.
+    std::function<void(const QString& name)> markRecording;
+    // The test has returned the link: the status bar shows what runs now.
+    std::function<void()> linkReturned;
 };
 
 // The engine computer's key-on engine-off self test, driven through the
@@ -57,6 +70,14 @@ public:
 // query that saw one period begin to the query that saw the next begin, so no
 // time goes missing between periods and none is counted twice. The shared
 // StartSeconds of the scopes is left alone.
+//
+// Each lamp query waits for its own answer. One that gets none leaves the
+// lamp as it was and is counted. A lit or dark spell shorter than
+// kGlitchSeconds cannot be part of a flash code (flashes and gaps are half a
+// second or more): it is merged into the period around it and counted. When
+// answers went missing for long, or many of them, or glitches piled up while
+// a code was read, that code is not listed: the list says it could not be
+// read, so that a wrong code is never shown as a right one.
 class SelfTest {
 public:
     static constexpr double kStartWaitSeconds = 6;
@@ -67,6 +88,22 @@ public:
     // the lamp has stayed dark this long: twice the 6 s gap, far more than any
     // drift of the lamp's timing, and a one-section test only ends 6 s later.
     static constexpr double kSeparatorWaitSeconds = 12;
+    // The computer starts flashing a few seconds after the start command;
+    // a lamp still dark this long after the watch began never will.
+    static constexpr double kFirstFlashWaitSeconds = 30;
+    // The shortest time from one lamp query to the next.
+    static constexpr double kQueryIntervalSeconds = 0.01;
+    // Lamp spells shorter than this are glitches.
+    static constexpr double kGlitchSeconds = 0.1;
+    // While one code is read: answers missing for longer than this at a
+    // stretch could hide a flash or a gap (both 0.35 s at the shortest,
+    // with the lamp's timing drifting by 0.15 s) ...
+    static constexpr double kLongestBlindSeconds = 0.25;
+    // ... and more than this share of queries unanswered, or three glitches
+    // within this time, mean the line cannot be trusted. A glitch now and
+    // then is merged and does no harm.
+    static constexpr double kMostUnansweredShare = 0.25;
+    static constexpr double kGlitchBurstSeconds = 1;
 
     static constexpr char kReadyText[] =
         "Close all other applications, and click Start Self Test to begin.";
@@ -77,8 +114,18 @@ public:
     static constexpr char kReadingText[] =
         "Do not disturb computer in any way during self test or erroneous results will occur.";
     static constexpr char kCompleteText[] = "Self Test Complete";
+    static constexpr char kStoppedText[] = "Self Test Stopped";
+    static constexpr char kNoFlashText[] =
+        "No flash in 30 s. Check: key on, engine off, self-test connector in place.";
+    static constexpr char kPauseNote[] =
+        "Live data and any running recording pause during the test.";
+    // Recording markers where the test starts and ends.
+    static constexpr char kStartMarker[] = "Self test start";
+    static constexpr char kEndMarker[] = "Self test end";
 
     SelfTest(Link& link, SelfTestView& view);
+
+    void SetHost(SelfTestHost host) { m_host = std::move(host); }
 
     SelfTest(const SelfTest&) = delete;
     SelfTest& operator=(const SelfTest&) = delete;
@@ -90,7 +137,8 @@ public:
     // The Stop button: ends the lamp watch at its next query and tells the
     // box to stop. Start is enabled again at once, or, when a test is still
     // winding down, as soon as it has returned, so that a second test never
-    // runs nested inside the first. Stop stays enabled.
+    // runs nested inside the first. However the test ends, Start is enabled
+    // and Stop disabled once its run has returned.
     void Stop();
 
     // The test keeps reading the lamp while this holds.
@@ -119,14 +167,26 @@ public:
     void SetStartWaitSeconds(double seconds) { m_startWaitSeconds = seconds; }
 
 private:
+    struct Watch {
+        Clock::TimePoint at;   // see WatchLamp
+        bool changed = false;  // the lamp left the state watched
+    };
+
     // The prompt was answered: the test runs to its end.
-    void AfterPrompt();
+    void AfterPrompt(bool go);
     void Run();
     // Queries the lamp while it shows `lit` and the test runs, and, when
     // limitSeconds is above 0, until that long has passed since `since`.
-    // Returns the time of the last query: the one that saw the change, or
-    // the last one before the test was stopped or the limit passed.
-    Clock::TimePoint WatchLamp(bool lit, Clock::TimePoint since, double limitSeconds);
+    // Returns the time of the query that first saw the lamp change, once the
+    // change has lasted kGlitchSeconds; or of the last query before the test
+    // was stopped or the limit passed.
+    Watch WatchLamp(bool lit, Clock::TimePoint since, double limitSeconds);
+    // Counts one query without an answer, or the end of a run of them.
+    void CountAnswer(bool answered, Clock::TimePoint asked);
+    void CountGlitch(Clock::TimePoint at);
+    // The code now ending was read over a line that cannot be trusted.
+    bool StretchUntrusted() const;
+    void ResetStretch();
     void AddPeriod(bool lit, Clock::TimePoint begin, double seconds);
     void Apply(const FlashDecoder::Step& step, double offSeconds);
     // Lists a code of the current section, or counts it again; returns the
@@ -138,6 +198,7 @@ private:
 
     Link& m_link;
     SelfTestView& m_view;
+    SelfTestHost m_host;
     CodeTable m_codes;
     FlashDecoder m_decoder;
     double m_startWaitSeconds = kStartWaitSeconds;
@@ -154,6 +215,15 @@ private:
     QString m_codeListText;
     SelfTestRecord m_record;
     Clock::TimePoint m_firstFlash{};
+
+    // The line while the code in hand is read.
+    int m_stretchQueries = 0;
+    int m_stretchUnanswered = 0;
+    int m_stretchGlitches = 0;
+    bool m_stretchUnsteady = false;  // glitches came in a burst
+    double m_stretchBlindSeconds = 0;  // longest run without answers
+    std::array<Clock::TimePoint, 2> m_lastGlitches{};  // the newest last
+    std::optional<Clock::TimePoint> m_blindSince;
 };
 
 }  // namespace quarn

@@ -25,6 +25,10 @@ QString OutcomeText(const SelfTestRecord& record) {
                 "not read.");
         case SelfTestRecord::Outcome::PortError:
             return QStringLiteral("ended by a serial port error.");
+        case SelfTestRecord::Outcome::NoFlash:
+            return QStringLiteral(
+                "no flash within 30 s. Check: key on, engine off, self-test "
+                "connector in place.");
     }
     return {};
 }
@@ -53,6 +57,10 @@ QString SelfTestReportText(const SelfTestRecord& record) {
         for (const ListedCode& c : record.codes) {
             if (c.section != section) continue;
             any = true;
+            if (c.unreadable) {
+                out += QStringLiteral("    ?: %1\n").arg(QString::fromLatin1(kUnreadableText));
+                continue;
+            }
             const QString text =
                 c.text.isEmpty() ? QStringLiteral("(no meaning in the code table)") : c.text;
             out += QStringLiteral("  %1: %2%3\n")
@@ -68,7 +76,11 @@ QString SelfTestReportText(const SelfTestRecord& record) {
             out += QStringLiteral("  not read: the test ended before the separator flash\n");
     }
 
-    out += QStringLiteral("\nResult: %1\n\n").arg(OutcomeText(record));
+    out += QStringLiteral("\nResult: %1\n").arg(OutcomeText(record));
+    out += QStringLiteral("Lamp queries: %1, %2 unanswered; %3 glitches merged.\n\n")
+               .arg(record.lampQueries)
+               .arg(record.unanswered)
+               .arg(record.glitches);
 
     out += QStringLiteral("Lamp timeline, seconds from the first flash, every showing of every code\n");
     if (record.timeline.empty()) {

@@ -25,6 +25,8 @@ struct ListedCode {
     QString text;  // empty when the table has none
     CodeSection section = CodeSection::Now;
     int seen = 1;  // showings read; the computer sends every code twice
+    // A showing that could not be read reliably: code is 0, text says so.
+    bool unreadable = false;
 };
 
 // Everything a report of one self test needs.
@@ -35,6 +37,7 @@ struct SelfTestRecord {
         Completed,  // the lamp stayed dark long enough to end the test
         Stopped,    // ended with Stop Self Test
         PortError,  // the serial port failed
+        NoFlash,    // the lamp never flashed
     };
 
     QDateTime startedAt;
@@ -42,12 +45,19 @@ struct SelfTestRecord {
     // Each code once per section, in the order first seen.
     std::vector<ListedCode> codes;
     bool separatorSeen = false;  // the second section began
+    int lampQueries = 0;
+    int unanswered = 0;  // lamp queries that got no answer in time
+    int glitches = 0;    // lamp spells too short to be flashes, merged away
     std::vector<LampPeriodRecord> timeline;
 };
 
 // The headings of the two sections, in the window and the report.
 inline constexpr char kNowCodesHeading[] = "Codes now (key on, engine off)";
 inline constexpr char kMemoryCodesHeading[] = "Codes from memory";
+// The line, after "?:", of a code that could not be read reliably.
+inline constexpr char kUnreadableText[] =
+    "a code here could not be read reliably (lamp answers missing or unsteady); "
+    "run the test again";
 // Ends the line of a code read only once in its section.
 inline constexpr char kSeenOnceMark[] = " (seen once)";
 

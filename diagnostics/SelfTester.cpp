@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTextCursor>
-#include <QTimer>
 
 #include "widgets/OpenDialogs.h"
 #include "widgets/Twips.h"
@@ -128,9 +127,11 @@ SelfTester::SelfTester(Link& link, QWidget* parent)
     m_codeList = new QPlainTextEdit(this);
     m_codeList->setObjectName(QStringLiteral("CodeList"));
     m_codeList->setGeometry(TwipsRect(1560, 720, 7215, 3735));
-    m_codeList->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long meanings wrap: scrolled sideways to the end of one, the list hid
+    // every code number.
+    m_codeList->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_codeList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_codeList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_codeList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A record of what the engine computer reported: it can be selected and
     // copied, not typed over.
     m_codeList->setReadOnly(true);
@@ -180,18 +181,20 @@ QColor SelfTester::lampColour() const {
     return m_mil->colour();
 }
 
-void SelfTester::ShowPrompt(const QString& text, std::function<void()> then) {
+void SelfTester::ShowPrompt(const QString& text, const QString& note,
+                            std::function<void(bool go)> answered) {
     // Opened, not run: the user takes seconds to cycle the ignition, and a
     // nested loop would hold the monitoring loop all that time. A child of
-    // this window with this window as the context of its continuation, so
-    // closing the window before the answer takes both along.
-    m_prompt = OpenMessage(this, QMessageBox::NoIcon, QCoreApplication::applicationName(), text);
+    // this window, its answer queued after the box has gone (the test yields
+    // for a long time and must not do so inside the box's handlers), so
+    // closing the window before the answer takes both along. Esc is Cancel.
+    m_prompt = OpenChoice(this, QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
+                          QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok,
+                          [this, answered = std::move(answered)](QMessageBox::StandardButton b) {
+                              RunTest([&] { answered(b == QMessageBox::Ok); });
+                          });
     m_prompt->setObjectName(QStringLiteral("IgnitionPrompt"));
-    connect(m_prompt, &QMessageBox::finished, this, [this, then = std::move(then)] {
-        // From an event of its own once the box has gone: the test yields
-        // for a long time and must not do so inside the box's handlers.
-        QTimer::singleShot(0, this, [this, then] { RunTest(then); });
-    });
+    m_prompt->setInformativeText(note);
 }
 
 void SelfTester::SetStatus(const QString& text) {

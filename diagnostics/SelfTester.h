@@ -66,7 +66,8 @@ protected:
 
 private:
     // SelfTestView
-    void ShowPrompt(const QString& text, std::function<void()> then) override;
+    void ShowPrompt(const QString& text, const QString& note,
+                    std::function<void(bool go)> answered) override;
     void SetStatus(const QString& text) override;
     void SetLamp(bool lit) override;
     void SetDigits(const std::array<char, 3>& digits) override;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace quarn {
@@ -368,12 +369,51 @@ bool Link::ReplyContains(std::string_view text) const {
     return reply.find(text) != std::string_view::npos;
 }
 
-bool Link::ReadLampState() {
-    if (ClosedForRateChange()) return false;
+namespace {
+
+// The state in the last whole lamp answer in bytes, if any.
+std::optional<Link::Lamp> LastLampAnswer(const ByteBuffer& bytes) {
+    for (std::size_t i = bytes.size(); i >= 2; --i) {
+        if (bytes[i - 2] != static_cast<std::uint8_t>(Link::kLampQuery)) continue;
+        if (bytes[i - 1] == '0') return Link::Lamp::Lit;
+        if (bytes[i - 1] == '1') return Link::Lamp::Dark;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Link::Lamp Link::ReadLampState() {
+    using namespace std::chrono;
+    if (ClosedForRateChange()) return Lamp::Unknown;
+    ReadInput();  // stale: answers to queries that gave up on them
     m_port.Output(kLampQuery);
-    WaitSeconds(kLampWaitSeconds);
-    ReadInput();
-    return ReplyContains("0");
+    const Clock::TimePoint end =
+        m_clock.Now() +
+        duration_cast<Clock::TimePoint::duration>(duration<double>(kLampReplySeconds));
+    ByteBuffer received;
+    for (;;) {
+        m_port.WakeWhenWaiting(2);
+        const Clock::TimePoint before = m_clock.Now();
+        // At least a millisecond, so that a clock that moves only when the
+        // program yields moves; at most until the answer is overdue.
+        m_yielder.Yield(
+            std::clamp(duration_cast<milliseconds>(end - before), 1ms, QtYielder::kMaxBlock));
+        // A rate change nested in the yield took the port: no answer comes.
+        if (ClosedForRateChange()) return Lamp::Unknown;
+        // Read before the time is checked: a program that was held up past
+        // the end finds the answer that came meanwhile.
+        if (m_port.InBufferCount() > 0) {
+            const ByteBuffer more = m_port.Input();
+            received.insert(received.end(), more.begin(), more.end());
+            m_rxBuf = received;
+            // An echo just in may begin the answer to this query after a
+            // late one to the last: wait for its state.
+            const auto lamp = LastLampAnswer(received);
+            if (lamp && received.back() != static_cast<std::uint8_t>(kLampQuery)) return *lamp;
+        }
+        if (m_clock.Now() >= end) return Lamp::Unknown;
+    }
 }
 
 void Link::StartSelfTestCmd() {

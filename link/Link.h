@@ -51,7 +51,10 @@ public:
 
     // The box acts on a command and answers "b" and "e" within this time.
     static constexpr double kCommandWaitSeconds = 0.1;
-    static constexpr double kLampWaitSeconds = 0.01;
+    // How long a lamp query waits for its answer. USB serial adapters hold
+    // received bytes for up to 16 ms, and the box answers at once: an answer
+    // this late is not coming.
+    static constexpr double kLampReplySeconds = 0.1;
 
     static constexpr char kErrorTitle[] = "System Configuration Error";
     static constexpr char kErrorText[] = "Serial Port Error.  Please reconfigure.";
@@ -152,8 +155,14 @@ public:
     // takes no part), case-sensitive, each byte one character. False for a
     // buffer of fewer than two bytes and for an empty text.
     bool ReplyContains(std::string_view text) const;
-    // Sends "h" and returns true when the box reports the lamp lit ("0").
-    bool ReadLampState();
+    // The check-engine lamp as one query found it.
+    enum class Lamp { Dark, Lit, Unknown };
+    // Sends "h" and waits up to kLampReplySeconds for its answer, the echoed
+    // "h" and then "0" (lit) or "1" (dark). Unknown when none came in time.
+    // Whatever was waiting before the query (the late answer to an earlier
+    // one) is thrown away, and when two answers arrive together the later
+    // one counts, so an answer is never read for the wrong query.
+    Lamp ReadLampState();
     void StartSelfTestCmd();
     void StopSelfTestCmd();
 

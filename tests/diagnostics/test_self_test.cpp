@@ -15,9 +15,11 @@ namespace {
 
 class FakeView final : public SelfTestView {
 public:
-    void ShowPrompt(const QString& text, std::function<void()> then) override {
+    void ShowPrompt(const QString& text, const QString& note,
+                    std::function<void(bool)> answered) override {
         prompts.push_back(text.toStdString());
-        then();  // answered at once
+        notes.push_back(note.toStdString());
+        answered(go);  // at once
     }
     void SetStatus(const QString& text) override { statuses.push_back(text.toStdString()); }
     void SetLamp(bool) override {}
@@ -32,7 +34,8 @@ public:
     void SetReportEnabled(bool) override {}
 
     const SelfTest* test = nullptr;
-    std::vector<std::string> prompts, statuses;
+    std::vector<std::string> prompts, notes, statuses;
+    bool go = true;  // the prompt's answer
     std::string digits = "000";
     std::string list;
     int clears = 0;
@@ -99,7 +102,7 @@ TEST_P(FlashSequenceTest, ReadsTheCodesAtEveryStartFractionAndWithJitter) {
 INSTANTIATE_TEST_SUITE_P(
     Codes, FlashSequenceTest,
     ::testing::Values(
-        FlashCase{"SystemPass", {11}, "11:System Pass\r\n", "011"},
+        FlashCase{"SystemPass", {11}, "11:System Pass\r\n", " 11"},
         FlashCase{"CodeWithoutText", {100}, "100:\r\n", "100"},
         FlashCase{"ThreeDigits",
                   {112},
@@ -108,20 +111,20 @@ INSTANTIATE_TEST_SUITE_P(
         FlashCase{"TenFlashesAreAZero",
                   {20},
                   "20:Cylinder 2 low in the cylinder balance test\r\n",
-                  "020"},
+                  " 20"},
         FlashCase{"SeveralCodes",
                   {23, 100, 31},
                   "23:TPS out of self test range\r\n100:\r\n"
                   "31:EVP or PFE circuit below minimum voltage\r\n",
-                  "031"},
-        FlashCase{"FourDigitsMakeNoCode", {1111, 23}, "23:TPS out of self test range\r\n", "023"},
+                  " 31"},
+        FlashCase{"FourDigitsMakeNoCode", {1111, 23}, "23:TPS out of self test range\r\n", " 23"},
         FlashCase{"ThreeDigitCodesUpTo999AreListed",
                   {327, 335, 999},
                   "327:EGR sensor (EVP/PFE/DPFE) circuit below minimum voltage\r\n"
                   "335:EGR pressure (PFE/DPFE) sensor voltage out of range during the test\r\n"
                   "999:\r\n",
                   "999"},
-        FlashCase{"OneDigitMakesNoCode", {2}, "", "200"}),
+        FlashCase{"OneDigitMakesNoCode", {2}, "", "2  "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // What the lamp does besides the computer's normal pattern.
@@ -181,7 +184,7 @@ TEST_P(SectionTest, ReadsBothSectionsAtEveryStartFractionAndWithJitter) {
     std::string list = kNowCodesHeading + std::string("\r\n") + CodeLines(c.now, c.seenOnce);
     if (two) list += "\r\n" + std::string(kMemoryCodesHeading) + "\r\n" + CodeLines(c.memory, 0);
     const int last = two ? c.memory.back() : c.now.back();
-    const std::string digits = (last < 100 ? "0" : "") + std::to_string(last);
+    const std::string digits = (last < 100 ? " " : "") + std::to_string(last);
 
     for (int tenth = 0; tenth < 10; ++tenth) {
         for (const double jitter : {0.0, 0.15}) {
@@ -254,13 +257,12 @@ TEST(SelfTestLastCode, IsListedBeforeTheFinalDarkEndsTheTest) {
     EXPECT_EQ(view.statuses,
               (std::vector<std::string>{SelfTest::kConnectingText, SelfTest::kWaitingText,
                                         SelfTest::kReadingText, SelfTest::kCompleteText}));
-    // Start stays off until Stop is clicked; Stop stays on and sends again.
-    EXPECT_FALSE(view.start);
-    EXPECT_TRUE(view.stop);
-    test.Stop();
+    // Ended by itself, it can be run again at once; Start used to stay off
+    // until Stop was clicked.
     EXPECT_TRUE(view.start);
-    EXPECT_TRUE(view.stop);
-    EXPECT_EQ(rig.Sent(Link::kStopSelfTest), 2);
+    EXPECT_FALSE(view.stop);
+    EXPECT_EQ(rig.Sent(Link::kStopSelfTest), 1);
+    EXPECT_EQ(view.notes, std::vector<std::string>{SelfTest::kPauseNote});
 }
 
 struct StopCase {
@@ -304,12 +306,13 @@ TEST_P(StopTest, EndsTheRunAndKeepsWhatWasRead) {
     }
     EXPECT_EQ(test.CodeListText().toStdString(), GetParam().list);
     EXPECT_EQ(view.clears, 1);
-    EXPECT_EQ(view.statuses.back(), SelfTest::kCompleteText);
+    // It used to say "Self Test Complete" here.
+    EXPECT_EQ(view.statuses.back(), SelfTest::kStoppedText);
     EXPECT_EQ(test.Record().outcome, SelfTestRecord::Outcome::Stopped);
     EXPECT_EQ(rig.Sent(Link::kStopSelfTest), 2);
     EXPECT_FALSE(view.startDuringRun);
     EXPECT_TRUE(view.start);
-    EXPECT_TRUE(view.stop);
+    EXPECT_FALSE(view.stop);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, StopTest,
@@ -385,6 +388,66 @@ TEST_F(SelfTestRun, SerialPortFailureTakesTheErrorPathAndNothingEscapes) {
                   std::string("critical:") + Link::kErrorTitle + "|" + Link::kErrorText, "end"}));
 }
 
+// A lamp that never flashes (key off, engine running, connector not in
+// place) used to be watched until Stop; now the test ends 30 s into the
+// watch and says what to check.
+TEST(SelfTestNoFlash, EndsAfter30SecondsAndSaysWhatToCheck) {
+    SelfTestRig rig(LampSequence({{false, 1000.0}}, 0, 1));
+    FakeView view;
+    SelfTest test(rig.link, view);
+    double started = -1;
+    rig.onYield = [&] {
+        if (started < 0 && rig.Sent(Link::kStartSelfTest) == 1) started = rig.Seconds();
+    };
+    test.Start();
+
+    EXPECT_EQ(view.statuses.back(), SelfTest::kNoFlashText);
+    EXPECT_EQ(test.Record().outcome, SelfTestRecord::Outcome::NoFlash);
+    EXPECT_NEAR(rig.Seconds() - started, SelfTest::kStartWaitSeconds + 30, 0.05);
+    EXPECT_EQ(rig.Sent(Link::kStopSelfTest), 1);
+    EXPECT_TRUE(view.start);
+    EXPECT_FALSE(view.stop);
+    EXPECT_TRUE(SelfTestReportText(test.Record()).contains(QStringLiteral("no flash within 30 s")));
+}
+
+// Cancel (or Esc) on the ignition prompt sends nothing and leaves the window
+// ready; the prompt used to have OK only, and Esc started the test.
+TEST(SelfTestPrompt, CancelSendsNothing) {
+    SelfTestRig rig;
+    FakeView view;
+    view.go = false;
+    SelfTest test(rig.link, view);
+    test.Start();
+    EXPECT_TRUE(rig.port.writes.empty());
+    EXPECT_FALSE(test.Prompting());
+    EXPECT_FALSE(test.InProgress());
+    EXPECT_TRUE(view.start);
+    EXPECT_FALSE(view.stop);
+    EXPECT_TRUE(view.statuses.empty());
+}
+
+// A running recording is marked where the test starts (before the link is
+// taken) and ends, and the shell is told when the link is back, so the
+// activity panel no longer stays "Initializing".
+TEST(SelfTestHostCalls, MarkTheRecordingAroundTheTestAndReturnTheLink) {
+    SelfTestRig rig;
+    FakeView view;
+    SelfTest test(rig.link, view);
+    std::vector<std::string> calls;
+    test.SetHost({[&](const QString& name) {
+                      calls.push_back(name.toStdString() + " after " +
+                                      std::to_string(rig.port.writes.size()) + " writes");
+                  },
+                  [&] { calls.push_back("link returned, running " +
+                                        std::to_string(test.InProgress())); }});
+    test.Start();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0], std::string(SelfTest::kStartMarker) + " after 0 writes");
+    EXPECT_EQ(calls[1], std::string(SelfTest::kEndMarker) + " after " +
+                            std::to_string(rig.port.writes.size()) + " writes");
+    EXPECT_EQ(calls[2], "link returned, running 0");
+}
+
 TEST(SelfTestReport, HoldsTheDateTheCodesTheOutcomeAndTheTimeline) {
     SelfTestRecord record;
     record.startedAt = QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7));
@@ -393,6 +456,9 @@ TEST(SelfTestReport, HoldsTheDateTheCodesTheOutcomeAndTheTimeline) {
                     {12, QString(), CodeSection::Now, 1},
                     {11, QStringLiteral("System Pass"), CodeSection::Memory, 2}};
     record.separatorSeen = true;
+    record.lampQueries = 812;
+    record.unanswered = 3;
+    record.glitches = 1;
     record.timeline = {{true, 0, 0.512, QStringLiteral("flash")},
                        {false, 0.512, 2.0049, QStringLiteral("digit 1")},
                        {true, 2.5169, 1.5, QStringLiteral("not a flash")},
@@ -412,6 +478,7 @@ TEST(SelfTestReport, HoldsTheDateTheCodesTheOutcomeAndTheTimeline) {
               "   11: System Pass\n"
               "\n"
               "Result: complete; the lamp stayed dark for more than 6 s after the last code.\n"
+              "Lamp queries: 812, 3 unanswered; 1 glitches merged.\n"
               "\n"
               "Lamp timeline, seconds from the first flash, every showing of every code\n"
               "     Start  Lamp    Length  Reading\n"

@@ -1,7 +1,8 @@
 // Covers the Self Test Tool window: a run on the fake box shown in the lamp,
 // the digits and the code list, closing the window in the middle of a run,
-// saving the report, the dashboard's menu entry, and whole tests against
-// quarn-boxsim through a real pseudo-terminal, once only and in two sections.
+// saving the report, the dashboard's menu entry, the prompt's Cancel, long
+// code meanings, and a whole test against quarn-boxsim answering late
+// through a real pseudo-terminal.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -25,14 +27,18 @@
 namespace quarn::test {
 namespace {
 
-// Presses OK on every modal message box while it lives, keeping the texts.
+// Presses the default button (OK) on every modal message box while it lives,
+// keeping the texts.
 class ModalAnswerer {
 public:
     ModalAnswerer() {
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 texts << box->text();
-                box->accept();
+                if (QAbstractButton* button = box->defaultButton())
+                    button->click();
+                else
+                    box->accept();
             }
         });
         m_timer.start(5);
@@ -72,17 +78,47 @@ TEST(SelfTester, RunShowsTheLampTheDigitsAndTheCodes) {
     EXPECT_EQ(answerer.texts, QStringList{QString::fromLatin1(SelfTest::kPromptText)});
     EXPECT_TRUE(lampWentRed);
     EXPECT_EQ(window.lampColour(), SelfTester::kLampDark);
-    EXPECT_EQ(digitsAfterFirstCode, "023");
-    EXPECT_EQ(Digits(window), "031");
+    EXPECT_EQ(digitsAfterFirstCode, " 23");
+    EXPECT_EQ(Digits(window), " 31");
     EXPECT_EQ(window.codeList()->toPlainText().toStdString(),
               "Codes now (key on, engine off)\n23:TPS out of self test range\n\n"
               "Codes from memory\n31:EVP or PFE circuit below minimum voltage");
     EXPECT_EQ(window.statusLabel()->text().toStdString(), SelfTest::kCompleteText);
-    EXPECT_FALSE(window.startButton()->isEnabled());
-    EXPECT_TRUE(window.stopButton()->isEnabled());
-    EXPECT_TRUE(window.reportButton()->isEnabled());
-    window.stopButton()->click();
     EXPECT_TRUE(window.startButton()->isEnabled());
+    EXPECT_FALSE(window.stopButton()->isEnabled());
+    EXPECT_TRUE(window.reportButton()->isEnabled());
+}
+
+// The prompt has OK and Cancel, says that live data pauses, and Esc cancels:
+// nothing is sent and Start is ready again. It had OK only, and Esc started
+// the test.
+TEST(SelfTester, EscOnThePromptCancelsTheTest) {
+    SelfTestRig rig;
+    SelfTester window(rig.link);
+    window.show();
+    window.startButton()->click();
+    QPointer<QMessageBox> prompt = window.prompt();
+    ASSERT_FALSE(prompt.isNull());
+    EXPECT_EQ(prompt->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(prompt->informativeText().toStdString(), SelfTest::kPauseNote);
+    QTest::keyClick(prompt, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.startButton()->isEnabled(); }, 5000));
+    EXPECT_FALSE(window.stopButton()->isEnabled());
+    EXPECT_FALSE(window.selfTest().Prompting());
+    EXPECT_TRUE(rig.port.writes.empty());
+}
+
+// A long meaning wraps in the list: scrolled sideways to its end, the list
+// used to hide every code number.
+TEST(SelfTester, LongMeaningsWrapAndKeepTheCodeNumbersInView) {
+    SelfTestRig rig(OnceOnly({83, 11}));
+    SelfTester window(rig.link);
+    window.show();
+    ModalAnswerer answerer;
+    ASSERT_TRUE(StartAndWait(window));
+    ASSERT_TRUE(window.codeList()->toPlainText().contains(QStringLiteral("83:")));
+    EXPECT_EQ(window.codeList()->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(window.codeList()->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST(SelfTester, ClosingDuringARunStopsItAndDestroysTheWindowOnlyAfterwards) {
@@ -131,7 +167,7 @@ TEST(SelfTester, ClosingWhileThePromptIsOpenTakesThePromptAlong) {
     window->show();
     window->startButton()->click();
     ASSERT_NE(window->prompt(), nullptr);
-    window->prompt()->accept();
+    window->prompt()->button(QMessageBox::Ok)->click();
     window->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
     QTest::qWait(50);
@@ -211,23 +247,29 @@ TEST_F(SelfTesterOnDashboard, MenuEntryShowsOneWindowAndAFreshOneAfterClosing) {
 }
 
 // The whole way: the dashboard's link over QSerialPort and a real
-// pseudo-terminal to the simulated box, whose lamp flashes 11 once with
-// jitter, in the reader's own one-section pattern.
-TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorListsSystemPass) {
+// pseudo-terminal to the simulated box, whose answers come 30 ms late, at
+// the pace of the wire, with lamp jitter at 150 ms: 23 twice, the separator,
+// then an empty memory list sent as 11 twice. Reading whatever had come 10 ms
+// after each query, the reader misread such a line; before that it stopped
+// at the dark before the separator. The margins are seconds wide, so a
+// loaded machine holding the program up for a while changes nothing.
+TEST_F(SelfTesterOnDashboard, EndToEndAgainstALateBoxReadsBothSections) {
     if (!SimProcess::Built()) GTEST_SKIP() << "no simulator";
     SimProcess sim;
     const QString box = m_dir.filePath(QStringLiteral("box"));
-    ASSERT_TRUE(sim.Start({QStringLiteral("--codes"), QStringLiteral("11"),
-                           QStringLiteral("--once-only"), QStringLiteral("--jitter"),
-                           QStringLiteral("100"), QStringLiteral("--lamp-delay"),
-                           QStringLiteral("1.5")},
+    ASSERT_TRUE(sim.Start({QStringLiteral("--codes"), QStringLiteral("23"),
+                           QStringLiteral("--memory-codes"), QString(),
+                           QStringLiteral("--jitter"), QStringLiteral("150"),
+                           QStringLiteral("--latency"), QStringLiteral("30"),
+                           QStringLiteral("--pace"), QStringLiteral("--lamp-delay"),
+                           QStringLiteral("3")},
                           box));
     qputenv("QUARN_COM1", QFile::encodeName(box));
     auto dash = MakeDash();
     dash->link().SetComPort(1);
     Entry(*dash, "mnuSelfTestTool")->trigger();
     SelfTester* window = dash->selfTester();
-    // The box starts flashing 1.5 s after the start command; the reader
+    // The box starts flashing 3 s after the start command; the reader
     // looks after 1 s rather than 6 to keep the test short.
     window->selfTest().SetStartWaitSeconds(1.0);
     bool lampWentRed = false;
@@ -237,51 +279,17 @@ TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorListsSystemPass) {
     });
     watch.start(20);
     ModalAnswerer answerer;
-    ASSERT_TRUE(StartAndWait(*window, 60000));
-
-    EXPECT_EQ(dash->PanelText(2).toStdString(), "Ready @ 115200");
-    EXPECT_TRUE(alerts.log.empty());
-    EXPECT_TRUE(lampWentRed);
-    EXPECT_EQ(window->codeList()->toPlainText().toStdString(),
-              "Codes now (key on, engine off)\n11:System Pass (seen once)");
-    EXPECT_EQ(Digits(*window), "011");
-    EXPECT_EQ(window->selfTest().Record().outcome, SelfTestRecord::Outcome::Completed);
-    // A flash, the 2 s between the digits, a flash (each +-0.1 s of jitter)
-    // and the final dark, timed at the pace of the lamp queries.
-    const auto& timeline = window->selfTest().Record().timeline;
-    ASSERT_EQ(timeline.size(), 4u);
-    const double nominal[] = {0.5, 2.0, 0.5};
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_NEAR(timeline[i].seconds, nominal[i], 0.1 + 0.03) << i;
-    EXPECT_GT(timeline[3].seconds, 6.0);
-}
-
-// The computer's real pattern through the pty, lamp jitter at 150 ms: 23
-// twice, the separator, then an empty memory list sent as 11 twice. The
-// reader used to stop at the dark before the separator.
-TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorReadsBothSections) {
-    if (!SimProcess::Built()) GTEST_SKIP() << "no simulator";
-    SimProcess sim;
-    const QString box = m_dir.filePath(QStringLiteral("box"));
-    ASSERT_TRUE(sim.Start({QStringLiteral("--codes"), QStringLiteral("23"),
-                           QStringLiteral("--memory-codes"), QString(),
-                           QStringLiteral("--jitter"), QStringLiteral("150"),
-                           QStringLiteral("--lamp-delay"), QStringLiteral("1.5")},
-                          box));
-    qputenv("QUARN_COM1", QFile::encodeName(box));
-    auto dash = MakeDash();
-    dash->link().SetComPort(1);
-    Entry(*dash, "mnuSelfTestTool")->trigger();
-    SelfTester* window = dash->selfTester();
-    window->selfTest().SetStartWaitSeconds(1.0);
-    ModalAnswerer answerer;
     ASSERT_TRUE(StartAndWait(*window, 120000));
 
     EXPECT_TRUE(alerts.log.empty());
+    EXPECT_EQ(dash->PanelText(2).toStdString(), "Ready @ 115200");
+    // The connection's "Initializing" used to stay in the activity panel.
+    EXPECT_EQ(dash->PanelText(1).toStdString(), "");
+    EXPECT_TRUE(lampWentRed);
     EXPECT_EQ(window->codeList()->toPlainText().toStdString(),
               "Codes now (key on, engine off)\n23:TPS out of self test range\n\n"
               "Codes from memory\n11:System Pass");
-    EXPECT_EQ(Digits(*window), "011");
+    EXPECT_EQ(Digits(*window), " 11");
     const SelfTestRecord& record = window->selfTest().Record();
     EXPECT_EQ(record.outcome, SelfTestRecord::Outcome::Completed);
     EXPECT_TRUE(record.separatorSeen);

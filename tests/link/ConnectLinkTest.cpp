@@ -257,7 +257,7 @@ TEST_F(ConnectLinkTest, TouchingThePortWhileAReconnectHasItClosedIsNoSerialError
         EXPECT_EQ(link.InBufferCount(), 0);
         link.ReadInput();
         EXPECT_TRUE(link.RxBuf().empty());
-        EXPECT_FALSE(link.ReadLampState());
+        EXPECT_EQ(link.ReadLampState(), Link::Lamp::Unknown);
         link.StopSelfTestCmd();
     };
     link.ConnectLink();

@@ -55,29 +55,55 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"", "0", false}, ReplyCase{std::string("\0OK", 3), "OK", true},
                       ReplyCase{std::string("e\0OK", 4), "OK", true}, ReplyCase{"eOK", "", false}));
 
+using Lamp = Link::Lamp;
+
 struct LampCase {
-    const char* answer;
-    bool lit;
+    const char* name;
+    const char* stale;  // waiting before the query was sent
+    std::vector<std::pair<std::chrono::milliseconds, const char*>> answers;  // delay, bytes
+    Lamp lamp;
+    std::chrono::milliseconds took;  // until the query returned
 };
+
+void PrintTo(const LampCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReadLampStateTest : public LinkCommandsTest,
                           public ::testing::WithParamInterface<LampCase> {};
 
-TEST_P(ReadLampStateTest, SendsHWaitsAndReadsTheAnswer) {
-    const std::string answer = GetParam().answer;
+// Each query waits for its own answer, however late within 0.1 s (the fake
+// yield moves the clock 10 ms at a time). It used to
+// read whatever had come after 10 ms, so a late answer read as "dark" and
+// then answered the next query.
+TEST_P(ReadLampStateTest, WaitsForItsOwnAnswer) {
+    const LampCase& c = GetParam();
+    port.Feed(c.stale);
     port.onWrite = [&](char byte, int) {
-        if (byte == 'h') port.Feed(answer);
+        if (byte != 'h') return;
+        for (const auto& [delay, bytes] : c.answers) port.FeedAt(clock, clock.Now() + delay, bytes);
     };
-    EXPECT_EQ(link.ReadLampState(), GetParam().lit);
+    EXPECT_EQ(link.ReadLampState(), c.lamp);
     EXPECT_EQ(port.writes, std::vector<std::string>{"h@9600"});
-    EXPECT_GE(clock.Elapsed(), 10ms);
-    EXPECT_EQ(port.InBufferCount(), 0);
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::milliseconds>(clock.Elapsed()), c.took);
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, ReadLampStateTest,
-                         ::testing::Values(LampCase{"h0", true}, LampCase{"h1", false},
-                                           LampCase{"", false}, LampCase{"0", false},
-                                           LampCase{"h1h0", true}));
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ReadLampStateTest,
+    ::testing::Values(
+        LampCase{"Lit", "", {{0ms, "h0"}}, Lamp::Lit, 10ms},
+        LampCase{"Dark", "", {{0ms, "h1"}}, Lamp::Dark, 10ms},
+        LampCase{"LateAnswer", "", {{30ms, "h0"}}, Lamp::Lit, 30ms},
+        LampCase{"AnswerInTwoPieces", "", {{5ms, "h"}, {25ms, "1"}}, Lamp::Dark, 30ms},
+        LampCase{"NoAnswer", "", {}, Lamp::Unknown, 100ms},
+        LampCase{"TooLate", "", {{101ms, "h0"}}, Lamp::Unknown, 100ms},
+        LampCase{"NoEcho", "", {{0ms, "0"}}, Lamp::Unknown, 100ms},
+        LampCase{"StaleAnswerIsDropped", "h0", {{15ms, "h1"}}, Lamp::Dark, 20ms},
+        LampCase{"LaterOfTwoTogether", "", {{3ms, "h1h0"}}, Lamp::Lit, 10ms},
+        // A late answer to the last query, then the echo of this one's: its
+        // state is waited for.
+        LampCase{"LateOneThenOwnEcho", "", {{2ms, "h1h"}, {15ms, "0"}}, Lamp::Lit, 20ms}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LinkCommandsTest, ReadInputTakesEverythingWaitingThenNothing) {
     std::string bytes;

@@ -127,10 +127,12 @@ public:
     void SetRTSEnable(bool on) override { rts = on; }
     int InBufferCount() override {
         RequireOpen();
+        Deliver();
         return static_cast<int>(std::min<std::size_t>(m_input.size(), kReceiveBufferBytes));
     }
     ByteBuffer Input() override {
         RequireOpen();
+        Deliver();
         const auto count =
             static_cast<std::ptrdiff_t>(std::min<std::size_t>(m_input.size(), kReceiveBufferBytes));
         ByteBuffer out(m_input.begin(), m_input.begin() + count);
@@ -149,6 +151,12 @@ public:
     void Feed(std::string_view bytes) {
         if (m_open) m_input.insert(m_input.end(), bytes.begin(), bytes.end());
     }
+    // Bytes that reach the program at `due` on clock, as from a USB adapter
+    // that holds what it received; lost if the port is closed by then.
+    void FeedAt(const FakeClock& clock, Clock::TimePoint due, std::string_view bytes) {
+        m_clock = &clock;
+        m_pending.push_back({due, std::string(bytes)});
+    }
 
     std::vector<std::string> writes;  // "a@115200": byte and port rate
     std::vector<std::string> opens;   // line settings at each open
@@ -163,7 +171,23 @@ private:
         if (!m_open) throw SerialPortError(QStringLiteral("port not open"));
     }
 
+    void Deliver() {
+        if (!m_clock) return;
+        // In the order sent: a later answer never overtakes an earlier one.
+        while (!m_pending.empty() && m_pending.front().due <= m_clock->Now()) {
+            Feed(m_pending.front().bytes);
+            m_pending.pop_front();
+        }
+    }
+
+    struct Pending {
+        Clock::TimePoint due;
+        std::string bytes;
+    };
+
     int m_commPort = 0;
+    const FakeClock* m_clock = nullptr;
+    std::deque<Pending> m_pending;
     QString m_settings = QStringLiteral("9600,n,8,1");
     int m_baud = 9600;
     bool m_open = false;
@@ -185,7 +209,37 @@ public:
     bool lampLit = false;
     std::vector<int> resetsHeardAt;  // the box's rate when an "a" reached it
 
+    // A late adapter: with a clock, every answer reaches the program this
+    // long after the command reached the box. Without one, answers arrive
+    // at once.
+    const FakeClock* clock = nullptr;
+    std::chrono::nanoseconds replyLatency{0};
+    // A USB adapter passes what it received on at the ticks of its latency
+    // timer: each answer waits, after replyLatency, for the next tick.
+    std::chrono::nanoseconds adapterTick{0};
+    // Answers due within [stallFrom, stallFrom + stallFor) arrive together
+    // at its end: the adapter or the box held them.
+    Clock::TimePoint stallFrom{};
+    std::chrono::nanoseconds stallFor{0};
+    // Lamp queries (counted from 1) whose answers go missing.
+    std::vector<int> lostLampReplies;
+    int lampQueries = 0;
+
 private:
+    void Answer(std::string_view bytes) {
+        if (!clock) {
+            m_port.Feed(bytes);
+            return;
+        }
+        Clock::TimePoint due = clock->Now() + replyLatency;
+        if (adapterTick.count() > 0) {
+            const auto since = due.time_since_epoch();
+            due += (adapterTick - since % adapterTick) % adapterTick;
+        }
+        if (due >= stallFrom && due < stallFrom + stallFor) due = stallFrom + stallFor;
+        m_port.FeedAt(*clock, due, bytes);
+    }
+
     void OnByte(char byte, int baud) {
         if (!present || baud != rate) return;  // garbage at the wrong rate
         switch (byte) {
@@ -201,13 +255,16 @@ private:
             }
             // Replies echo the command byte first.
             case 'b':
-                m_port.Feed("bQuarn-IV 2.1\r");
+                Answer("bQuarn-IV 2.1\r");
                 break;
             case 'e':
-                m_port.Feed("eOK\r");
+                Answer("eOK\r");
                 break;
             case 'h':
-                m_port.Feed(lampLit ? "h0" : "h1");
+                ++lampQueries;
+                if (std::find(lostLampReplies.begin(), lostLampReplies.end(), lampQueries) ==
+                    lostLampReplies.end())
+                    Answer(lampLit ? "h0" : "h1");
                 break;
             default:
                 break;
