@@ -74,8 +74,10 @@ int main(int argc, char** argv) {
             std::printf("  %-40s did not complete\n", span.name.c_str());
             continue;
         }
-        std::printf("  %-40s %7.1f ms  (%lld records during it)\n", span.name.c_str(),
-                    span.worstGapSeconds * 1000, static_cast<long long>(span.RecordsDuring()));
+        std::printf("  %-40s %7.1f ms  (%lld records during it, the hole after its %lldth)\n",
+                    span.name.c_str(), span.worstGapSeconds * 1000,
+                    static_cast<long long>(span.RecordsDuring()),
+                    static_cast<long long>(span.worstGapAfter - span.recordsAtStart));
     }
     return 0;
 }

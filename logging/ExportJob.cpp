@@ -2,9 +2,16 @@
 
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace quarn {
 
 ExportJob::ExportJob(QObject* parent) : QObject(parent) {
+    m_pool.setMaxThreadCount(1);
     connect(&m_watcher, &QFutureWatcher<void>::finished, this, &ExportJob::Finish);
 }
 
@@ -17,8 +24,14 @@ bool ExportJob::Start(const std::string& logPath, const std::string& csvPath,
     auto state = std::make_shared<State>();
     m_state = state;
     // Everything the worker touches is its own copy or the shared state.
-    m_watcher.setFuture(QtConcurrent::run([state, logPath, csvPath, vehicle, firstRecord,
-                                           lastRecord] {
+    m_watcher.setFuture(QtConcurrent::run(&m_pool, [state, logPath, csvPath, vehicle,
+                                                     firstRecord, lastRecord] {
+        // When both want the CPU, the window thread, which requests and
+        // records the frames, goes first. The thread is this job's own, so
+        // the lower priority, which cannot be raised again without
+        // privileges, stays with it.
+        const auto thread = static_cast<id_t>(::syscall(SYS_gettid));
+        ::setpriority(PRIO_PROCESS, thread, std::max(::getpriority(PRIO_PROCESS, thread), 10));
         if (state->cancel) {
             state->result.outcome = ExportOutcome::Cancelled;
             return;

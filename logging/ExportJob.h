@@ -2,6 +2,7 @@
 
 #include <QFutureWatcher>
 #include <QObject>
+#include <QThreadPool>
 
 #include <atomic>
 #include <cstdint>
@@ -56,6 +57,9 @@ private:
     void Finish();
 
     std::shared_ptr<State> m_state;
+    // The export's own thread, which gives way to the window thread (see
+    // Start); declared before the watcher so that it outlives it.
+    QThreadPool m_pool;
     QFutureWatcher<void> m_watcher;
 };
 

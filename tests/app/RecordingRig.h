@@ -49,6 +49,7 @@ struct OperationSpan {
     // The longest time between two records from the last one before the
     // operation to the first one after it, from the sidecar.
     double worstGapSeconds = 0;
+    std::int64_t worstGapAfter = 0;  // the record before that gap
 
     std::int64_t RecordsDuring() const { return recordsAtEnd - recordsAtStart; }
 };
@@ -164,10 +165,12 @@ public:
             // t[r] - t[r - 1].
             const auto last = static_cast<std::int64_t>(t.size()) - 1;
             for (std::int64_t r = std::max<std::int64_t>(span.recordsAtStart, 1);
-                 r <= std::min(span.recordsAtEnd, last); ++r)
-                span.worstGapSeconds = std::max(
-                    span.worstGapSeconds,
-                    t[static_cast<std::size_t>(r)] - t[static_cast<std::size_t>(r - 1)]);
+                 r <= std::min(span.recordsAtEnd, last); ++r) {
+                const double gap = t[static_cast<std::size_t>(r)] - t[static_cast<std::size_t>(r - 1)];
+                if (gap <= span.worstGapSeconds) continue;
+                span.worstGapSeconds = gap;
+                span.worstGapAfter = r;
+            }
         }
         return spans;
     }
