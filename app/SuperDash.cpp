@@ -19,6 +19,7 @@
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
 #include "app/Splash.h"
+#include "widgets/OpenContextMenus.h"
 #include "widgets/OpenDialogs.h"
 #include "widgets/Twips.h"
 #include "diagnostics/SelfTester.h"
@@ -160,7 +161,12 @@ SuperDash::SuperDash(DashOptions options)
                                Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_port(PortOrDefault(std::move(options.port))),
       m_ownAlerts(options.alerts ? nullptr
-                                 : std::make_unique<DashAlerts>(this, [this] { m_port->Close(); })),
+                                 : std::make_unique<DashAlerts>(this, [this] {
+                                       // The process ends without unwinding: nothing
+                                       // else would remove an export's temporary.
+                                       AbandonWork();
+                                       m_port->Close();
+                                   })),
       m_alerts(options.alerts ? *options.alerts : *m_ownAlerts),
       m_splashSeconds(options.splashSeconds),
       m_link(*m_port, m_clock, m_yielder, *this, m_alerts, options.settingsPath),
@@ -169,6 +175,8 @@ SuperDash::SuperDash(DashOptions options)
       m_sound(std::make_unique<AlarmSound>()) {
     setObjectName(QStringLiteral("SuperDash"));
     setWindowTitle(QStringLiteral("Quarn_Dash"));
+    // Every window of the program lives beside the monitoring loop.
+    InstallOpenContextMenus(QCoreApplication::instance());
     // The car in use when the program last ended, with its alarm limits, or
     // the default car.
     if (const std::optional<LoadedVehicle> car = RestoreRememberedVehicle(m_vehicle))
@@ -567,8 +575,13 @@ void SuperDash::Label1_Click() {
     m_log.ShowActivity();
 }
 
+void SuperDash::AbandonWork() {
+    if (m_logging) m_logging->AbandonExport();
+}
+
 void SuperDash::closeEvent(QCloseEvent* event) {
     event->accept();
+    AbandonWork();
     m_alerts.EndProgram();
 }
 

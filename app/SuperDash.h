@@ -164,6 +164,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Stops the work on workers before the program ends, so that none of it
+    // is left half done on disk.
+    void AbandonWork();
     void BuildGauges(QWidget* ground);
     void BuildStatusBar();
     void BuildMenus();

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +18,7 @@
 #include "widgets/RefreshTick.h"
 #include "widgets/Twips.h"
 #include "link/LinkStatus.h"
+#include "logging/ExportJob.h"
 #include "logging/LogExport.h"
 
 namespace quarn {
@@ -128,10 +128,19 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
     connect(m_slider, &QSlider::valueChanged, this, [this] {
         if (!m_programMove) Slider_Moved();
     });
+    m_exportJob = new ExportJob(this);
+    m_exportProgress.setInterval(100);
+    connect(&m_exportProgress, &QTimer::timeout, this, [this] {
+        m_progress->setValue(
+            static_cast<int>(std::min<std::int64_t>(m_exportJob->RecordsDone(), INT32_MAX)));
+    });
     m_log.SetView(this);
 }
 
-Logging::~Logging() { m_log.SetView(nullptr); }
+Logging::~Logging() {
+    AbandonExport();
+    m_log.SetView(nullptr);
+}
 
 void Logging::Record_Click() {
     // The panel reads "Recording" once the recording has begun, which may
@@ -250,7 +259,7 @@ void Logging::ExportCsv_Click() {
         ShowProblem(QStringLiteral("The log file \"%1\" does not exist.").arg(name));
         return;
     }
-    if (m_exporting || m_exportDialog) return;
+    if (exporting() || m_exportDialog) return;
     QString suggested = info.dir().filePath(info.completeBaseName() + QStringLiteral(".csv"));
     // A log that is itself called *.csv must not be offered as its own export.
     if (SameFile(QFile::encodeName(suggested).toStdString(), QFile::encodeName(name).toStdString()))
@@ -275,7 +284,7 @@ void Logging::ExportCsv_Click() {
 }
 
 void Logging::ExportTo(const QString& log, const QString& csv) {
-    if (m_exporting || csv.isEmpty()) return;
+    if (exporting() || csv.isEmpty()) return;
     const std::string logPath = QFile::encodeName(log).toStdString();
     if (SameFile(logPath, QFile::encodeName(csv).toStdString())) {
         ShowProblem(ExportOntoItsLog(csv));
@@ -297,29 +306,41 @@ void Logging::ExportTo(const QString& log, const QString& csv) {
                });
 }
 
+bool Logging::exporting() const { return m_exportJob->Running(); }
+
+void Logging::AbandonExport() {
+    if (!m_exportJob->Running()) return;
+    m_exportJob->Abandon();
+    m_exportProgress.stop();
+    m_progress->hide();
+    m_export->setEnabled(true);
+}
+
 void Logging::RunExport(const QString& log, const QString& csv) {
-    if (m_exporting) return;
-    m_exporting = true;
-    m_cancelExport = false;
+    if (m_exportJob->Running()) return;
+    // The conversion runs from the first record on in order, with the car in
+    // use as the export begins.
+    if (!m_exportJob->Start(QFile::encodeName(log).toStdString(),
+                            QFile::encodeName(csv).toStdString(), m_log.Vehicle()))
+        return;
     m_export->setEnabled(false);
     m_progress->setRange(0, static_cast<int>(std::min<std::int64_t>(
                                 QFileInfo(log).size() / kRecordBytes, INT32_MAX)));
     m_progress->setValue(0);
     m_progress->show();
-    std::int64_t damaged = 0;
-    // The window stays usable: events are served between blocks of records.
-    // Closing the window cancels the export; the window itself lives on.
-    const ExportResult result = ExportCsvFile(
-        QFile::encodeName(log).toStdString(), QFile::encodeName(csv).toStdString(),
-        m_log.Vehicle(), [&](std::int64_t, const std::string&) { ++damaged; },
-        [this](std::int64_t done) {
-            m_progress->setValue(static_cast<int>(std::min<std::int64_t>(done, INT32_MAX)));
-            QCoreApplication::processEvents();
-            return !m_cancelExport;
-        });
+    m_exportProgress.start();
+    disconnect(m_exportJob, &ExportJob::finished, this, nullptr);
+    connect(m_exportJob, &ExportJob::finished, this,
+            [this, csv](const ExportResult& result, std::int64_t damaged) {
+                ExportFinished(csv, result, damaged);
+            });
+}
+
+void Logging::ExportFinished(const QString& csv, const ExportResult& result,
+                             std::int64_t damaged) {
+    m_exportProgress.stop();
     m_progress->hide();
     m_export->setEnabled(true);
-    m_exporting = false;
     switch (result.outcome) {
         case ExportOutcome::Written:
             if (damaged > 0 || result.scan.trailingBytes > 0)
@@ -409,7 +430,7 @@ void Logging::ShowProblem(const QString& text) {
 
 void Logging::closeEvent(QCloseEvent* event) {
     if (m_exportDialog) m_exportDialog->reject();
-    m_cancelExport = true;  // an export under way gives up; the old file stays
+    m_exportJob->Cancel();  // an export under way gives up; the old file stays
     if (m_log.RecordingFile().isEmpty()) {
         // A playback, or a Record still waiting for its overwrite answer,
         // ends with the window.

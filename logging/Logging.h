@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include "logging/LogOperations.h"
@@ -16,6 +17,8 @@ class QSlider;
 
 namespace quarn {
 
+class ExportJob;
+struct ExportResult;
 class LinkStatus;
 
 // The logging control window: the log file name, Record, Play, Pause, Stop,
@@ -23,11 +26,12 @@ class LinkStatus;
 // through the log. Beyond those: the playback speed and a CSV export.
 //
 // The window is made once and lives as long as its parent, the dashboard:
-// closing it only hides it. A playback or an export runs inside this
-// window's handlers and yields to events, so the window must never be freed
-// under them; and a recording that goes on after the window closed is shown
-// again, name and counter, when it reopens. No dialog of it runs a nested
-// event loop: each is opened with open() and continues in a slot.
+// closing it only hides it. A playback runs inside this window's handlers
+// and yields to events, so the window must never be freed under it; and a
+// recording that goes on after the window closed is shown again, name and
+// counter, when it reopens. An export runs on a worker and reports back
+// here. No dialog of it runs a nested event loop: each is opened with open()
+// and continues in a slot.
 class Logging : public QWidget, public LoggingView {
     Q_OBJECT
 public:
@@ -63,9 +67,13 @@ public:
     void AskOverwrite(const QString& file, std::function<void(bool)> answer) override;
     void ShowProblem(const QString& text) override;
 
-    // Exports the log into csv, asking first when csv exists.
+    // Exports the log into csv, asking first when csv exists. Returns once
+    // the export has begun; the window says how it ended.
     void ExportTo(const QString& log, const QString& csv);
-    bool exporting() const { return m_exporting; }
+    bool exporting() const;
+    // For the program's end: an export under way is stopped, its worker
+    // waited for and its temporary file removed before this returns.
+    void AbandonExport();
 
     QLineEdit* logFile() const { return m_logFile; }
     QPushButton* recordButton() const { return m_record; }
@@ -96,6 +104,7 @@ private:
     void ScheduleDisplay();
     void LockFileName(bool locked);
     void RunExport(const QString& log, const QString& csv);
+    void ExportFinished(const QString& csv, const ExportResult& result, std::int64_t damaged);
 
     LogOperations& m_log;
     LinkStatus& m_status;
@@ -114,8 +123,9 @@ private:
     QPushButton* m_export = nullptr;
     QProgressBar* m_progress = nullptr;
     bool m_programMove = false;
-    bool m_exporting = false;
-    bool m_cancelExport = false;
+    ExportJob* m_exportJob = nullptr;
+    // Moves the progress bar while an export runs.
+    QTimer m_exportProgress;
     QPointer<QMessageBox> m_stopQuestion;
     QPointer<QFileDialog> m_exportDialog;
     // What the counter and the slider stand for; the widgets catch up at the

@@ -19,6 +19,7 @@
 #include "decode/VehicleData.h"
 #include "settings/LastVehicle.h"
 #include "settings/VehicleFile.h"
+#include "settings/VehicleLimitKeys.h"
 #include "widgets/OpenDialogs.h"
 
 namespace quarn {
@@ -379,7 +380,7 @@ bool VP::LoadVehicle_Click() {
     if (!car.limitProblems.isEmpty())
         Warn(QStringLiteral("The car was loaded from %1, but these alarm limits were refused "
                             "and their dials keep the default limits:\n%2")
-                 .arg(path, car.limitProblems.join(u'\n')));
+                 .arg(path, LimitProblemsText(car.limitProblems)));
     return true;
 }
 

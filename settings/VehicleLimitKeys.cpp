@@ -71,6 +71,12 @@ bool ReadLimitKey(const QString& key, const QString& value, int line, QStringLis
     return true;
 }
 
+QString LimitProblemsText(const QStringList& problems) {
+    if (problems.size() <= kListedLimitProblems) return problems.join(u'\n');
+    return problems.mid(0, kListedLimitProblems).join(u'\n') +
+           QStringLiteral("\n... and %1 more").arg(problems.size() - kListedLimitProblems);
+}
+
 QByteArray FormatLimitKeys(const AlarmLimitSet& limits) {
     QByteArray out =
         "# Alarm limits: warn low, warn high, danger low, danger high (off: no limit)\n";

@@ -25,6 +25,12 @@ namespace quarn {
 bool ReadLimitKey(const QString& key, const QString& value, int line, QStringList& seen,
                   VehicleFile& car);
 
+// The refused limit lines as a message lists them: the first few, one a
+// line, then how many more there are, so that a file of thousands of bad
+// lines still makes a box that fits the screen.
+inline constexpr int kListedLimitProblems = 10;
+QString LimitProblemsText(const QStringList& problems);
+
 // The limit lines of every channel, after a comment that explains them.
 QByteArray FormatLimitKeys(const AlarmLimitSet& limits);
 

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +51,17 @@ protected:
         window->showProblem = [this](const QString& text) { problems.push_back(text.toStdString()); };
     }
     void TearDown() override { qunsetenv("QUARN_COM1"); }
+
+    // The export runs on a worker; the window hears of its end in an event.
+    void WaitForExport() {
+        for (int i = 0; i < 3000 && window->exporting(); ++i) {
+            QEventLoop pause;
+            QTimer::singleShot(10, &pause, &QEventLoop::quit);
+            pause.exec();
+        }
+        ASSERT_FALSE(window->exporting()) << "the export did not end";
+        QCoreApplication::processEvents();
+    }
 
     // The buttons' enabled states, in the order Record, Play, Pause, Stop.
     std::string Buttons() const {
@@ -407,8 +419,8 @@ TEST_F(LoggingWindowTest, ClosingTheWindowUnderItsOwnOperationsFreesNothingInUse
     test::WriteBytes(csv.toStdString(), {'o', 'l', 'd'});
     QTimer::singleShot(0, dash.get(), [&] { window->close(); });
     window->ExportTo(log, csv);
+    WaitForExport();
     ASSERT_TRUE(guard);
-    EXPECT_FALSE(window->exporting());
     EXPECT_EQ(test::ReadBytes(csv.toStdString()), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     const QStringList temporary =
         QDir(dir.path()).entryList({QStringLiteral(".run.csv*")}, QDir::Files | QDir::Hidden);
@@ -432,6 +444,7 @@ TEST_F(LoggingWindowTest, ExportNeverWritesOntoItsLogAndUsesTheCarInUse) {
         dialog->selectFile(target);
         QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+        WaitForExport();
         return suggested;
     };
     // The suggestion would be the log itself, so another name is offered;
@@ -448,9 +461,9 @@ TEST_F(LoggingWindowTest, ExportNeverWritesOntoItsLogAndUsesTheCarInUse) {
     exportVia(out);
     const auto bytes = test::ReadBytes(out.toStdString());
     const std::string written(bytes.begin(), bytes.end());
-    auto exported = [&](const VehicleData& car) {
+    auto exported = [&](const VehicleData& car, const QString& from) {
         LogReader reader;
-        EXPECT_TRUE(reader.Open(log.toStdString()));
+        EXPECT_TRUE(reader.Open(from.toStdString()));
         std::FILE* f = std::tmpfile();
         ExportCsv(reader, f, nullptr, nullptr, car);
         std::string text(static_cast<std::size_t>(std::ftell(f)), '\0');
@@ -459,9 +472,30 @@ TEST_F(LoggingWindowTest, ExportNeverWritesOntoItsLogAndUsesTheCarInUse) {
         std::fclose(f);
         return text;
     };
-    EXPECT_EQ(written, exported(dash->vehicle()));
-    EXPECT_NE(written, exported(VehicleData()));  // the car makes a difference
+    EXPECT_EQ(written, exported(dash->vehicle(), log));
+    EXPECT_NE(written, exported(VehicleData(), log));  // the car makes a difference
     EXPECT_EQ(test::ReadBytes(log.toStdString()), before);
+
+    // The car is the one in use as the export begins: a change while the
+    // worker converts does not reach it.
+    const QString big = dir.filePath(QStringLiteral("big.qz0"));
+    MakeLog(big, 20000);
+    const QString bigOut = dir.filePath(QStringLiteral("big.csv"));
+    window->ExportTo(big, bigOut);
+    ASSERT_TRUE(dash->vehicle().SetWeight("2500"));
+    WaitForExport();
+    ASSERT_TRUE(dash->vehicle().SetWeight("1750"));
+    const auto bigBytes = test::ReadBytes(bigOut.toStdString());
+    EXPECT_TRUE(std::string(bigBytes.begin(), bigBytes.end()) == exported(dash->vehicle(), big));
+
+    // Damaged records are counted on the worker and told by the window.
+    problems.clear();
+    const QString damaged = dir.filePath(QStringLiteral("damaged.qz0"));
+    MakeLog(damaged, 300, true);
+    window->ExportTo(damaged, bigOut);
+    WaitForExport();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("damaged records were left out"), std::string::npos) << problems[0];
 }
 
 // At the Max speed the scopes still plot the log against its own (estimated)

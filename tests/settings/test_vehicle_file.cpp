@@ -117,6 +117,20 @@ TEST(VehicleFile, BadLimitLinesAreReportedByLineAndTheRestLoads) {
     ASSERT_TRUE(ParseVehicleFile("weight=3000\ninjsize=30\nnumcyl=4\n", old, error));
     EXPECT_EQ(old.limits, defaults);
     EXPECT_TRUE(old.limitProblems.isEmpty());
+
+    // The message lists a few refused lines and counts the rest; a file as
+    // large as allowed, of nothing but refused lines, is all counted.
+    EXPECT_EQ(LimitProblemsText(car.limitProblems), car.limitProblems.join(u'\n'));
+    QByteArray many = "weight=3000\ninjsize=30\nnumcyl=4\n";
+    for (int i = 0; i < 6000; ++i) many += "limit.x=1\n";
+    VehicleFile flooded;
+    ASSERT_TRUE(ParseVehicleFile(many, flooded, error)) << error.toStdString();
+    ASSERT_EQ(flooded.limitProblems.size(), 6000);
+    const QStringList listed = LimitProblemsText(flooded.limitProblems).split(u'\n');
+    ASSERT_EQ(listed.size(), kListedLimitProblems + 1);
+    EXPECT_EQ(listed.first(), flooded.limitProblems.first());
+    EXPECT_EQ(listed[kListedLimitProblems - 1], flooded.limitProblems[kListedLimitProblems - 1]);
+    EXPECT_EQ(listed.last(), QStringLiteral("... and 5990 more"));
 }
 
 TEST(VehicleFile, AFailedWriteIsReportedAndLeavesNoFile) {
