@@ -399,7 +399,9 @@ private:
             }
             switch (e.GetCode()) {
             case mu::ecUNEXPECTED_EOF:
-                Fail(QStringLiteral("something is missing at the end"), pos);
+                // At the end of this node's text: a call's argument ends
+                // before its comma.
+                Fail(QStringLiteral("something is missing at the end"), static_cast<int>(node.text.size()));
             case mu::ecEMPTY_EXPRESSION:
                 Fail(QStringLiteral("the formula is empty"), pos);
             case mu::ecUNASSIGNABLE_TOKEN:
