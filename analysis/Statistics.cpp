@@ -52,37 +52,60 @@ std::vector<ChannelStatistics> Statistics(const ColumnSet& set, RowRange range,
         const std::size_t last = std::min(rows.last, col.size());
         // Sums about the first value keep the variance from cancelling
         // away on a channel that sits far from zero.
-        double shift = kNaN;
-        double lo = INFINITY, hi = -INFINITY, sum = 0, sumSq = 0, wSum = 0, wTotal = 0, inBand = 0;
-        std::size_t count = 0;
-        for (std::size_t r = rows.first; r < last; ++r) {
+        std::size_t r0 = rows.first;
+        while (r0 < last && std::isnan(col[r0])) ++r0;
+        const double shift = r0 < last ? col[r0] : kNaN;
+        // Without branches: a gap adds nothing (its comparisons are false),
+        // and four sets of sums let the additions overlap.
+        constexpr int kLanes = 4;
+        double lo[kLanes], hi[kLanes], sum[kLanes] = {}, sumSq[kLanes] = {}, wSum[kLanes] = {},
+               wTotal[kLanes] = {}, inBand[kLanes] = {};
+        std::size_t counts[kLanes] = {};
+        std::fill_n(lo, kLanes, INFINITY);
+        std::fill_n(hi, kLanes, -INFINITY);
+        const double* weights = w.data() - rows.first;
+        auto add = [&](int k, std::size_t r) {
             const double v = col[r];
-            if (std::isnan(v)) continue;
-            if (count == 0) shift = v;
-            ++count;
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-            const double d = v - shift;
-            sum += d;
-            sumSq += d * d;
-            const double wr = w[r - rows.first];
-            wSum += wr * d;
-            wTotal += wr;
-            if (v >= band.low && v <= band.high) inBand += wr;
+            const bool has = v == v;
+            const double d = has ? v - shift : 0;
+            const double wr = has ? weights[r] : 0;
+            counts[k] += has;
+            lo[k] = std::min(lo[k], v);
+            hi[k] = std::max(hi[k], v);
+            sum[k] += d;
+            sumSq[k] += d * d;
+            wSum[k] += wr * d;
+            wTotal[k] += wr;
+            inBand[k] += (v >= band.low && v <= band.high) ? wr : 0;
+        };
+        std::size_t r = r0;
+        for (; r + kLanes <= last; r += kLanes)
+            for (int k = 0; k < kLanes; ++k) add(k, r + static_cast<std::size_t>(k));
+        for (; r < last; ++r) add(0, r);
+        for (int k = 1; k < kLanes; ++k) {
+            lo[0] = std::min(lo[0], lo[k]);
+            hi[0] = std::max(hi[0], hi[k]);
+            sum[0] += sum[k];
+            sumSq[0] += sumSq[k];
+            wSum[0] += wSum[k];
+            wTotal[0] += wTotal[k];
+            inBand[0] += inBand[k];
+            counts[0] += counts[k];
         }
+        const std::size_t count = counts[0];
         s.count = count;
         if (count == 0) {
             s.min = s.max = s.mean = s.timeMean = s.stdDev = kNaN;
         } else {
             const double n = static_cast<double>(count);
-            s.min = lo;
-            s.max = hi;
-            s.mean = shift + sum / n;
-            s.timeMean = wTotal > 0 ? shift + wSum / wTotal : s.mean;
-            s.stdDev = std::sqrt(std::max(0.0, sumSq / n - (sum / n) * (sum / n)));
+            s.min = lo[0];
+            s.max = hi[0];
+            s.mean = shift + sum[0] / n;
+            s.timeMean = wTotal[0] > 0 ? shift + wSum[0] / wTotal[0] : s.mean;
+            s.stdDev = std::sqrt(std::max(0.0, sumSq[0] / n - (sum[0] / n) * (sum[0] / n)));
         }
-        s.seconds = wTotal;
-        s.bandSeconds = band.set ? inBand : kNaN;
+        s.seconds = wTotal[0];
+        s.bandSeconds = band.set ? inBand[0] : kNaN;
         out.push_back(s);
     }
     return out;
