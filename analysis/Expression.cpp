@@ -532,7 +532,13 @@ std::vector<int> Expression::Channels() const {
 std::vector<float> Expression::Evaluate(const ColumnSet& columns) const {
     if (!m_root) return std::vector<float>(columns.Rows(), std::numeric_limits<float>::quiet_NaN());
     const std::vector<double> values = EvaluateNode(*m_root, columns);
-    return {values.begin(), values.end()};
+    std::vector<float> out(values.size());
+    // Beyond a float's range is as undefined as a division by zero.
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto v = static_cast<float>(values[i]);
+        out[i] = std::isinf(v) ? std::numeric_limits<float>::quiet_NaN() : v;
+    }
+    return out;
 }
 
 }  // namespace quarn

@@ -1,5 +1,7 @@
 #include "analysis/Statistics.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 

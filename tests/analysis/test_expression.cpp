@@ -66,7 +66,7 @@ TEST(Expression, PrecedenceAndAssociativity) {
 TEST(Expression, UndefinedValuesAndMissingInputsAreGaps) {
     Log gap = OneRecord();
     gap.values[2][0] = kNaN;
-    for (const char* text : {"1 / 0", "0 / 0", "log(-1)", "sqrt(Boost)", "-1 / (TPS - 2)"})
+    for (const char* text : {"1 / 0", "0 / 0", "log(-1)", "sqrt(Boost)", "-1 / (TPS - 2)", "1e39", "-RPM * 1e300"})
         EXPECT_TRUE(std::isnan(Value(text))) << text;
     for (const char* text : {"WideO2 * 0", "if(1, 2, WideO2)", "WideO2 > 13.5", "not WideO2"})
         EXPECT_TRUE(std::isnan(Value(text, gap))) << text;
