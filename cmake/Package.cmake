@@ -54,6 +54,8 @@ Includes quarn-log (log information and CSV export) and quarn-boxsim
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries the programs link (Qt, QCustomPlot, and muParser once a
+# window uses the formulas) come from dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Dialogs and gauges are laid out for Liberation Sans.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
