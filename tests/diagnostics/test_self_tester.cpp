@@ -20,6 +20,7 @@
 #include "SelfTestRig.h"
 #include "SimProcess.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "diagnostics/SelfTester.h"
 
 namespace quarn::test {
@@ -175,11 +176,7 @@ protected:
     void TearDown() override { qunsetenv("QUARN_COM1"); }
 
     std::unique_ptr<SuperDash> MakeDash() {
-        DashOptions options;
-        options.alerts = &alerts;
-        options.settingsPath = m_dir.filePath(QStringLiteral("quarnom.ini"));
-        options.splashSeconds = 0;
-        return std::make_unique<SuperDash>(std::move(options));
+        return test::MakeTestDash(alerts, m_dir.path());
     }
     static QAction* Entry(SuperDash& dash, const char* name) {
         return dash.findChild<QAction*>(QString::fromLatin1(name));
@@ -239,7 +236,7 @@ TEST_F(SelfTesterOnDashboard, EndToEndAgainstTheSimulatorListsSystemPass) {
     ModalAnswerer answerer;
     ASSERT_TRUE(StartAndWait(*window, 60000));
 
-    EXPECT_EQ(dash->PanelText(2).toStdString(), "Ready @ 115200");
+    EXPECT_EQ(dash->status().PanelText(2).toStdString(), "Ready @ 115200");
     EXPECT_TRUE(alerts.log.empty());
     EXPECT_TRUE(lampWentRed);
     EXPECT_EQ(window->codeList()->toPlainText().toStdString(),
