@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 
@@ -16,6 +15,7 @@
 #include "about/frmAbout.h"
 #include "app/AlarmSound.h"
 #include "app/DashAlerts.h"
+#include "app/DashStatus.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
 #include "app/Splash.h"
@@ -38,39 +38,10 @@
 
 namespace quarn {
 
-// The link lamp: a filled circle whose colour tells the link state.
-class ComStatLamp final : public QWidget {
-public:
-    explicit ComStatLamp(QWidget* parent) : QWidget(parent) {
-        setObjectName(QStringLiteral("comstat"));
-    }
-    void SetColour(QColor colour) {
-        if (colour == m_colour) return;
-        m_colour = colour;
-        update();
-    }
-    QColor colour() const { return m_colour; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(Qt::black, 1));
-        // Dimmed in the night scheme; the hue still tells the link state.
-        p.setBrush(property("dim").toBool() ? m_colour.darker(250) : m_colour);
-        p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-    }
-
-private:
-    QColor m_colour{0, 255, 0};
-};
-
 namespace {
 
 constexpr int kClientWidth = 8595;
-constexpr int kClientHeight = 8280;
 constexpr int kStatusBarTop = 8025;
-constexpr int kPanelWidth = 1440;
 constexpr int kFramePollMs = 100;
 
 // The dashboard's ground: lays the gauges out again at every resize.
@@ -105,50 +76,6 @@ private:
     std::function<void()> m_onClick;
 };
 
-QColor LampColour(std::int16_t code) {
-    switch (code) {
-        case LinkStatus::kLampGrey:
-            return QColor(64, 64, 64);
-        case LinkStatus::kLampGreen:
-            return QColor(0, 255, 0);
-        case LinkStatus::kLampYellow:
-            return QColor(255, 255, 0);
-        case LinkStatus::kLampRed:
-            return QColor(255, 0, 0);
-        default:
-            return QColor();
-    }
-}
-
-// What the log viewer takes from the dashboard: the car in use, the frame
-// rate for estimated times, and playback through Logging Control.
-class DashViewerHost final : public LogViewerHost {
-public:
-    explicit DashViewerHost(SuperDash& dash) : m_dash(dash) {}
-    const VehicleData& Vehicle() const override { return m_dash.log().Vehicle(); }
-    double FrameRate() const override { return m_dash.log().PlaybackFrameRate(); }
-    // The remembered vehicle file names the car while its numbers are the
-    // ones in use.
-    // The file's own name for the car, else the file's name.
-    QString CarName() const override {
-        const auto car = ReadRememberedVehicle();
-        if (!car || !SameNumbers(Vehicle(), car->car)) return {};
-        const QString name = car->car.name.trimmed();
-        return name.isEmpty() ? QFileInfo(car->path).completeBaseName() : name;
-    }
-    QString CarDescription() const override {
-        const auto car = ReadRememberedVehicle();
-        return car && SameNumbers(Vehicle(), car->car) ? car->car.description : QString();
-    }
-    void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) override {
-        m_dash.ShowLogging();
-        m_dash.logging()->PlayRange(log, first, last);
-    }
-
-private:
-    SuperDash& m_dash;
-};
-
 std::unique_ptr<SerialPort> PortOrDefault(std::unique_ptr<SerialPort> port) {
     return port ? std::move(port) : std::make_unique<QtSerialPort>();
 }
@@ -168,10 +95,13 @@ SuperDash::SuperDash(DashOptions options)
                                        m_port->Close();
                                    })),
       m_alerts(options.alerts ? *options.alerts : *m_ownAlerts),
+      m_clock(options.clock ? *options.clock : m_systemClock),
+      m_yielder(options.yielder ? *options.yielder : m_qtYielder),
       m_splashSeconds(options.splashSeconds),
-      m_link(*m_port, m_clock, m_yielder, *this, m_alerts, options.settingsPath),
-      m_monitor(m_link, *this, m_state, m_rec, m_conversion, m_vehicle, *this),
-      m_log(m_link, *this, m_state, m_monitor, m_rec, m_conversion, m_vehicle, *this, *this),
+      m_link(*m_port, m_clock, m_yielder, m_status, m_alerts, options.settingsPath),
+      m_path(m_state, m_rec, m_conversion, m_vehicle, *this),
+      m_monitor(m_link, m_status, m_state, m_path),
+      m_log(m_link, m_status, m_state, m_monitor, m_path, *this),
       m_sound(std::make_unique<AlarmSound>()) {
     setObjectName(QStringLiteral("SuperDash"));
     setWindowTitle(QStringLiteral("Quarn_Dash"));
@@ -211,13 +141,11 @@ SuperDash::SuperDash(DashOptions options)
     label1->setCursor(Qt::PointingHandCursor);
     label1->setToolTip(QStringLiteral("Click to reconnect to the logger box"));
 
-    m_comstat = new ComStatLamp(ground);
-
-    BuildStatusBar();
+    m_status.Build(statusBar(), ground);
     m_scopes = std::make_unique<ScopeSlots>(m_rec, m_state, m_clock, this);
     // During a playback the scopes plot against the log's own time.
     m_scopes->SetRecordTime([this]() -> std::optional<ScopeSlots::RecordTime> {
-        const auto t = m_log.PlaybackTime();
+        const auto t = m_log.player().PlaybackTime();
         if (!t) return std::nullopt;
         return ScopeSlots::RecordTime{t->seconds, t->estimated};
     });
@@ -230,7 +158,7 @@ SuperDash::SuperDash(DashOptions options)
         // which a later playback takes for the time between records.
         const int frames = m_state.FrameCount;
         m_monitor.FrameRateTick();
-        if (m_state.Monitoring && m_monitor.Running()) m_log.SetMeasuredFrameRate(frames);
+        if (m_state.Monitoring && m_monitor.Running()) m_log.player().SetMeasuredFrameRate(frames);
     });
     m_timer1.start();
 
@@ -265,32 +193,6 @@ void SuperDash::BuildGauges(QWidget* ground) {
     connect(gauge(Gauge::tps), &DialGauge::clicked, this, &SuperDash::ShowTpsTool);
 }
 
-void SuperDash::BuildStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    bar->setSizeGripEnabled(false);
-    bar->setFixedHeight(Twips(kClientHeight - kStatusBarTop) + 3);
-    bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
-    QFont f(QStringLiteral("Liberation Sans"));
-    f.setPixelSize(11);
-    for (int i = 0; i < kPanels; ++i) {
-        auto* panel = new QLabel(bar);
-        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        panel->setFixedWidth(Twips(kPanelWidth));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setFont(f);
-        bar->addWidget(panel);
-        m_panels[i] = panel;
-    }
-    // The alarms now on: the worst first, in the colour of its level.
-    m_alarmPanel = new QLabel(bar);
-    m_alarmPanel->setObjectName(QStringLiteral("AlarmPanel"));
-    m_alarmPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_alarmPanel->setFont(f);
-    m_alarmPanel->setMinimumWidth(Twips(kPanelWidth));
-    bar->addWidget(m_alarmPanel, 1);
-}
-
 void SuperDash::BuildMenus() {
     // The menus stand in this order; a menu without entries stays hidden, so
     // no menu is ever empty.
@@ -312,7 +214,7 @@ void SuperDash::BuildMenus() {
     mark->setObjectName(QStringLiteral("actRecordMarker"));
     mark->setShortcut(QKeySequence(Qt::Key_F9));
     mark->setShortcutContext(Qt::ApplicationShortcut);
-    connect(mark, &QAction::triggered, this, [this] { m_log.AddUserMarker(); });
+    connect(mark, &QAction::triggered, this, [this] { m_log.recorder().AddUserMarker(); });
     addAction(mark);
     BuildViewEntries();
 
@@ -393,34 +295,6 @@ void SuperDash::GoLive() {
     m_monitor.MonitorLoop();
 }
 
-void SuperDash::SetPanelText(int panel, const QString& text) {
-    if (panel < 1 || panel > kPanels) return;
-    m_panels[panel - 1]->setText(text);
-}
-
-QString SuperDash::PanelText(int panel) const {
-    if (panel < 1 || panel > kPanels) return {};
-    return m_panels[panel - 1]->text();
-}
-
-void SuperDash::SetComStat(std::int16_t code) {
-    const QColor colour = LampColour(code);
-    if (colour.isValid()) m_comstat->SetColour(colour);
-}
-
-void SuperDash::ShowLinkNotice(const QString& text) {
-    // Panels 4 and 5 hold nothing else; a notice takes the room of both.
-    QLabel* panel = m_panels[3];
-    panel->setText(text);
-    panel->setToolTip(text);
-    m_panels[4]->setVisible(text.isEmpty());
-    panel->setFixedWidth(text.isEmpty() ? Twips(kPanelWidth) : 2 * Twips(kPanelWidth) + 80);
-}
-
-QColor SuperDash::lampColour() const {
-    return m_comstat->colour();
-}
-
 DialGauge* SuperDash::Target(Gauge g) const {
     if (g == Gauge::TPSToolGauge) return m_tpsTool ? m_tpsTool->gauge() : nullptr;
     return gauge(g);
@@ -464,100 +338,6 @@ void SuperDash::FeedScopes(int slot) {
 
 void SuperDash::ReapplyScopeSelections() {
     m_scopes->ReapplySelections();
-}
-
-void SuperDash::ShowComSetup() {
-    if (!m_comSetup) {
-        m_comSetup = new ComSetup(m_link, *this, this);
-        // Apply asks a running loop to reconnect; with none running (after a
-        // playback) it starts one.
-        connect(m_comSetup, &ComSetup::applied, this, &SuperDash::GoLive, Qt::QueuedConnection);
-    }
-    m_comSetup->show();
-    m_comSetup->raise();
-}
-
-void SuperDash::ShowTpsTool() {
-    if (!m_tpsTool) {
-        m_tpsTool = new TPSTool(this);
-        m_tpsTool->SetScheme(m_night ? DialScheme::Night : DialScheme::Day);
-    }
-    m_tpsTool->show();
-    m_tpsTool->raise();
-}
-
-void SuperDash::ShowSelfTester() {
-    if (!m_selfTester) {
-        m_selfTester = new SelfTester(m_link, this);
-        m_selfTester->selfTest().SetHost(
-            {[this](const QString& name) { m_log.AddMarker(QStringLiteral("selftest"), name); },
-             [this] { m_log.ShowActivity(); }});
-    }
-    m_selfTester->show();
-    m_selfTester->raise();
-}
-
-Logging* SuperDash::logging() const { return m_logging; }
-ComSetup* SuperDash::comSetup() const { return m_comSetup; }
-TPSTool* SuperDash::tpsTool() const { return m_tpsTool; }
-SelfTester* SuperDash::selfTester() const { return m_selfTester; }
-QuarnFeatures* SuperDash::quarnFeatures() const { return m_quarnFeatures; }
-VP* SuperDash::sessionProperties() const { return m_vp; }
-frmAbout* SuperDash::about() const { return m_about; }
-
-void SuperDash::ShowQuarnFeatures() {
-    if (!m_quarnFeatures) m_quarnFeatures = new QuarnFeatures(this);
-    m_quarnFeatures->show();
-    m_quarnFeatures->raise();
-}
-
-void SuperDash::ShowSessionProperties() {
-    // Never destroyed before the dashboard: its boxes show the vehicle data
-    // the conversion uses, so they must not fall back to the defaults.
-    if (!m_vp) {
-        m_vp = new VP(m_vehicle, this);
-        m_vp->limitsInUse = [this] { return m_alarms.limits(); };
-        m_vp->limitsLoaded = [this](const AlarmLimitSet& limits) { SetAlarmLimits(limits); };
-    }
-    m_vp->show();
-    m_vp->raise();
-}
-
-void SuperDash::ShowAbout() {
-    // Shown rather than run in a nested event loop: exec() here would hold
-    // the monitoring loop, which called this handler, until the box closed.
-    if (!m_about) {
-        m_about = new frmAbout(this);
-        m_about->setAttribute(Qt::WA_DeleteOnClose);
-        m_about->setWindowModality(Qt::ApplicationModal);
-    }
-    m_about->show();
-    m_about->raise();
-}
-
-void SuperDash::ShowLogging() {
-    if (!m_logging) {
-        m_logging = new Logging(m_log, *this, *this, this);
-        connect(m_logging, &Logging::viewRequested, this,
-                [this](const QString& file) { ShowLogViewer(file); });
-    }
-    m_logging->show();
-    m_logging->raise();
-}
-
-LogViewer* SuperDash::logViewer() const { return m_logViewer; }
-
-void SuperDash::ShowLogViewer(const QString& file) {
-    if (!m_viewerHost) m_viewerHost = std::make_unique<DashViewerHost>(*this);
-    if (!m_logViewer || m_logViewer->Closed()) m_logViewer = new LogViewer(*m_viewerHost, this);
-    m_logViewer->show();
-    m_logViewer->raise();
-    if (file.isEmpty()) return;
-    const QPointer<LogViewer> viewer = m_logViewer;
-    if (!viewer->Open(file) || !viewer) return;
-    // The log being recorded now: the viewer follows it.
-    const QString recording = m_log.RecordingFile();
-    if (!recording.isEmpty() && QFileInfo(recording) == QFileInfo(file)) viewer->SetFollow(true);
 }
 
 void SuperDash::Label1_Click() {

@@ -17,6 +17,7 @@
 #include "decode/VehicleData.h"
 #include "link/Clock.h"
 #include "link/Link.h"
+#include "app/DashStatus.h"
 #include "link/LinkStatus.h"
 #include "link/SerialPort.h"
 #include "link/Settings.h"
@@ -32,7 +33,6 @@ class AlarmSound;
 class LimitsWindow;
 
 class ComSetup;
-class ComStatLamp;
 class Logging;
 class LogViewer;
 class LogViewerHost;
@@ -45,11 +45,13 @@ class Splash;
 class TPSTool;
 class VP;
 
-// How a dashboard is put together; tests replace the port, the alerts and the
-// file names.
+// How a dashboard is put together; tests replace the port, the alerts, the
+// clock, the yield and the file names.
 struct DashOptions {
     std::unique_ptr<SerialPort> port;  // a QSerialPort when empty
     LinkAlerts* alerts = nullptr;      // message boxes and exit when empty
+    Clock* clock = nullptr;            // the system clock when empty
+    Yielder* yielder = nullptr;        // the Qt event loop when empty
     QString settingsPath = QString::fromLatin1(kSettingsFileName);
     double splashSeconds = 2;
 };
@@ -59,25 +61,17 @@ struct DashOptions {
 // menus. It owns the serial link and the run state, runs the start-up
 // sequence and the monitoring loop, and ends the program when it closes.
 class SuperDash : public QMainWindow,
-                  public LinkStatus,
                   public GaugeSink,
                   public FrameConsumers,
                   public LoggingHost {
     Q_OBJECT
 public:
-    static constexpr int kPanels = 5;
 
     explicit SuperDash(DashOptions options = {});
     ~SuperDash() override;
 
     // The start-up sequence; while monitoring it does not return.
     void Form_Load(Splash* splash);
-
-    // LinkStatus
-    void SetPanelText(int panel, const QString& text) override;
-    QString PanelText(int panel) const override;
-    void SetComStat(std::int16_t code) override;
-    void ShowLinkNotice(const QString& text) override;
 
     // GaugeSink
     void SelectNeedle(Gauge gauge, std::int16_t needle) override;
@@ -90,7 +84,7 @@ public:
     void PrepareScopeSlot(int slot) override;
     bool ScopeVisible(int slot) const override;
     void FeedScopes(int slot) override;
-    void WriteLogRecord() override { m_log.WriteLogRecord(); }
+    void WriteLogRecord() override { m_log.recorder().Write(); }
 
     // LoggingHost
     void ShowDashboard() override { show(); }
@@ -129,7 +123,7 @@ public:
     AlarmBoard& alarms() { return m_alarms; }
     void SetAlarmLimits(const AlarmLimitSet& limits);
     AlarmSound& alarmSound() { return *m_sound; }
-    QLabel* alarmPanel() const { return m_alarmPanel; }
+    QLabel* alarmPanel() const { return m_status.alarmPanel(); }
     void ShowLimits();
     LimitsWindow* limitsWindow() const;
     // Every dial's peak marks back to the current value.
@@ -146,7 +140,6 @@ public:
     static QSize BaseGround();
 
     DialGauge* gauge(Gauge g) const { return m_gauges.at(static_cast<std::size_t>(g)); }
-    QColor lampColour() const;
     ComSetup* comSetup() const;
     QuarnFeatures* quarnFeatures() const;
     VP* sessionProperties() const;
@@ -154,6 +147,8 @@ public:
     TPSTool* tpsTool() const;
     SelfTester* selfTester() const;
 
+    // The status bar and the link lamp.
+    DashStatus& status() { return m_status; }
     Link& link() { return m_link; }
     RunState& state() { return m_state; }
     Monitor& monitor() { return m_monitor; }
@@ -168,7 +163,6 @@ private:
     // is left half done on disk.
     void AbandonWork();
     void BuildGauges(QWidget* ground);
-    void BuildStatusBar();
     void BuildMenus();
     void ReportUserSettingsProblem();
     QAction* AddMenuEntry(QMenu* menu, const char* caption, const char* name,
@@ -181,29 +175,31 @@ private:
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<LinkAlerts> m_ownAlerts;
     LinkAlerts& m_alerts;
-    SystemClock m_clock;
-    QtYielder m_yielder;
+    // Before the link, which reports into it from its start.
+    DashStatus m_status;
+    SystemClock m_systemClock;
+    QtYielder m_qtYielder;
+    Clock& m_clock;
+    Yielder& m_yielder;
     double m_splashSeconds;
     Link m_link;
     RunState m_state;
     ChannelRecord m_rec;
     Conversion m_conversion;
     VehicleData m_vehicle;
+    FramePath m_path;
     Monitor m_monitor;
     LogOperations m_log;
 
     std::array<DialGauge*, 16> m_gauges{};
-    std::array<QLabel*, kPanels> m_panels{};
     AlarmBoard m_alarms;
     std::unique_ptr<AlarmSound> m_sound;
-    QLabel* m_alarmPanel = nullptr;
     QLabel* m_label1 = nullptr;
     QWidget* m_ground = nullptr;
     QPointer<LimitsWindow> m_limitsWindow;
     QAction* m_nightEntry = nullptr;
     QAction* m_muteEntry = nullptr;
     bool m_night = false;
-    ComStatLamp* m_comstat = nullptr;
     QMenu* m_mnuView = nullptr;
     QMenu* m_mnuDiagnostic = nullptr;
     QMenu* m_mnuSetup = nullptr;

@@ -78,7 +78,7 @@ void ScheduleRecording(quarn::SuperDash& dash, const QString& file) {
     auto* poll = new QTimer(&dash);
     poll->setInterval(100);
     QObject::connect(poll, &QTimer::timeout, &dash, [&dash, file, poll] {
-        if (!dash.PanelText(2).startsWith(QStringLiteral("Ready"))) return;
+        if (!dash.status().PanelText(2).startsWith(QStringLiteral("Ready"))) return;
         poll->stop();
         dash.ShowLogging();
         quarn::Logging* window = dash.logging();
@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
                          static_cast<long long>(dash.monitor().BadFrames()),
                          static_cast<long long>(dash.monitor().LinkFailures()),
                          static_cast<long long>(dash.monitor().FramesForLog()),
-                         static_cast<long long>(dash.log().NextRecord - 1),
+                         static_cast<long long>(dash.log().recorder().NextRecord() - 1),
                          dash.monitor().GoodFrameSpanSeconds(),
                          std::chrono::duration<double>(dash.monitor().FirstGoodAt() - programStart)
                              .count());

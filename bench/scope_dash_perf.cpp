@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     QTimer poll;
     poll.setInterval(100);
     QObject::connect(&poll, &QTimer::timeout, &dash, [&] {
-        if (!dash.PanelText(2).startsWith(QStringLiteral("Ready"))) return;
+        if (!dash.status().PanelText(2).startsWith(QStringLiteral("Ready"))) return;
         poll.stop();
         auto* open = dash.findChild<QAction*>(QStringLiteral("mnuViewquarnscope1"));
         for (int i = 0; i < scopes && open; ++i) open->trigger();

@@ -155,7 +155,7 @@ void Logging::Record_Click() {
     m_counter->show();
     m_counterValue = 0;
     m_counter->setText(QStringLiteral("0"));
-    m_log.StartRecording();
+    m_log.recorder().Start();
 }
 
 void Logging::Play_Click() { StartPlayback(1, INT64_MAX); }
@@ -177,11 +177,11 @@ void Logging::View_Click() {
 }
 
 void Logging::Marker_Click() {
-    m_log.AddUserMarker();
+    m_log.recorder().AddUserMarker();
 }
 
 void Logging::StartPlayback(std::int64_t first, std::int64_t last) {
-    const bool resuming = m_log.Paused && m_log.Playing();
+    const bool resuming = m_log.player().Paused() && m_log.Playing();
     m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Log Playback"));
     m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
     m_status.SetPanelText(3, QString());
@@ -195,12 +195,12 @@ void Logging::StartPlayback(std::int64_t first, std::int64_t last) {
     // A fresh playback starts the traces again; a resumed one goes on with
     // them.
     if (!resuming) m_host.ReapplyScopeSelections();
-    m_log.PlayLog(first, last);
+    m_log.player().Play(first, last);
     m_slider->setEnabled(false);
 }
 
 void Logging::Pause_Click() {
-    m_log.Paused = true;
+    m_log.player().Pause();
     m_pause->setEnabled(false);
     m_play->setEnabled(true);
     m_halt->setEnabled(true);
@@ -218,15 +218,13 @@ void Logging::Halt_Click() {
     m_log.StopLogging();
     m_slider->hide();
     m_counter->hide();
-    m_log.Paused = false;
-    m_log.StopRequested = true;
 }
 
 void Logging::Slider_Moved() {
     m_sliderPosition = m_slider->value();
     m_counterValue = m_sliderPosition;
     m_counter->setText(QString::number(m_counterValue));
-    m_log.SeekLog();
+    m_log.player().Seek();
 }
 
 void Logging::LockFileName(bool locked) {

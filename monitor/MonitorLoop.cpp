@@ -32,15 +32,8 @@ std::chrono::milliseconds UntilTimeOut(const Clock& clock, Clock::TimePoint sinc
 
 }  // namespace
 
-Monitor::Monitor(Link& link, LinkStatus& status, RunState& state, ChannelRecord& rec,
-                 Conversion& conversion, const VehicleData& vehicle, FrameConsumers& consumers)
-    : m_link(link),
-      m_status(status),
-      m_state(state),
-      m_rec(rec),
-      m_conversion(conversion),
-      m_vehicle(vehicle),
-      m_consumers(consumers) {}
+Monitor::Monitor(Link& link, LinkStatus& status, RunState& state, FramePath& path)
+    : m_link(link), m_status(status), m_state(state), m_path(path) {}
 
 void Monitor::MonitorLoop() {
     struct RunningScope {
@@ -149,8 +142,7 @@ void Monitor::HandleFrame() {
     m_status.SetComStat(LinkStatus::kLampGreen);
     ++m_state.FrameCount;
     m_link.ReadInput();
-    m_state.BadFrame = DecodeFrame(m_link.RxBuf(), m_rec);
-    if (m_state.BadFrame) {
+    if (!m_path.Decode(m_link.RxBuf())) {
         ++m_badFrames;
         Resynchronise();
         return;
@@ -174,16 +166,7 @@ void Monitor::HandleFrame() {
             requestFailed = std::current_exception();
         }
     }
-    m_conversion.ComputeChannels(m_rec, m_vehicle);
-    if (m_consumers.DashboardVisible()) m_consumers.UpdateDash();
-    for (int slot = kFirstScopeSlot; slot <= kLastScopeSlot; ++slot) {
-        m_consumers.PrepareScopeSlot(slot);
-        if (m_consumers.ScopeVisible(slot)) m_consumers.FeedScopes(slot);
-    }
-    if (m_state.Recording) {
-        ++m_framesForLog;
-        m_consumers.WriteLogRecord();
-    }
+    if (m_path.Deliver(FrameSource::Box)) ++m_framesForLog;
     if (requestFailed) std::rethrow_exception(requestFailed);
 }
 

@@ -2,32 +2,17 @@
 
 #include <cstdint>
 
+#include "monitor/FramePath.h"
 #include "monitor/RunState.h"
-#include "decode/ChannelRecord.h"
-#include "decode/Conversion.h"
-#include "decode/VehicleData.h"
 #include "link/Link.h"
 
 namespace quarn {
 
-// Where the monitoring loop sends each good frame after converting it.
-class FrameConsumers {
-public:
-    virtual ~FrameConsumers() = default;
-    virtual bool DashboardVisible() const = 0;
-    virtual void UpdateDash() = 0;
-    // Makes sure a scope slot holds a window, created hidden when empty.
-    virtual void PrepareScopeSlot(int slot) = 0;
-    virtual bool ScopeVisible(int slot) const = 0;
-    virtual void FeedScopes(int slot) = 0;
-    virtual void WriteLogRecord() = 0;
-};
-
 // The monitoring loop: one frame request at a time (the next one sent as soon
 // as a good frame has been read, before it is displayed), a 0.1 s time-out that
 // repeats the request, a reconnect after the eleventh time-out in a row or
-// when the setup dialog asks for one ("COM Reset" in panel 1), and the frame
-// chain for every complete frame: decode, convert, dashboard, scopes, log.
+// when the setup dialog asks for one ("COM Reset" in panel 1). Every complete
+// frame goes down the frame path.
 class Monitor {
 public:
     static constexpr double kFrameTimeoutSeconds = 0.1;
@@ -37,11 +22,7 @@ public:
     // After a bad frame the line must be this quiet before the next request:
     // longer than a byte group takes at the slowest rate.
     static constexpr double kQuietSeconds = 0.01;
-    static constexpr int kFirstScopeSlot = 1;
-    static constexpr int kLastScopeSlot = 10;
-
-    Monitor(Link& link, LinkStatus& status, RunState& state, ChannelRecord& rec,
-            Conversion& conversion, const VehicleData& vehicle, FrameConsumers& consumers);
+    Monitor(Link& link, LinkStatus& status, RunState& state, FramePath& path);
 
     // Runs while state.Monitoring is set; tested at the top of each pass
     // only. On the way out panel 2 reads "COM Stopped" and the lamp is grey.
@@ -83,10 +64,7 @@ private:
     Link& m_link;
     LinkStatus& m_status;
     RunState& m_state;
-    ChannelRecord& m_rec;
-    Conversion& m_conversion;
-    const VehicleData& m_vehicle;
-    FrameConsumers& m_consumers;
+    FramePath& m_path;
     std::int64_t m_goodFrames = 0;
     std::int64_t m_badFrames = 0;
     std::int64_t m_linkFailures = 0;

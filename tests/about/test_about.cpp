@@ -16,7 +16,7 @@
 #include "about/Browser.h"
 #include "about/frmAbout.h"
 #include "settings/MessageCatcher.h"
-#include "settings/TestDash.h"
+#include "TestDash.h"
 
 namespace quarn {
 namespace {

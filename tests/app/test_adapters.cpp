@@ -20,6 +20,7 @@
 #include "SimProcess.h"
 #include "TestUtil.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
 #include "logging/Logging.h"
@@ -50,11 +51,7 @@ protected:
     }
 
     void MakeDash() {
-        DashOptions options;
-        options.alerts = &alerts;
-        options.settingsPath = settings;
-        options.splashSeconds = 0;
-        dash = std::make_unique<SuperDash>(std::move(options));
+        dash = test::MakeTestDash(alerts, dir.path());
         alerts.onEnd = [this] { dash->state().Monitoring = false; };
     }
 
@@ -103,7 +100,7 @@ TEST_F(AdapterTest, TheBoundStableNameWinsOverTheRuleAndTheRateIsRemembered) {
 
     QString ready;
     EXPECT_TRUE(Run([&] {
-        if (dash->PanelText(2).startsWith(QStringLiteral("Ready"))) ready = dash->PanelText(2);
+        if (dash->status().PanelText(2).startsWith(QStringLiteral("Ready"))) ready = dash->status().PanelText(2);
         return Good() >= 20;
     }));
     EXPECT_EQ(ready.toStdString(), "Ready @ 57600");
@@ -156,7 +153,7 @@ TEST_F(AdapterTest, ADamagedUserSettingsFileIsReportedThenIgnored) {
             reported = box->text();
             box->close();
         }
-        if (dash->PanelText(2).startsWith(QStringLiteral("Ready"))) ready = dash->PanelText(2);
+        if (dash->status().PanelText(2).startsWith(QStringLiteral("Ready"))) ready = dash->status().PanelText(2);
         return Good() >= 20;
     }));
     EXPECT_TRUE(reported.contains(QStringLiteral("damaged"))) << reported.toStdString();
@@ -210,7 +207,7 @@ TEST_F(AdapterTest, UnplugAndReplugDuringMonitoringAndDuringARecordingLoseNoFram
     const QString notice = QString::fromUtf8(Link::kUnpluggedNotice);
     const bool done = Run(
         [&] {
-            const bool waiting = dash->PanelText(4) == notice;
+            const bool waiting = dash->status().PanelText(4) == notice;
             if (waiting && !away) {
                 ++unplugs;
                 away = true;
@@ -219,7 +216,7 @@ TEST_F(AdapterTest, UnplugAndReplugDuringMonitoringAndDuringARecordingLoseNoFram
                 // the wait, which must neither end the program nor the wait.
                 if (unplugs == 1) dash->Label1_Click();
             }
-            if (waiting) lampRedWhileAway &= dash->lampColour() == QColor(255, 0, 0);
+            if (waiting) lampRedWhileAway &= dash->status().lampColour() == QColor(255, 0, 0);
             if (away && returnedAt == Steady::time_point{} && QFileInfo::exists(link)) {
                 returnedAt = Steady::now();
                 goodAtReturn = Good();

@@ -19,6 +19,7 @@
 #include "TestUtil.h"
 #include "app/AlarmSound.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "decode/Frame.h"
 #include "diagnostics/TPSTool.h"
 #include "link/LinkFakes.h"
@@ -55,11 +56,7 @@ protected:
     }
 
     std::unique_ptr<SuperDash> MakeDash() {
-        DashOptions options;
-        options.alerts = &alerts;
-        options.settingsPath = dir.filePath(QStringLiteral("quarnom.ini"));
-        options.splashSeconds = 0.05;
-        return std::make_unique<SuperDash>(std::move(options));
+        return test::MakeTestDash(alerts, dir.path(), 0.05);
     }
 
     Logging* LoggingWindow() {

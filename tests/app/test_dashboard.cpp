@@ -16,6 +16,7 @@
 #include "TestUtil.h"
 #include "widgets/DialGauge.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "diagnostics/TPSTool.h"
 #include "link/LinkFakes.h"
 #include "settings/ComSetup.h"
@@ -35,11 +36,7 @@ protected:
     void TearDown() override { qunsetenv("QUARN_COM1"); }
 
     std::unique_ptr<SuperDash> MakeDash() {
-        DashOptions options;
-        options.alerts = &alerts;
-        options.settingsPath = m_settings;
-        options.splashSeconds = 0.05;
-        return std::make_unique<SuperDash>(std::move(options));
+        return test::MakeTestDash(alerts, m_dir.path(), 0.05);
     }
 
     bool StartBox(QStringList args = {}) {
@@ -75,18 +72,18 @@ TEST_F(DashboardTest, StartUpWithASavedPortMonitorsAndTheGaugesFollowTheFrames) 
     auto dash = MakeDash();
     QString readyText;
     RunUntil(*dash, [&] {
-        if (dash->PanelText(2).startsWith(QStringLiteral("Ready"))) readyText = dash->PanelText(2);
+        if (dash->status().PanelText(2).startsWith(QStringLiteral("Ready"))) readyText = dash->status().PanelText(2);
         // Wait for a frame-rate display of a second with frames in it.
         return dash->monitor().GoodFrames() >= 400 &&
-               dash->PanelText(3).section(' ', 0, 0).toInt() > 0;
+               dash->status().PanelText(3).section(' ', 0, 0).toInt() > 0;
     });
 
     EXPECT_EQ(readyText.toStdString(), "Ready @ 115200");
     EXPECT_GE(dash->monitor().GoodFrames(), 400);
     EXPECT_EQ(dash->monitor().BadFrames(), 0);
-    EXPECT_TRUE(dash->PanelText(3).endsWith(QStringLiteral(" FPS")));
-    EXPECT_EQ(dash->PanelText(2).toStdString(), "COM Stopped");
-    EXPECT_EQ(dash->lampColour(), QColor(64, 64, 64));
+    EXPECT_TRUE(dash->status().PanelText(3).endsWith(QStringLiteral(" FPS")));
+    EXPECT_EQ(dash->status().PanelText(2).toStdString(), "COM Stopped");
+    EXPECT_EQ(dash->status().lampColour(), QColor(64, 64, 64));
     EXPECT_TRUE(alerts.log.empty());
 
     // The needles hold the converted values of the last frame.
@@ -109,7 +106,7 @@ TEST_F(DashboardTest, FirstStartWaitsForThePortChoiceThenConnects) {
     bool sawDialogFirst = false;
     QTimer::singleShot(300, dash.get(), [&] {
         ASSERT_NE(dash->comSetup(), nullptr);
-        sawDialogFirst = dash->comSetup()->isVisible() && dash->PanelText(2).isEmpty() &&
+        sawDialogFirst = dash->comSetup()->isVisible() && dash->status().PanelText(2).isEmpty() &&
                          dash->link().ComPort() == 0;
         dash->comSetup()->applyButton()->click();
     });
@@ -145,7 +142,7 @@ TEST_F(DashboardTest, SetupDialogAppliesKeepsItsChoiceAndStartsAfreshAfterClosin
     dialog->applyButton()->click();
     EXPECT_EQ(dash->link().ComPort(), 2);
     EXPECT_EQ(dash->link().MaxBaud().toStdString(), "38400");
-    EXPECT_EQ(dash->PanelText(1).toStdString(), "COM Reset");
+    EXPECT_EQ(dash->status().PanelText(1).toStdString(), "COM Reset");
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(test::ReadBytes(m_settings.toStdString()),
               (std::vector<std::uint8_t>{' ', '2', ' ', '\r', '\n'}));
@@ -170,16 +167,16 @@ TEST_F(DashboardTest, LampColoursAndStatusPanels) {
                                               {2, QColor(255, 255, 0)},
                                               {3, QColor(255, 0, 0)}};
     for (const auto& [code, colour] : colours) {
-        dash->SetComStat(static_cast<std::int16_t>(code));
-        EXPECT_EQ(dash->lampColour(), colour) << code;
+        dash->status().SetComStat(static_cast<std::int16_t>(code));
+        EXPECT_EQ(dash->status().lampColour(), colour) << code;
     }
-    dash->SetComStat(7);  // unknown codes leave the lamp alone
-    EXPECT_EQ(dash->lampColour(), QColor(255, 0, 0));
+    dash->status().SetComStat(7);  // unknown codes leave the lamp alone
+    EXPECT_EQ(dash->status().lampColour(), QColor(255, 0, 0));
 
-    dash->SetPanelText(5, QStringLiteral("x"));
-    EXPECT_EQ(dash->PanelText(5).toStdString(), "x");
-    dash->SetPanelText(6, QStringLiteral("ignored"));
-    EXPECT_TRUE(dash->PanelText(6).isEmpty());
+    dash->status().SetPanelText(5, QStringLiteral("x"));
+    EXPECT_EQ(dash->status().PanelText(5).toStdString(), "x");
+    dash->status().SetPanelText(6, QStringLiteral("ignored"));
+    EXPECT_TRUE(dash->status().PanelText(6).isEmpty());
 }
 
 TEST_F(DashboardTest, TpsToolOpensOnceAndIsFedOnlyWhileVisible) {

@@ -17,6 +17,7 @@
 #include "TestUtil.h"
 #include "app/DashAlerts.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
 #include "logging/Logging.h"
@@ -41,11 +42,7 @@ protected:
         const QString link = dir.filePath(QStringLiteral("box"));
         ASSERT_TRUE(sim.Start(simArgs, link));
         qputenv("QUARN_COM1", QFile::encodeName(link));
-        DashOptions options;
-        options.alerts = &alerts;
-        options.settingsPath = settings;
-        options.splashSeconds = 0;
-        dash = std::make_unique<SuperDash>(std::move(options));
+        dash = test::MakeTestDash(alerts, dir.path());
         // The program's own end: the loop must stop once the link is given up.
         alerts.onEnd = [this] { dash->state().Monitoring = false; };
     }
@@ -115,7 +112,7 @@ TEST_F(FaultTest, ABoxThatFallsSilentIsReconnectedOnceItAnswersAgain) {
             ::kill(pid, SIGSTOP);
             stopped = true;
         }
-        sawRetry |= dash->PanelText(2) == QStringLiteral("COM Retry");
+        sawRetry |= dash->status().PanelText(2) == QStringLiteral("COM Retry");
         if (stopped && !resumed && sawRetry) {
             ::kill(pid, SIGCONT);
             resumed = true;
@@ -126,7 +123,7 @@ TEST_F(FaultTest, ABoxThatFallsSilentIsReconnectedOnceItAnswersAgain) {
     EXPECT_EQ(dash->monitor().LinkFailures(), 1);  // yellow, red, "COM FAIL"
     EXPECT_TRUE(sawRetry);
     EXPECT_TRUE(done) << "frames did not flow again";
-    EXPECT_EQ(dash->PanelText(1).toStdString(), "Monitoring");
+    EXPECT_EQ(dash->status().PanelText(1).toStdString(), "Monitoring");
 }
 
 TEST_F(FaultTest, ABoxLimitedTo9600ThatDropsRequestsStillMonitors) {
@@ -134,7 +131,7 @@ TEST_F(FaultTest, ABoxLimitedTo9600ThatDropsRequestsStillMonitors) {
            QStringLiteral("--drop-every"), QStringLiteral("7")});
     QString ready;
     EXPECT_TRUE(Run([&] {
-        if (dash->PanelText(2).startsWith(QStringLiteral("Ready"))) ready = dash->PanelText(2);
+        if (dash->status().PanelText(2).startsWith(QStringLiteral("Ready"))) ready = dash->status().PanelText(2);
         return Good() >= 60;
     }));
     EXPECT_EQ(ready.toStdString(), "Ready @ 9600");
@@ -164,10 +161,10 @@ TEST_F(FaultTest, NestedReconnectsAndApplyDuringAReconnectRecover) {
                 return false;
             default:
                 return Good() >= goodAfter + 100 &&
-                       dash->PanelText(1) == QStringLiteral("Monitoring");
+                       dash->status().PanelText(1) == QStringLiteral("Monitoring");
         }
     }, 30000));
-    EXPECT_EQ(dash->PanelText(2).toStdString(), "COM Stopped");
+    EXPECT_EQ(dash->status().PanelText(2).toStdString(), "COM Stopped");
     EXPECT_TRUE(alerts.log.empty());
 }
 
@@ -184,8 +181,8 @@ TEST_F(FaultTest, TheDeviceVanishingDuringARecordingIsAwaitedAndKeepsEveryGoodFr
             goodAtRecord = Good();
             StartRecording();
         }
-        if (dash->PanelText(4) != QString::fromUtf8(Link::kUnpluggedNotice)) return false;
-        lamp = dash->lampColour();
+        if (dash->status().PanelText(4) != QString::fromUtf8(Link::kUnpluggedNotice)) return false;
+        lamp = dash->status().lampColour();
         return ++waitingPasses > 50;  // half a second of waiting
     });
     ASSERT_GE(goodAtRecord, 0);

@@ -22,6 +22,7 @@
 #include "SelfTestRig.h"
 #include "SimProcess.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "diagnostics/SelfTester.h"
 
 namespace quarn::test {
@@ -211,11 +212,7 @@ protected:
     void TearDown() override { qunsetenv("QUARN_COM1"); }
 
     std::unique_ptr<SuperDash> MakeDash() {
-        DashOptions options;
-        options.alerts = &alerts;
-        options.settingsPath = m_dir.filePath(QStringLiteral("quarnom.ini"));
-        options.splashSeconds = 0;
-        return std::make_unique<SuperDash>(std::move(options));
+        return test::MakeTestDash(alerts, m_dir.path());
     }
     static QAction* Entry(SuperDash& dash, const char* name) {
         return dash.findChild<QAction*>(QString::fromLatin1(name));
@@ -282,9 +279,9 @@ TEST_F(SelfTesterOnDashboard, EndToEndAgainstALateBoxReadsBothSections) {
     ASSERT_TRUE(StartAndWait(*window, 120000));
 
     EXPECT_TRUE(alerts.log.empty());
-    EXPECT_EQ(dash->PanelText(2).toStdString(), "Ready @ 115200");
+    EXPECT_EQ(dash->status().PanelText(2).toStdString(), "Ready @ 115200");
     // The connection's "Initializing" used to stay in the activity panel.
-    EXPECT_EQ(dash->PanelText(1).toStdString(), "");
+    EXPECT_EQ(dash->status().PanelText(1).toStdString(), "");
     EXPECT_TRUE(lampWentRed);
     EXPECT_EQ(window->codeList()->toPlainText().toStdString(),
               "Codes now (key on, engine off)\n23:TPS out of self test range\n\n"

@@ -20,6 +20,7 @@
 
 #include "TestUtil.h"
 #include "link/LinkFakes.h"
+#include "monitor/FakeConsumers.h"
 #include "logging/LogOperations.h"
 
 namespace quarn {
@@ -28,6 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakeBox;
 using test::FakeClock;
+using test::FakeConsumers;
 using test::FakeSerialPort;
 using test::FakeYielder;
 using test::RecordingAlerts;
@@ -40,29 +42,6 @@ ByteBuffer NumberedFrame(int n) {
     const FrameBytes f = EncodeFrame(raw);
     return ByteBuffer(f.begin(), f.end());
 }
-
-class ShownFrames final : public FrameConsumers {
-public:
-    explicit ShownFrames(ChannelRecord& rec) : m_rec(rec) {}
-    bool DashboardVisible() const override { return true; }
-    void UpdateDash() override {
-        shown.push_back(m_rec.MafRaw);
-        rpm.push_back(m_rec.Rpm);
-    }
-    void PrepareScopeSlot(int) override {}
-    bool ScopeVisible(int slot) const override { return slot == 3; }
-    void FeedScopes(int) override { ++scopeFeeds; }
-    void WriteLogRecord() override {
-        if (onWrite) onWrite();
-    }
-    std::vector<int> shown;
-    std::vector<float> rpm;
-    int scopeFeeds = 0;
-    std::function<void()> onWrite;
-
-private:
-    ChannelRecord& m_rec;
-};
 
 // The logging window as the operations see it; Halt behaves as the real
 // window's Stop button.
@@ -84,8 +63,6 @@ public:
     void HaltAction() override {
         ++halts;
         m_log->StopLogging();
-        m_log->Paused = false;
-        m_log->StopRequested = true;
     }
     void AskOverwrite(const QString&, std::function<void(bool)> answer) override {
         if (deferAnswer) {
@@ -140,32 +117,35 @@ protected:
     ChannelRecord rec;
     Conversion conversion;
     VehicleData vehicle;
-    ShownFrames consumers{rec};
-    Monitor monitor{link, status, state, rec, conversion, vehicle, consumers};
-    LogOperations log{link, status, state, monitor, rec, conversion, vehicle, consumers, *this};
+    FakeConsumers consumers{rec, {3}};
+    FramePath path{state, rec, conversion, vehicle, consumers};
+    Monitor monitor{link, status, state, path};
+    LogOperations log{link, status, state, monitor, path, *this};
+    Recorder& recorder = log.recorder();
+    Player& player = log.player();
     LogOperations* logPtr = nullptr;
     FakeView view{logPtr};
 };
 
 TEST(TickFrequency, AboutTwentyTicksRoundedHalfToEvenAndNeverZero) {
-    EXPECT_EQ(LogOperations::TickFrequency(12), 1);
-    EXPECT_EQ(LogOperations::TickFrequency(30), 2);  // 1.5
-    EXPECT_EQ(LogOperations::TickFrequency(50), 2);  // 2.5
-    EXPECT_EQ(LogOperations::TickFrequency(70), 4);  // 3.5
-    EXPECT_EQ(LogOperations::TickFrequency(5), 1);   // 0.25 would be no tick at all
-    EXPECT_EQ(LogOperations::TickFrequency(1000000), 50000);
+    EXPECT_EQ(Player::TickFrequency(12), 1);
+    EXPECT_EQ(Player::TickFrequency(30), 2);  // 1.5
+    EXPECT_EQ(Player::TickFrequency(50), 2);  // 2.5
+    EXPECT_EQ(Player::TickFrequency(70), 4);  // 3.5
+    EXPECT_EQ(Player::TickFrequency(5), 1);   // 0.25 would be no tick at all
+    EXPECT_EQ(Player::TickFrequency(1000000), 50000);
 }
 
 TEST_F(LogOperationsTest, RecordingNumbersRecordsFromOneAndKeepsToTheNameItStartedWith) {
     state.Monitoring = true;
     status.SetPanelText(2, QStringLiteral("Ready @ 115200"));
-    log.StartRecording();
+    recorder.Start();
     EXPECT_TRUE(state.Recording);
     link.RxBuf() = NumberedFrame(7);
-    log.WriteLogRecord();
+    recorder.Write();
     EXPECT_EQ(view.counter, 2);  // the number the next record will take
     link.RxBuf() = NumberedFrame(8);
-    log.WriteLogRecord();
+    recorder.Write();
 
     // Typing in the name box while recording, a stray name or another log's,
     // neither creates a file nor writes into one.
@@ -175,7 +155,7 @@ TEST_F(LogOperationsTest, RecordingNumbersRecordsFromOneAndKeepsToTheNameItStart
     for (const QString& typed : {dir.filePath(QStringLiteral("s")), other}) {
         view.name = typed;
         link.RxBuf() = NumberedFrame(9);
-        log.WriteLogRecord();
+        recorder.Write();
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("s"))));
     EXPECT_EQ(test::ReadBytes(other.toStdString()).size(), std::size_t(kRecordBytes));
@@ -186,37 +166,37 @@ TEST_F(LogOperationsTest, RecordingNumbersRecordsFromOneAndKeepsToTheNameItStart
 }
 
 TEST_F(LogOperationsTest, ALongReceiveBufferIsStoredAsItsFirst38Bytes) {
-    log.StartRecording();
+    recorder.Start();
     ByteBuffer two = NumberedFrame(1);
     const ByteBuffer next = NumberedFrame(2);
     two.insert(two.end(), next.begin(), next.end());
     link.RxBuf() = two;
-    log.WriteLogRecord();
+    recorder.Write();
     EXPECT_EQ(test::ReadBytes(Path()).size(), std::size_t(kRecordBytes));
 }
 
 TEST_F(LogOperationsTest, AFailedWriteStopsTheRecordingAndSaysWhy) {
     view.name = dir.filePath(QStringLiteral("no/such/folder/x.qz0"));
-    log.StartRecording();
-    log.WriteLogRecord();
+    recorder.Start();
+    recorder.Write();
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(view.halts, 1);
     ASSERT_EQ(view.problems.size(), 1u);
     EXPECT_NE(view.problems[0].find("no/such/folder"), std::string::npos);
-    EXPECT_EQ(log.NextRecord, 1);
+    EXPECT_EQ(recorder.NextRecord(), 1);
 }
 
 TEST_F(LogOperationsTest, DecliningTheOverwriteLeavesTheFileAlone) {
     MakeLog(3);
     const auto before = test::ReadBytes(Path());
     view.overwrite = false;
-    log.StartRecording();
+    recorder.Start();
     EXPECT_FALSE(state.Recording);
     EXPECT_TRUE(view.declined);
     EXPECT_EQ(test::ReadBytes(Path()), before);
 
     view.overwrite = true;
-    log.StartRecording();
+    recorder.Start();
     EXPECT_TRUE(state.Recording);
     EXPECT_FALSE(QFileInfo::exists(view.name));  // deleted; the next write starts afresh
 }
@@ -228,7 +208,7 @@ TEST_F(LogOperationsTest, TheOverwriteAnswerComesLaterAndStopWithdrawsTheQuestio
     const auto before = test::ReadBytes(Path());
     view.deferAnswer = true;
     status.SetPanelText(1, QStringLiteral("Recording"));  // as a stale panel would read
-    log.StartRecording();
+    recorder.Start();
     EXPECT_FALSE(state.Recording);
     ASSERT_TRUE(view.pendingAnswer);
     view.pendingAnswer(false);
@@ -236,14 +216,14 @@ TEST_F(LogOperationsTest, TheOverwriteAnswerComesLaterAndStopWithdrawsTheQuestio
     EXPECT_FALSE(state.Recording);
     EXPECT_NE(status.PanelText(1).toStdString(), "Recording");
 
-    log.StartRecording();
+    recorder.Start();
     log.StopLogging();
     view.pendingAnswer(true);  // Yes, after Stop
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(test::ReadBytes(Path()), before);
 
     state.Monitoring = true;
-    log.StartRecording();
+    recorder.Start();
     view.pendingAnswer(true);
     EXPECT_TRUE(state.Recording);
     EXPECT_FALSE(QFileInfo::exists(view.name));
@@ -254,8 +234,8 @@ TEST_F(LogOperationsTest, RecordingWhileStoppedReconnectsAndRunsTheLoop) {
     box.rate = 115200;
     status.SetPanelText(2, QStringLiteral("COM Stopped"));
     consumers.onWrite = [&] {
-        log.WriteLogRecord();
-        if (log.NextRecord > 3) state.Monitoring = false;
+        recorder.Write();
+        if (recorder.NextRecord() > 3) state.Monitoring = false;
     };
     port.onWrite = [&, chained = port.onWrite](char byte, int baud) {
         if (byte == 'f' && baud == box.rate) {
@@ -265,8 +245,8 @@ TEST_F(LogOperationsTest, RecordingWhileStoppedReconnectsAndRunsTheLoop) {
         }
         chained(byte, baud);
     };
-    log.StartRecording();
-    EXPECT_EQ(log.NextRecord, 4);
+    recorder.Start();
+    EXPECT_EQ(recorder.NextRecord(), 4);
     EXPECT_EQ(test::ReadBytes(Path()).size(), 3u * kRecordBytes);
     EXPECT_EQ(status.PanelText(2).toStdString(), "COM Stopped");
 }
@@ -274,10 +254,10 @@ TEST_F(LogOperationsTest, RecordingWhileStoppedReconnectsAndRunsTheLoop) {
 TEST_F(LogOperationsTest, PlaybackShowsEveryRecordInOrderAndEndsWithHalt) {
     MakeLog(12);
     state.Monitoring = true;
-    log.PlayLog();
+    player.Play();
     EXPECT_FALSE(state.Monitoring);
     EXPECT_EQ(consumers.shown, Range(1, 12));
-    EXPECT_EQ(consumers.scopeFeeds, 12);  // only the visible slot
+    EXPECT_EQ(static_cast<int>(consumers.fed.size()), 12);  // only the visible slot
     EXPECT_EQ(view.minimum, 1);
     EXPECT_EQ(view.maximum, 12);
     EXPECT_EQ(view.tick, 1);
@@ -285,8 +265,8 @@ TEST_F(LogOperationsTest, PlaybackShowsEveryRecordInOrderAndEndsWithHalt) {
     EXPECT_EQ(view.position, 1);
     EXPECT_TRUE(view.sliderHidden);
     EXPECT_EQ(view.halts, 1);
-    EXPECT_TRUE(log.StopRequested);  // stays set until the next playback
-    EXPECT_FALSE(log.Playing());
+    EXPECT_TRUE(player.StopRequested());  // stays set until the next playback
+    EXPECT_FALSE(player.Playing());
     EXPECT_TRUE(view.problems.empty());
 }
 
@@ -300,11 +280,11 @@ TEST_F(LogOperationsTest, ARangeShowsExactlyItsRecordsAsTheWholeLogShowsThem) {
         const FrameBytes f = EncodeFrame(raw);
         ASSERT_TRUE(WriteRecordAt(Path(), n, ByteBuffer(f.begin(), f.end())));
     }
-    log.PlayLog();
+    player.Play();
     const std::vector<float> whole = consumers.rpm;
     consumers.shown.clear();
     consumers.rpm.clear();
-    log.PlayLog(20, 25);
+    player.Play(20, 25);
     EXPECT_EQ(consumers.shown, Range(20, 25));
     EXPECT_EQ(view.minimum, 20);
     EXPECT_EQ(view.maximum, 25);
@@ -313,26 +293,26 @@ TEST_F(LogOperationsTest, ARangeShowsExactlyItsRecordsAsTheWholeLogShowsThem) {
     EXPECT_TRUE(view.problems.empty());
 
     consumers.shown.clear();
-    log.PlayLog(25, 90);  // cut at the end of the log
+    player.Play(25, 90);  // cut at the end of the log
     EXPECT_EQ(consumers.shown, Range(25, 30));
 
     consumers.shown.clear();
-    log.PlayLog(31, 40);
+    player.Play(31, 40);
     EXPECT_TRUE(consumers.shown.empty());
     EXPECT_EQ(view.problems.size(), 1u);
-    EXPECT_FALSE(log.Playing());
+    EXPECT_FALSE(player.Playing());
 }
 
 TEST_F(LogOperationsTest, PauseThenHaltShowsTheRecordInHandOnceMore) {
     MakeLog(30);
     yielder.onYield = [&] {
-        if (consumers.shown.size() == 5 && !log.Paused && view.halts == 0) {
-            log.Paused = true;
-        } else if (log.Paused) {
+        if (consumers.shown.size() == 5 && !player.Paused() && view.halts == 0) {
+            player.Pause();
+        } else if (player.Paused()) {
             view.HaltAction();
         }
     };
-    log.PlayLog();
+    player.Play();
     EXPECT_EQ(consumers.shown, (std::vector<int>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(view.tick, 2);
 }
@@ -342,16 +322,16 @@ TEST_F(LogOperationsTest, SeekWhilePausedThenResumeGoesOnFromThere) {
     int step = 0;
     yielder.onYield = [&] {
         if (step == 0 && consumers.shown.size() == 10) {
-            log.Paused = true;
+            player.Pause();
             step = 1;
-        } else if (step == 1 && log.Paused) {
+        } else if (step == 1 && player.Paused()) {
             step = 2;
             view.position = 40;  // the user drags the slider
-            log.SeekLog();
-            log.PlayLog();  // Play again resumes
+            player.Seek();
+            player.Play();  // Play again resumes
         }
     };
-    log.PlayLog();
+    player.Play();
     std::vector<int> expected = Range(1, 10);
     expected.push_back(40);  // shown by the seek
     for (int i = 40; i <= 50; ++i) expected.push_back(i);  // 40 again, then on
@@ -365,9 +345,9 @@ TEST_F(LogOperationsTest, DamagedRecordsAreSkippedAndReportedOnceAtTheEnd) {
     bytes[kRecordBytes * 2 + 2] = 20;      // record 3: 20 frame bytes only
     bytes.resize(bytes.size() + 30, 0xEE);  // and a cut-off record
     test::WriteBytes(Path(), bytes);
-    log.PlayLog();
+    player.Play();
     EXPECT_EQ(consumers.shown, (std::vector<int>{1, 4}));
-    EXPECT_EQ(log.SkippedRecords(), 2);
+    EXPECT_EQ(player.SkippedRecords(), 2);
     ASSERT_EQ(view.problems.size(), 2u);
     EXPECT_NE(view.problems[0].find("2 damaged records"), std::string::npos);
     EXPECT_NE(view.problems[1].find("30 bytes"), std::string::npos);
@@ -375,25 +355,25 @@ TEST_F(LogOperationsTest, DamagedRecordsAreSkippedAndReportedOnceAtTheEnd) {
 
 TEST_F(LogOperationsTest, AMissingOrEmptyNameIsReportedAndNoFileIsCreated) {
     view.name = dir.filePath(QStringLiteral("typo.qz0"));
-    log.PlayLog();
+    player.Play();
     EXPECT_FALSE(QFileInfo::exists(view.name));
     ASSERT_EQ(view.problems.size(), 1u);
     EXPECT_NE(view.problems[0].find("does not exist"), std::string::npos);
     EXPECT_EQ(view.halts, 1);
 
     view.name = QStringLiteral("  ");
-    log.PlayLog();
+    player.Play();
     EXPECT_EQ(view.problems.size(), 2u);
     EXPECT_TRUE(consumers.shown.empty());
 
     // A folder is named as one, and an empty log says it is empty.
     view.name = dir.path();
-    log.PlayLog();
+    player.Play();
     ASSERT_EQ(view.problems.size(), 3u);
     EXPECT_NE(view.problems[2].find("is a folder"), std::string::npos) << view.problems[2];
     view.name = dir.filePath(QStringLiteral("empty.qz0"));
     test::WriteBytes(view.name.toStdString(), {});
-    log.PlayLog();
+    player.Play();
     ASSERT_EQ(view.problems.size(), 4u);
     EXPECT_NE(view.problems[3].find("empty"), std::string::npos) << view.problems[3];
     EXPECT_TRUE(status.PanelText(1).isEmpty());  // nothing plays or records now
@@ -405,19 +385,19 @@ TEST_F(LogOperationsTest, PlaybackTimesComeFromTheMeasuredFrameRate) {
     MakeLog(100);
     double last = -1;
     yielder.onYield = [&] {
-        if (auto t = log.PlaybackTime()) last = t->seconds;
+        if (auto t = player.PlaybackTime()) last = t->seconds;
     };
-    log.SetMeasuredFrameRate(200);
-    log.PlayLog();
+    player.SetMeasuredFrameRate(200);
+    player.Play();
     EXPECT_NEAR(last, 99 / 200.0, 1e-9);
-    EXPECT_FALSE(log.PlaybackTime());  // over
+    EXPECT_FALSE(player.PlaybackTime());  // over
 }
 
 TEST_F(LogOperationsTest, PacedPlaybackKeepsToTheChosenRate) {
     MakeLog(50);
     view.rate = 25;
     const auto start = clock.Now();
-    log.PlayLog();
+    player.Play();
     EXPECT_EQ(consumers.shown.size(), 50u);
     EXPECT_NEAR(std::chrono::duration<double>(clock.Now() - start).count(), 2.0, 0.02);
 }
@@ -431,21 +411,21 @@ TEST_F(LogOperationsTest, RecordingWritesOneTimePerRecordAndTheMarkers) {
     for (int i = 0; i < 3; ++i) old.AppendTime(i);
     old.Close();
 
-    log.AddMarker(QStringLiteral("user"), QStringLiteral("not recording"));  // no-op
-    log.StartRecording();  // overwrite answered Yes
-    log.AddMarker(QStringLiteral("user"), QStringLiteral("at the start"));
+    recorder.AddMarker(QStringLiteral("user"), QStringLiteral("not recording"));  // no-op
+    recorder.Start();  // overwrite answered Yes
+    recorder.AddMarker(QStringLiteral("user"), QStringLiteral("at the start"));
     for (int n = 1; n <= 4; ++n) {
         clock.Advance(std::chrono::milliseconds(n * 100));
         link.RxBuf() = NumberedFrame(n);
-        log.WriteLogRecord();
-        if (n == 2) log.AddMarker(QStringLiteral("user"), QStringLiteral("third gear"));
-        if (n == 3) log.AddUserMarker();  // the key or the button
+        recorder.Write();
+        if (n == 2) recorder.AddMarker(QStringLiteral("user"), QStringLiteral("third gear"));
+        if (n == 3) recorder.AddUserMarker();  // the key or the button
     }
     log.StopLogging();
-    log.AddMarker(QStringLiteral("user"), QStringLiteral("stopped"));  // no-op
+    recorder.AddMarker(QStringLiteral("user"), QStringLiteral("stopped"));  // no-op
 
     const SidecarContents c = ReadSidecar(view.name, 100);
-    EXPECT_FALSE(log.SidecarFailed());
+    EXPECT_FALSE(recorder.SidecarFailed());
     ASSERT_EQ(c.times.size(), 4u);
     EXPECT_NEAR(c.times[0], 0.1, 1e-6);
     EXPECT_NEAR(c.times[3], 1.0, 1e-6);
@@ -461,11 +441,11 @@ TEST_F(LogOperationsTest, RecordingWritesOneTimePerRecordAndTheMarkers) {
     // A sidecar that cannot be written leaves the recording alone.
     QFile::remove(SidecarPath(view.name));
     ASSERT_TRUE(QDir().mkdir(SidecarPath(view.name)));  // a folder in the way
-    log.StartRecording();
+    recorder.Start();
     link.RxBuf() = NumberedFrame(1);
-    log.WriteLogRecord();
+    recorder.Write();
     EXPECT_TRUE(state.Recording);
-    EXPECT_TRUE(log.SidecarFailed());
+    EXPECT_TRUE(recorder.SidecarFailed());
     EXPECT_TRUE(view.problems.empty());
     EXPECT_EQ(test::ReadBytes(Path()).size(), std::size_t(kRecordBytes));
 }
@@ -478,13 +458,13 @@ TEST_F(LogOperationsTest, PlaybackTimesComeFromTheSidecarWhenThereIsOne) {
     ASSERT_TRUE(w.Create(view.name, QDateTime::currentDateTimeUtc()));
     for (double t : {1.0, 1.5, 3.0}) w.AppendTime(t);
     w.Close();
-    std::vector<LogOperations::RecordTime> times;
+    std::vector<Player::RecordTime> times;
     yielder.onYield = [&] {
-        if (auto t = log.PlaybackTime(); t && times.size() < consumers.shown.size())
+        if (auto t = player.PlaybackTime(); t && times.size() < consumers.shown.size())
             times.push_back(*t);
     };
-    log.SetMeasuredFrameRate(100);
-    log.PlayLog();
+    player.SetMeasuredFrameRate(100);
+    player.Play();
     ASSERT_EQ(times.size(), 5u);
     const double expected[] = {0, 0.5, 2.0, 2.01, 2.02};
     for (int i = 0; i < 5; ++i) {
@@ -502,13 +482,13 @@ TEST_F(LogOperationsTest, RealTimePlaybackFollowsTheRecordedSpacing) {
     for (double t : {0.2, 0.7, 2.7, 2.8}) w.AppendTime(t);  // records 5, 6: none
     w.Close();
     view.rate = LoggingView::kRealTime;
-    log.SetMeasuredFrameRate(4);
+    player.SetMeasuredFrameRate(4);
     std::vector<double> shownAt;
     yielder.onYield = [&] {
         while (shownAt.size() < consumers.shown.size())
             shownAt.push_back(std::chrono::duration<double>(clock.Elapsed()).count());
     };
-    log.PlayLog();
+    player.Play();
     ASSERT_EQ(shownAt.size(), 6u);
     const double gaps[] = {0.5, 2.0, 0.1, 0.25, 0.25};
     for (int i = 0; i < 5; ++i) EXPECT_NEAR(shownAt[i + 1] - shownAt[i], gaps[i], 0.012) << i;
@@ -517,7 +497,7 @@ TEST_F(LogOperationsTest, RealTimePlaybackFollowsTheRecordedSpacing) {
     QFile::remove(SidecarPath(view.name));
     shownAt.clear();
     consumers.shown.clear();
-    log.PlayLog();
+    player.Play();
     ASSERT_EQ(shownAt.size(), 6u);
     EXPECT_NEAR(shownAt[5] - shownAt[0], 5 * 0.25, 0.05);
 }

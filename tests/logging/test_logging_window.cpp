@@ -21,6 +21,7 @@
 #include "widgets/DialGauge.h"
 #include "widgets/RefreshTick.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "link/LinkFakes.h"
 #include "logging/LogExport.h"
 #include "logging/LogSidecar.h"
@@ -40,11 +41,13 @@ class LoggingWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        DashOptions options;
-        options.alerts = &alerts;
-        options.settingsPath = dir.filePath(QStringLiteral("quarnom.ini"));
-        options.splashSeconds = 0.05;
-        dash = std::make_unique<SuperDash>(std::move(options));
+        Build(nullptr);
+    }
+    // A test that needs no simulator may put the dashboard on the fake clock.
+    void Build(test::DashTime* time) {
+        window = nullptr;
+        dash.reset();
+        dash = test::MakeTestDash(alerts, dir.path(), 0.05, time);
         dash->ShowLogging();
         window = dash->logging();
         window->logFile()->setText(dir.filePath(QStringLiteral("run.qz0")));
@@ -102,6 +105,7 @@ protected:
 
     QTemporaryDir dir;
     test::RecordingAlerts alerts;
+    test::DashTime time;
     std::unique_ptr<SuperDash> dash;
     Logging* window = nullptr;
     std::vector<std::string> problems;
@@ -171,12 +175,12 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
 
     // Play it back through the window and the dashboard.
     window->Play_Click();
-    EXPECT_TRUE(dash->PanelText(1).isEmpty());  // the playback is over
-    EXPECT_EQ(dash->PanelText(2).toStdString(), "COM Stopped");
-    EXPECT_TRUE(dash->PanelText(3).isEmpty());
+    EXPECT_TRUE(dash->status().PanelText(1).isEmpty());  // the playback is over
+    EXPECT_EQ(dash->status().PanelText(2).toStdString(), "COM Stopped");
+    EXPECT_TRUE(dash->status().PanelText(3).isEmpty());
     EXPECT_EQ(Buttons(), "EEDD");
     EXPECT_TRUE(window->slider()->isHidden());
-    EXPECT_EQ(dash->log().SkippedRecords(), 0);
+    EXPECT_EQ(dash->log().player().SkippedRecords(), 0);
     EXPECT_EQ(dash->gauge(Gauge::Tach)->NeedleValue(), dash->record().Rpm);
     EXPECT_TRUE(problems.empty());
 }
@@ -235,7 +239,7 @@ TEST_F(LoggingWindowTest, AfterAPlaybackComStatusApplyAndRecordEachGoLive) {
     dash->Form_Load(nullptr);
     ASSERT_EQ(step, 2) << "the first recording and its playback did not happen";
     EXPECT_FALSE(m.Running());
-    EXPECT_EQ(dash->PanelText(2).toStdString(), "COM Stopped");
+    EXPECT_EQ(dash->status().PanelText(2).toStdString(), "COM Stopped");
 
     next(3);
     dash->Label1_Click();
@@ -260,6 +264,7 @@ TEST_F(LoggingWindowTest, AfterAPlaybackComStatusApplyAndRecordEachGoLive) {
 }
 
 TEST_F(LoggingWindowTest, PauseEnablesTheSliderAndClosingHaltsThePlayback) {
+    Build(&time);
     const std::string path = window->logFile()->text().toStdString();
     for (int n = 1; n <= 2000; ++n) {
         RawFrame raw;
@@ -270,17 +275,19 @@ TEST_F(LoggingWindowTest, PauseEnablesTheSliderAndClosingHaltsThePlayback) {
     window->speed()->setCurrentIndex(window->speed()->findData(200));
     std::string pausedButtons;
     bool sliderEnabled = false;
-    QTimer::singleShot(100, dash.get(), [&] {
+    time.yielder.onYield = [&] {
+        if (time.Seconds() < 0.1 || !pausedButtons.empty()) return;
         window->pauseButton()->click();
         pausedButtons = Buttons();
         sliderEnabled = window->slider()->isEnabled() && window->slider()->isVisible();
         window->close();  // halts first
-    });
+    };
     window->Play_Click();
     EXPECT_EQ(pausedButtons, "DEDE");
+    EXPECT_LT(time.Seconds(), 1);  // paused at 0.1 s, 20 records in
     EXPECT_TRUE(sliderEnabled);
     EXPECT_FALSE(dash->log().Playing());
-    EXPECT_LT(dash->log().SkippedRecords(), 1);
+    EXPECT_LT(dash->log().player().SkippedRecords(), 1);
 }
 
 // Against the simulator: the dialogs of the window hold no frames, a
@@ -312,7 +319,7 @@ TEST_F(LoggingWindowTest, RecordingGoesOnUnderOpenDialogsAndAClosedWindow) {
     });
     auto next = [&](int to) {
         step = to;
-        mark = log.NextRecord;
+        mark = log.recorder().NextRecord();
         deadline.start(8000);
     };
     QTimer script;
@@ -326,7 +333,7 @@ TEST_F(LoggingWindowTest, RecordingGoesOnUnderOpenDialogsAndAClosedWindow) {
                                    !window->findChild<QPushButton*>(QStringLiteral("Command1"))
                                         ->isEnabled();
             window->ShowProblem(QStringLiteral("a warning"));
-        } else if (step == 1 && log.NextRecord >= mark + 100) {
+        } else if (step == 1 && log.recorder().NextRecord() >= mark + 100) {
             // Frames went on under both dialogs.
             if (QFileDialog* browse = OpenDialog<QFileDialog>()) browse->reject();
             for (QMessageBox* box : window->findChildren<QMessageBox*>()) box->close();
@@ -336,12 +343,12 @@ TEST_F(LoggingWindowTest, RecordingGoesOnUnderOpenDialogsAndAClosedWindow) {
                 questionAsked = true;
                 ask->button(QMessageBox::No)->click();  // keep recording
             }
-        } else if (step == 2 && log.NextRecord >= mark + 50) {
-            panelWhileClosed = dash->PanelText(1).toStdString();
+        } else if (step == 2 && log.recorder().NextRecord() >= mark + 50) {
+            panelWhileClosed = dash->status().PanelText(1).toStdString();
             next(3);
             dash->Label1_Click();  // reconnects under the recording
-            panelAfterComStatus = dash->PanelText(1).toStdString();
-        } else if (step == 3 && log.NextRecord >= mark + 20) {
+            panelAfterComStatus = dash->status().PanelText(1).toStdString();
+        } else if (step == 3 && log.recorder().NextRecord() >= mark + 20) {
             deadline.stop();
             dash->state().Monitoring = false;
             step = 4;
@@ -365,13 +372,13 @@ TEST_F(LoggingWindowTest, RecordingGoesOnUnderOpenDialogsAndAClosedWindow) {
     EXPECT_EQ(window->logFile()->text(), file);
     EXPECT_TRUE(window->haltButton()->isEnabled());
     SharedRefreshTick().Flush();
-    EXPECT_EQ(window->counter()->text().toLongLong(), log.NextRecord);
+    EXPECT_EQ(window->counter()->text().toLongLong(), log.recorder().NextRecord());
     window->haltButton()->click();
     EXPECT_FALSE(window->logFile()->isReadOnly());
     EXPECT_FALSE(window->haltButton()->isEnabled());
     LogReader reader;
     ASSERT_TRUE(reader.Open(file.toStdString()));
-    EXPECT_EQ(reader.RecordCount(), log.NextRecord - 1);
+    EXPECT_EQ(reader.RecordCount(), log.recorder().NextRecord() - 1);
 }
 
 // Closing the window while its own playback or export is on the stack: the
@@ -517,7 +524,7 @@ TEST_F(LoggingWindowTest, PlaybackPlotsAgainstTheLogsTimeAndResumeKeepsTheTraces
     ASSERT_GT(pointsAtPause, 0);
     ASSERT_LT(pointsAtPause, kRecords) << "the playback ended before the pause";
     EXPECT_GE(chart->pointCount(), kRecords);  // nothing cleared at the resume
-    const double perSecond = LogOperations::WireFrameRate(115200);
+    const double perSecond = Player::WireFrameRate(115200);
     EXPECT_NEAR(chart->points().constBegin()->key, 0, 1e-9);
     EXPECT_NEAR((chart->points().constEnd() - 1)->key, (kRecords - 1) / perSecond, 1e-6);
     EXPECT_EQ(chart->xAxis->label().toStdString(), "s (est.)");

@@ -10,6 +10,7 @@
 #include "monitor/MonitorLoop.h"
 #include "decode/Frame.h"
 #include "link/LinkFakes.h"
+#include "monitor/FakeConsumers.h"
 
 namespace quarn {
 namespace {
@@ -17,34 +18,11 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakeBox;
 using test::FakeClock;
+using test::FakeConsumers;
 using test::FakeSerialPort;
 using test::FakeYielder;
 using test::RecordingAlerts;
 using test::RecordingStatus;
-
-class CountingConsumers final : public FrameConsumers {
-public:
-    bool DashboardVisible() const override { return dashboardVisible; }
-    void UpdateDash() override {
-        ++dash;
-        if (onFrame) onFrame();
-    }
-    void PrepareScopeSlot(int slot) override { prepared.push_back(slot); }
-    bool ScopeVisible(int slot) const override { return slot == 2 || slot == 7; }
-    void FeedScopes(int slot) override {
-        fed.push_back(slot);
-        if (onFed) onFed();
-    }
-    void WriteLogRecord() override { ++logged; }
-
-    bool dashboardVisible = true;
-    int dash = 0;
-    int logged = 0;
-    std::vector<int> prepared;
-    std::vector<int> fed;
-    std::function<void()> onFrame;
-    std::function<void()> onFed;
-};
 
 std::string GoodFrame(std::uint16_t vss = 0) {
     RawFrame raw;
@@ -94,8 +72,9 @@ protected:
     ChannelRecord rec;
     Conversion conversion;
     VehicleData vehicle;
-    CountingConsumers consumers;
-    Monitor monitor{link, status, state, rec, conversion, vehicle, consumers};
+    FakeConsumers consumers{rec, {2, 7}};
+    FramePath path{state, rec, conversion, vehicle, consumers};
+    Monitor monitor{link, status, state, path};
     std::function<std::string(int)> answer;
     int requests = 0;
 };
@@ -318,6 +297,42 @@ TEST_F(MonitorLoopTest, DeviceLostMidStreamTakesTheSerialErrorPath) {
     EXPECT_EQ(alerts.log.front(),
               "critical:System Configuration Error|Serial Port Error.  Please reconfigure.");
     EXPECT_EQ(alerts.log.back(), "end");
+}
+
+// The frame path alone: a frame from the box and a played one reach the
+// same displays in the same order, but only the box's goes into a recording;
+// a warm-up frame reaches nothing but the running averages.
+TEST(FramePath, PlayedFramesTakeTheLivePathExceptIntoTheRecording) {
+    RunState state;
+    state.Recording = true;
+    ChannelRecord rec;
+    Conversion conversion;
+    VehicleData vehicle;
+    FakeConsumers consumers{rec, {4}};
+    FramePath path{state, rec, conversion, vehicle, consumers};
+    const std::string good = GoodFrame(46080);
+    const ByteBuffer frame(good.begin(), good.end());
+
+    ASSERT_TRUE(path.Decode(frame));
+    EXPECT_TRUE(path.Deliver(FrameSource::Box));
+    ASSERT_TRUE(path.Decode(frame));
+    EXPECT_FALSE(path.Deliver(FrameSource::Log));
+    EXPECT_EQ(consumers.dash, 2);
+    EXPECT_EQ(consumers.fed, (std::vector<int>{4, 4}));
+    EXPECT_EQ(consumers.prepared.size(), 20u);
+    EXPECT_EQ(consumers.logged, 1);
+    EXPECT_GT(rec.Mph, 0);
+
+    ByteBuffer bad = frame;
+    bad[kChecksumIndex] ^= 1;
+    EXPECT_FALSE(path.Decode(bad));
+    EXPECT_TRUE(state.BadFrame);
+
+    rec = ChannelRecord{};
+    path.WarmUp(frame);
+    EXPECT_GT(rec.Mph, 0);
+    EXPECT_EQ(consumers.dash, 2);
+    EXPECT_EQ(consumers.logged, 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <array>
@@ -16,6 +17,7 @@
 
 #include "widgets/RefreshTick.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "link/LinkFakes.h"
 #include "scope/ScopeSlots.h"
 #include "scope/StripChart.h"
@@ -194,9 +196,9 @@ TEST_F(ScopeSlotsTest, TicksDrawEveryChangedChartInTurn) {
 
 TEST(DashboardScopes, TheFirstViewEntryOpensScopesAndTheDashboardFeedsThem) {
     test::RecordingAlerts alerts;
-    DashOptions options;
-    options.alerts = &alerts;
-    SuperDash dash(std::move(options));
+    QTemporaryDir dir;
+    const auto owned = test::MakeTestDash(alerts, dir.path(), 2);
+    SuperDash& dash = *owned;
     auto* view = dash.findChild<QMenu*>("mnuView");
     ASSERT_TRUE(view && !view->actions().isEmpty());
     QAction* entry = view->actions().first();

@@ -18,6 +18,7 @@
 #include "about/Browser.h"
 #include "about/frmAbout.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "diagnostics/SelfTester.h"
 #include "link/LinkFakes.h"
 #include "logging/Logging.h"
@@ -53,11 +54,8 @@ TEST(DialogsWhileRecording, TheLogGrowsWhileEachDialogIsOpen) {
     const QString ini = dir.filePath(QStringLiteral("quarnom.ini"));
     ASSERT_TRUE(WriteSettings(1, ini));
     test::RecordingAlerts alerts;
-    DashOptions options;
-    options.alerts = &alerts;
-    options.settingsPath = ini;
-    options.splashSeconds = 0.05;
-    SuperDash dash(std::move(options));
+    const auto owned = test::MakeTestDash(alerts, dir.path(), 0.05);
+    SuperDash& dash = *owned;
     dash.ShowLogging();
     dash.logging()->logFile()->setText(dir.filePath(QStringLiteral("run.qz0")));
     NoBrowser noBrowser;
@@ -114,7 +112,7 @@ TEST(DialogsWhileRecording, TheLogGrowsWhileEachDialogIsOpen) {
             if (next == 0 && m.GoodFrames() >= 20) window->Record_Click();
             return;
         }
-        const std::int64_t records = dash.log().NextRecord - 1;
+        const std::int64_t records = dash.log().recorder().NextRecord() - 1;
         if (!waiting) {
             if (next == openers.size()) {
                 window->Halt_Click();

@@ -27,6 +27,7 @@
 #include "SimLog.h"
 #include "TestUtil.h"
 #include "app/SuperDash.h"
+#include "TestDash.h"
 #include "link/LinkFakes.h"
 #include "logging/Logging.h"
 #include "dyno/DynoView.h"
@@ -196,10 +197,8 @@ TEST(ViewerPlayRange, PlaysExactlyTheSelectedRecordsThroughTheDashboard) {
         ASSERT_TRUE(WriteRecordAt(path.toStdString(), n, ByteBuffer(f.begin(), f.end())));
     }
     test::RecordingAlerts alerts;
-    DashOptions options;
-    options.alerts = &alerts;
-    options.settingsPath = dir.filePath(QStringLiteral("quarnom.ini"));
-    SuperDash dash(std::move(options));
+    const auto owned = test::MakeTestDash(alerts, dir.path(), 2);
+    SuperDash& dash = *owned;
     dash.ShowLogViewer(path);
     LogViewer* viewer = dash.logViewer();
     ASSERT_NE(viewer, nullptr);

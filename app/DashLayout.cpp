@@ -1,4 +1,4 @@
-// The dashboard's alarms, peak hold, night scheme and scaling.
+// The dashboard's layout at any size, its night scheme and its View entries.
 
 #include <QAction>
 #include <QKeySequence>
@@ -13,7 +13,6 @@
 #include "app/AlarmSound.h"
 #include "app/SuperDash.h"
 #include "diagnostics/TPSTool.h"
-#include "settings/LimitsWindow.h"
 #include "settings/UserChoices.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
@@ -67,63 +66,6 @@ void SuperDash::BuildViewEntries() {
     m_muteEntry->setCheckable(true);
 }
 
-void SuperDash::OnAlarm(const AlarmEvent& event, DialGauge* dial) {
-    dial->SetAlarmLevel(m_alarms.Level(AlarmChannels()[static_cast<std::size_t>(event.channel)].gauge));
-    ShowAlarmPanel();
-    if (!event.Rising()) return;
-    m_sound->Play(event.level);
-    // Written into the sidecar while recording, so the log's reader lists it.
-    m_log.AddMarker(QStringLiteral("alarm"), AlarmText(event));
-}
-
-void SuperDash::ShowAlarmPanel() {
-    const std::vector<AlarmEvent> on = m_alarms.Active();
-    if (on.empty()) {
-        m_alarmPanel->clear();
-        m_alarmPanel->setToolTip(QString());
-        m_alarmPanel->setStyleSheet(QString());
-        return;
-    }
-    QString text = AlarmText(on.front());
-    if (on.size() > 1) text += QStringLiteral("  (+%1)").arg(on.size() - 1);
-    m_alarmPanel->setText(text);
-    QStringList all;
-    for (const AlarmEvent& e : on) all += AlarmText(e);
-    m_alarmPanel->setToolTip(all.join(u'\n'));
-    m_alarmPanel->setStyleSheet(on.front().level == AlarmLevel::Danger
-                                    ? QStringLiteral("background: #d00000; color: white;")
-                                    : QStringLiteral("background: #ffb000; color: black;"));
-}
-
-void SuperDash::SetAlarmLimits(const AlarmLimitSet& limits) {
-    m_alarms.SetLimits(limits);
-    if (m_limitsWindow && m_limitsWindow->limits() != limits) m_limitsWindow->ShowLimits(limits);
-}
-
-void SuperDash::ShowLimits() {
-    if (!m_limitsWindow) {
-        m_limitsWindow = new LimitsWindow(m_alarms.limits(), this);
-        m_limitsWindow->onChanged = [this](const AlarmLimitSet& limits) {
-            m_alarms.SetLimits(limits);
-        };
-    }
-    m_limitsWindow->show();
-    m_limitsWindow->raise();
-}
-
-LimitsWindow* SuperDash::limitsWindow() const { return m_limitsWindow; }
-
-void SuperDash::ResetPeaks() {
-    for (Gauge g : kDashboardGauges) gauge(g)->ResetPeaks();
-}
-
-void SuperDash::PlaybackStarting() {
-    ResetPeaks();
-    m_alarms.Reset();
-    for (Gauge g : kDashboardGauges) gauge(g)->SetAlarmLevel(AlarmLevel::None);
-    ShowAlarmPanel();
-}
-
 void SuperDash::SetNight(bool night) {
     m_night = night;
     if (m_nightEntry) m_nightEntry->setChecked(night);
@@ -134,16 +76,11 @@ void SuperDash::SetNight(bool night) {
     statusBar()->setStyleSheet(QLatin1String(night ? kNightBar : kDayBar));
     menuBar()->setStyleSheet(night ? QStringLiteral("QMenuBar { background: #080808; color: #b03018; }")
                                    : QString());
-    if (auto* lamp = m_ground->findChild<QWidget*>(QStringLiteral("comstat"))) {
+    if (QWidget* lamp = m_status.lamp()) {
         lamp->setProperty("dim", night);
         lamp->update();
     }
     ShowAlarmPanel();
-}
-
-void SuperDash::SetMuted(bool muted) {
-    m_sound->SetMuted(muted);
-    if (m_muteEntry) m_muteEntry->setChecked(muted);
 }
 
 void SuperDash::ToggleFullScreen() {
@@ -171,8 +108,7 @@ void SuperDash::LayoutGauges(QSize ground) {
     QFont font = m_label1->font();
     font.setPixelSize(std::max(kMinLabelPx, static_cast<int>(std::lround(kLabelPx * scale))));
     m_label1->setFont(font);
-    if (auto* lamp = m_ground->findChild<QWidget*>(QStringLiteral("comstat"),
-                                                   Qt::FindDirectChildrenOnly))
+    if (QWidget* lamp = m_status.lamp())
         lamp->setGeometry(Scaled(pixels(kLampTwips), scale, origin));
 }
 
