@@ -109,7 +109,7 @@ public:
     SuperDash& dash() { return *m_dash; }
     QString Path(const QString& name) const { return m_dir.filePath(name); }
     QString LogPath() const { return Path(QStringLiteral("recording.qz0")); }
-    std::int64_t Records() const { return m_dash->log().NextRecord - 1; }
+    std::int64_t Records() const { return m_dash->log().recorder().NextRecord() - 1; }
 
     // Records, runs the operations in order, stops, and measures. Gives up
     // after timeoutMs; operations not reached then are not completed.
