@@ -534,11 +534,12 @@ void SuperDash::ShowLogViewer(const QString& file) {
     m_logViewer->show();
     m_logViewer->raise();
     if (file.isEmpty()) return;
-    const QPointer<LogViewer> viewer = m_logViewer;
-    if (!viewer->Open(file) || !viewer) return;
-    // The log being recorded now: the viewer follows it.
-    const QString recording = m_log.RecordingFile();
-    if (!recording.isEmpty() && QFileInfo(recording) == QFileInfo(file)) viewer->SetFollow(true);
+    LogViewer* viewer = m_logViewer;
+    viewer->Open(file, [this, viewer, file] {
+        // The log being recorded now: the viewer follows it.
+        const QString recording = m_log.RecordingFile();
+        if (!recording.isEmpty() && QFileInfo(recording) == QFileInfo(file)) viewer->SetFollow(true);
+    });
 }
 
 void SuperDash::Label1_Click() {

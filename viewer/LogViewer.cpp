@@ -100,6 +100,12 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
 
     m_followTimer.setInterval(250);
     connect(&m_followTimer, &QTimer::timeout, this, &LogViewer::FollowTick);
+    connect(&m_progressTimer, &QTimer::timeout, this, [this] {
+        if (!m_job) return;
+        const std::int64_t total = m_job->total, done = m_job->done;
+        m_progress->setValue(
+            total > 0 ? static_cast<int>(std::min<std::int64_t>(done * 1000 / total, 1000)) : 0);
+    });
 
     connect(m_plots, &ViewerPlots::cursorMoved, this, &LogViewer::UpdateCursorValues);
     connect(m_plots, &ViewerPlots::selectionChanged, this, &LogViewer::UpdateSelection);
@@ -137,7 +143,10 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
     UpdateSelection();
 }
 
-LogViewer::~LogViewer() = default;
+LogViewer::~LogViewer() {
+    // A worker still running finishes on its own copies, sooner for this.
+    if (m_job) m_job->cancel = true;
+}
 
 void LogViewer::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -479,7 +488,7 @@ void LogViewer::SetSecondOffset(double offset) {
 
 void LogViewer::closeEvent(QCloseEvent* event) {
     // Whatever runs gives up; the window goes once it has returned.
-    m_cancel = true;
+    if (m_job) m_job->cancel = true;
     m_closed = true;
     m_followTimer.stop();
     event->accept();
@@ -502,11 +511,8 @@ void LogViewer::dropEvent(QDropEvent* event) {
     // With Shift held, the file is opened beside the first to compare.
     const bool second = m_table && (event->modifiers() & Qt::ShiftModifier);
     event->acceptProposedAction();
-    // Not inside the drop: the opening yields to events for a while.
-    QTimer::singleShot(0, this, [this, path, second] {
-        if (second) OpenSecond(path);
-        else Open(path);
-    });
+    if (second) OpenSecond(path);
+    else Open(path);
 }
 
 }  // namespace quarn
