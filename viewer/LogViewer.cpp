@@ -176,6 +176,12 @@ void LogViewer::BuildMenus() {
     zoom(QStringLiteral("&Fit all"), {QKeySequence(Qt::Key_0), QKeySequence(Qt::Key_Home)},
          &ViewerPlots::FitAll);
     view->addSeparator();
+    // Which kinds of markers are shown: hundreds of alarms can hide a few
+    // markers of the user's.
+    QMenu* kinds = view->addMenu(QStringLiteral("&Markers"));
+    kinds->setObjectName(QStringLiteral("MarkerKinds"));
+    connect(kinds, &QMenu::aboutToShow, this, [this, kinds] { FillMarkerKinds(kinds); });
+    view->addSeparator();
     QAction* follow = view->addAction(QStringLiteral("Follow the recording"));
     follow->setCheckable(true);
     connect(follow, &QAction::toggled, m_follow, &QCheckBox::setChecked);
@@ -289,18 +295,56 @@ void LogViewer::UpdateMarkers() {
         for (int i : m_markerOrder) {
             const SidecarMarker& m = markers[static_cast<std::size_t>(i)];
             const double key = MarkerKey(*m_table, i);
-            lines.push_back({key, m.name, false});
+            lines.push_back({key, m.name, m.kind, false});
             entries.push_back({KeyText(*m_table, key), m.name, m.kind});
         }
     }
     if (m_second)
-        for (int i = 0; i < static_cast<int>(m_second->Markers().size()); ++i)
-            lines.push_back(
-                {MarkerKey(*m_second, i), m_second->Markers()[static_cast<std::size_t>(i)].name, true});
+        for (int i = 0; i < static_cast<int>(m_second->Markers().size()); ++i) {
+            const SidecarMarker& m = m_second->Markers()[static_cast<std::size_t>(i)];
+            lines.push_back({MarkerKey(*m_second, i), m.name, m.kind, true});
+        }
     m_plots->SetMarkers(std::move(lines));
     m_side->SetMarkers(entries);
     UpdateCompareChoices();
-    m_plots->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void LogViewer::RetimeMarkers() {
+    // Only markers on or after the first row whose key changed can have
+    // moved; they are at the end of the list, in the log's order.
+    const std::size_t from = m_table->RetimedFrom();
+    if (from >= m_table->Rows()) return;
+    const auto& markers = m_table->Markers();
+    for (std::size_t i = m_markerOrder.size(); i-- > 0;) {
+        const int index = m_markerOrder[i];
+        if (m_table->RowOfRecord(markers[static_cast<std::size_t>(index)].record) < from) break;
+        const double key = MarkerKey(*m_table, index);
+        m_plots->SetMarkerKey(i, key);
+        m_side->SetMarkerAt(static_cast<int>(i), KeyText(*m_table, key));
+    }
+}
+
+void LogViewer::FillMarkerKinds(QMenu* menu) {
+    menu->clear();
+    QStringList kinds = {QStringLiteral("user"), QStringLiteral("alarm")};
+    for (const LogTable* t : {m_table.get(), m_second.get()})
+        if (t)
+            for (const SidecarMarker& m : t->Markers())
+                if (!kinds.contains(m.kind)) kinds << m.kind;
+    for (const QString& kind : m_plots->HiddenKinds())
+        if (!kinds.contains(kind)) kinds << kind;
+    for (const QString& kind : kinds) {
+        QAction* show = menu->addAction(QStringLiteral("%1 markers").arg(kind));
+        show->setCheckable(true);
+        show->setChecked(!m_plots->HiddenKinds().contains(kind));
+        connect(show, &QAction::toggled, this, [this, kind](bool on) {
+            QSet<QString> hidden = m_plots->HiddenKinds();
+            if (on) hidden.remove(kind);
+            else hidden.insert(kind);
+            m_plots->SetHiddenKinds(hidden);
+            m_side->SetHiddenKinds(hidden);
+        });
+    }
 }
 
 void LogViewer::UpdateCompareChoices() {

@@ -16,6 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -144,6 +145,8 @@ private:
     void Loaded(bool second);
     void UpdatePlotLogs();
     void UpdateMarkers();
+    void RetimeMarkers();
+    void FillMarkerKinds(QMenu* menu);
     void UpdateCursorValues(double key);
     void UpdateSelection();
     void UpdateTitle();

@@ -216,8 +216,11 @@ void LogViewer::SetFollow(bool follow) {
 }
 
 void LogViewer::FollowTick() {
-    if (!m_table || Busy()) return;
-    const std::size_t markers = m_table->Markers().size();
+    // Reads only what the recording added, and redraws only what that
+    // changed: the markers are made again only when the sidecar's markers
+    // changed, else the few at the end whose rows were timed again move.
+    if (!m_table) return;
+    const std::uint64_t revision = m_table->MarkerRevision();
     const std::int64_t added = m_table->Refresh();
     if (added > 0) {
         m_plots->DataGrew();
@@ -226,7 +229,8 @@ void LogViewer::FollowTick() {
         UpdateCursorValues(m_plots->CursorKey());
         UpdateSelection();
     }
-    if (added > 0 || m_table->Markers().size() != markers) UpdateMarkers();
+    if (m_table->MarkerRevision() != revision) UpdateMarkers();
+    else if (added > 0) RetimeMarkers();
 }
 
 void LogViewer::PlayRange() {

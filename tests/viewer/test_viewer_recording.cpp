@@ -12,6 +12,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
+
+#include <qcustomplot.h>
+
 #include "SimLog.h"
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerPlots.h"
@@ -132,6 +136,94 @@ TEST_F(ViewerRecordingTest, ACancelledExportLeavesAnEarlierFileAsItWas) {
     EXPECT_EQ(after.readAll(), QByteArray("earlier\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);  // log, sidecar, csv
     viewer.release()->deleteLater();
+}
+
+// A recording with its sidecar, written as LogOperations writes them: the
+// record, then its time, then a marker of it.
+class SidecarRecording {
+public:
+    explicit SidecarRecording(const QString& path) : m_path(path.toStdString()) {
+        m_sidecar.Create(path, QDateTime(QDate(2026, 11, 28), QTime(14, 5, 0), Qt::UTC));
+    }
+    void Add(int records, const QString& markerKind = QString()) {
+        const FrameBytes f = EncodeFrame(RawFrame{});
+        for (int i = 0; i < records; ++i) {
+            ASSERT_TRUE(WriteRecordAt(m_path, ++m_records, ByteBuffer(f.begin(), f.end())));
+            m_sidecar.AppendTime(static_cast<double>(m_records) / 250);
+        }
+        if (!markerKind.isEmpty())
+            m_sidecar.AppendMarker(m_records, markerKind,
+                                   QStringLiteral("%1 %2").arg(markerKind).arg(++m_markers));
+    }
+
+private:
+    std::string m_path;
+    LogSidecarWriter m_sidecar;
+    std::int64_t m_records = 0;
+    int m_markers = 0;
+};
+
+// Label boxes are drawn left to right; none may overlap the one before.
+bool Overlapping(std::vector<QRect> rects) {
+    std::sort(rects.begin(), rects.end(),
+              [](const QRect& a, const QRect& b) { return a.left() < b.left(); });
+    for (std::size_t i = 1; i < rects.size(); ++i)
+        if (rects[i].left() <= rects[i - 1].right()) return true;
+    return false;
+}
+
+TEST_F(ViewerRecordingTest, FollowingAddsTheNewMarkersAndHundredsStayReadable) {
+    const QString log = Path("rec.qz0");
+    SidecarRecording recording(log);
+    recording.Add(10, QStringLiteral("user"));
+    for (int i = 0; i < 300; ++i) recording.Add(5, QStringLiteral("alarm"));
+    QSignalSpy shown(viewer.get(), &LogViewer::logShown);
+    ASSERT_TRUE(viewer->Open(log));
+    ASSERT_TRUE(shown.wait(30000));
+    viewer->SetFollow(true);
+    ViewerPlots& plots = *viewer->plots();
+    QTreeWidget& list = *viewer->side()->markers();
+    ASSERT_EQ(plots.Markers().size(), 301u);
+    ASSERT_EQ(list.topLevelItemCount(), 301);
+    QTreeWidgetItem* first = list.topLevelItem(0);
+
+    // Records without a marker leave the markers as they were.
+    const std::uint64_t revision = viewer->table()->MarkerRevision();
+    recording.Add(100);
+    viewer->FollowTick();
+    EXPECT_EQ(viewer->table()->Rows(), 1610u);
+    EXPECT_EQ(viewer->table()->MarkerRevision(), revision);
+
+    // A new one is added to the list; the rows there stay.
+    recording.Add(50, QStringLiteral("alarm"));
+    viewer->FollowTick();
+    ASSERT_EQ(list.topLevelItemCount(), 302);
+    EXPECT_EQ(list.topLevelItem(0), first);
+    EXPECT_EQ(list.topLevelItem(301)->text(1).toStdString(), "alarm 302");
+    ASSERT_EQ(plots.Markers().size(), 302u);
+    EXPECT_NEAR(plots.Markers().back().key, viewer->table()->Axis().back(), 1e-9);
+
+    // Names are written only where they fit, and hovering tells the rest.
+    plots.FitAll();
+    plots.replot();
+    const std::vector<QRect> labels = plots.MarkerLabelRects();
+    EXPECT_GT(labels.size(), 1u);
+    EXPECT_LT(labels.size(), 302u);
+    EXPECT_FALSE(Overlapping(labels));
+    auto* rect = static_cast<QCPAxisRect*>(plots.plotLayout()->element(0, 0));
+    const int x = static_cast<int>(rect->axis(QCPAxis::atBottom)->coordToPixel(
+        plots.Markers().back().key));
+    EXPECT_NE(plots.MarkersNear(x).indexOf(QStringLiteral("alarm 302")), -1);
+
+    // Hiding the alarms leaves the user's marker, on the plots and in the
+    // list.
+    plots.SetHiddenKinds({QStringLiteral("alarm")});
+    viewer->side()->SetHiddenKinds({QStringLiteral("alarm")});
+    plots.replot();
+    EXPECT_EQ(plots.MarkerLabelRects().size(), 1u);
+    EXPECT_FALSE(list.topLevelItem(0)->isHidden());
+    EXPECT_TRUE(list.topLevelItem(1)->isHidden());
+    EXPECT_TRUE(plots.MarkersNear(x).isEmpty());
 }
 
 }  // namespace
