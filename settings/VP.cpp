@@ -19,6 +19,7 @@
 #include "decode/VehicleData.h"
 #include "settings/LastVehicle.h"
 #include "settings/VehicleFile.h"
+#include "widgets/EditMenus.h"
 #include "widgets/OpenDialogs.h"
 
 namespace quarn {
@@ -106,6 +107,7 @@ VP::VP(VehicleData& vehicle, QWidget* parent)
     m_frame2->hide();
 
     connect(m_tabStrip, &QTabWidget::currentChanged, this, &VP::TabStrip1_Click);
+    UsePopupEditMenus(this);  // open while frames flow
 }
 
 void VP::BuildVehicleTab() {

@@ -24,6 +24,7 @@
 #include "viewer/ViewerDyno.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
+#include "widgets/EditMenus.h"
 #include "widgets/OpenDialogs.h"
 
 namespace quarn {
@@ -141,6 +142,9 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
     m_plots->SetPlots({});
     UpdateTitle();
     UpdateSelection();
+    // The heat map's steps and the dyno's thresholds are typed while a
+    // recording may run.
+    UsePopupEditMenus(this);
 }
 
 LogViewer::~LogViewer() {

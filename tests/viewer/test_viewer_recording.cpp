@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractSpinBox>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +18,7 @@
 
 #include <qcustomplot.h>
 
+#include "MenuTest.h"
 #include "SimLog.h"
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerPlots.h"
@@ -224,6 +227,22 @@ TEST_F(ViewerRecordingTest, FollowingAddsTheNewMarkersAndHundredsStayReadable) {
     EXPECT_FALSE(list.topLevelItem(0)->isHidden());
     EXPECT_TRUE(list.topLevelItem(1)->isHidden());
     EXPECT_TRUE(plots.MarkersNear(x).isEmpty());
+}
+
+TEST_F(ViewerRecordingTest, NoBoxOfTheViewerHoldsTheRecordingWithItsMenu) {
+    // The heat map's steps and filters, the dyno's thresholds, the shift of
+    // a compared log: every one, on whichever tab it sits.
+    std::vector<QWidget*> boxes;
+    for (QAbstractSpinBox* box : viewer->findChildren<QAbstractSpinBox*>()) boxes.push_back(box);
+    for (QLineEdit* edit : viewer->findChildren<QLineEdit*>())
+        if (!qobject_cast<QAbstractSpinBox*>(edit->parent())) boxes.push_back(edit);
+    ASSERT_GE(boxes.size(), 5u);
+    for (QWidget* box : boxes) {
+        EXPECT_TRUE(test::MenuOpensWithoutALoop(box)) << box->objectName().toStdString() << " of "
+                                                      << box->parent()->metaObject()->className();
+        if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        QApplication::processEvents();
+    }
 }
 
 }  // namespace
