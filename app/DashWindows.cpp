@@ -130,11 +130,12 @@ void SuperDash::ShowLogViewer(const QString& file) {
     if (m_logViewer && m_logViewer->Closed()) m_logViewer = nullptr;
     ShowOnce(m_logViewer, [this] { return new LogViewer(*m_viewerHost, this); });
     if (file.isEmpty()) return;
-    const QPointer<LogViewer> viewer = m_logViewer;
-    if (!viewer->Open(file) || !viewer) return;
-    // The log being recorded now: the viewer follows it.
-    const QString recording = m_log.RecordingFile();
-    if (!recording.isEmpty() && QFileInfo(recording) == QFileInfo(file)) viewer->SetFollow(true);
+    LogViewer* viewer = m_logViewer;
+    viewer->Open(file, [this, viewer, file] {
+        // The log being recorded now: the viewer follows it.
+        const QString recording = m_log.RecordingFile();
+        if (!recording.isEmpty() && QFileInfo(recording) == QFileInfo(file)) viewer->SetFollow(true);
+    });
 }
 
 }  // namespace quarn

@@ -67,7 +67,10 @@ int main(int argc, char** argv) {
     const double before = quarn::bench::ResidentMegabytes();
     QElapsedTimer load;
     load.start();
-    if (!viewer.Open(path)) return EXIT_FAILURE;
+    bool shown = false;
+    if (!viewer.Open(path, [&shown] { shown = true; })) return EXIT_FAILURE;
+    while (viewer.Busy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!shown) return EXIT_FAILURE;
     const double loadSeconds = static_cast<double>(load.nsecsElapsed()) / 1e9;
     const double after = quarn::bench::ResidentMegabytes();
     QApplication::processEvents();

@@ -103,6 +103,9 @@ struct LogTable::Scanner {
     QByteArray sidecarPending;  // a line still being written
     bool sidecarUsable = true;  // false once found not to fit the log
     std::size_t timedRows = 0;  // rows whose axis came from the sidecar
+    // Marker lines were read, or markers wait for their record: Markers()
+    // must be made again. Otherwise a refresh leaves it alone.
+    bool markersDirty = true;
 };
 
 bool LogTable::Load(const QString& path, const VehicleData& vehicle, double estimatedFrameRate,
@@ -253,11 +256,19 @@ void LogTable::ReadSidecarTail() {
     s.sidecarOffset += more.size();
     s.sidecarPending += more;
     const qsizetype used = s.sidecar.Feed(s.sidecarPending);
+    // Only the new lines are looked at: "m", "mr" and "md" change markers.
+    const QByteArrayView lines(s.sidecarPending.constData(), used);
+    for (qsizetype at = 0; at < lines.size() && !s.markersDirty;) {
+        if (lines[at] == 'm') s.markersDirty = true;
+        const qsizetype end = lines.indexOf('\n', at);
+        at = end < 0 ? lines.size() : end + 1;
+    }
     s.sidecarPending.remove(0, used);
 }
 
 void LogTable::UpdateAxis(std::size_t from) {
     m_axis.resize(m_records.size());
+    m_retimedFrom = std::min(from, m_records.size());
     if (m_base == TimeBase::Records) {
         for (std::size_t i = from; i < m_records.size(); ++i)
             m_axis[i] = static_cast<double>(m_records[i]);
@@ -268,6 +279,7 @@ void LogTable::UpdateAxis(std::size_t from) {
     Scanner& s = *m_scanner;
     const std::vector<double>& times = s.sidecar.Contents().times;
     std::size_t i = std::min(from, s.timedRows);
+    m_retimedFrom = std::min(i, m_records.size());
     const double t0 = times.empty() ? 0 : times.front();
     for (; i < m_records.size(); ++i) {
         const auto record = static_cast<std::size_t>(m_records[i]);
@@ -285,11 +297,18 @@ void LogTable::UpdateAxis(std::size_t from) {
 }
 
 void LogTable::UpdateMarkers() {
+    Scanner& s = *m_scanner;
+    if (!s.markersDirty) return;
     m_markers.clear();
-    if (!m_scanner->sidecarUsable) return;
-    const std::int64_t last = m_records.empty() ? 0 : m_records.back();
-    for (const SidecarMarker& m : m_scanner->sidecar.Contents().markers)
-        if (m.record <= std::max(last, m_scanner->run.nextRecord - 1)) m_markers.push_back(m);
+    s.markersDirty = false;
+    ++m_markerRevision;
+    if (!s.sidecarUsable) return;
+    const std::int64_t last = std::max(m_records.empty() ? 0 : m_records.back(),
+                                       s.run.nextRecord - 1);
+    for (const SidecarMarker& m : s.sidecar.Contents().markers) {
+        if (m.record <= last) m_markers.push_back(m);
+        else s.markersDirty = true;  // its record is still to come
+    }
 }
 
 double LogTable::SecondsAt(std::size_t row, bool* estimated) const {

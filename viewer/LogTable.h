@@ -104,6 +104,11 @@ public:
     bool MarkersEditable() const { return m_markersEditable; }
     // Reads the sidecar lines added since (an edit, a recording's markers).
     void ReloadMarkers();
+    // Counts the changes of Markers(): unchanged, the list is as it was.
+    std::uint64_t MarkerRevision() const { return m_markerRevision; }
+    // The first row whose key the last Load or Refresh set or changed (rows
+    // timed by an estimate until their sidecar line came); Rows() when none.
+    std::size_t RetimedFrom() const { return m_retimedFrom; }
 
 private:
     struct Scanner;
@@ -114,6 +119,8 @@ private:
     void UpdateMarkers();
 
     QString m_path;
+    std::uint64_t m_markerRevision = 0;
+    std::size_t m_retimedFrom = 0;
     VehicleData m_vehicle;
     double m_rate = 1;
     std::vector<std::vector<float>> m_columns;

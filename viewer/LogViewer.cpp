@@ -24,6 +24,7 @@
 #include "viewer/ViewerDyno.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
+#include "widgets/EditMenus.h"
 #include "widgets/OpenDialogs.h"
 
 namespace quarn {
@@ -100,6 +101,12 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
 
     m_followTimer.setInterval(250);
     connect(&m_followTimer, &QTimer::timeout, this, &LogViewer::FollowTick);
+    connect(&m_progressTimer, &QTimer::timeout, this, [this] {
+        if (!m_job) return;
+        const std::int64_t total = m_job->total, done = m_job->done;
+        m_progress->setValue(
+            total > 0 ? static_cast<int>(std::min<std::int64_t>(done * 1000 / total, 1000)) : 0);
+    });
 
     connect(m_plots, &ViewerPlots::cursorMoved, this, &LogViewer::UpdateCursorValues);
     connect(m_plots, &ViewerPlots::selectionChanged, this, &LogViewer::UpdateSelection);
@@ -135,9 +142,15 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
     m_plots->SetPlots({});
     UpdateTitle();
     UpdateSelection();
+    // The heat map's steps and the dyno's thresholds are typed while a
+    // recording may run.
+    UsePopupEditMenus(this);
 }
 
-LogViewer::~LogViewer() = default;
+LogViewer::~LogViewer() {
+    // A worker still running finishes on its own copies, sooner for this.
+    if (m_job) m_job->cancel = true;
+}
 
 void LogViewer::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -166,6 +179,12 @@ void LogViewer::BuildMenus() {
     zoom(QStringLiteral("Zoom &out"), {QKeySequence(Qt::Key_Minus)}, &ViewerPlots::ZoomOut);
     zoom(QStringLiteral("&Fit all"), {QKeySequence(Qt::Key_0), QKeySequence(Qt::Key_Home)},
          &ViewerPlots::FitAll);
+    view->addSeparator();
+    // Which kinds of markers are shown: hundreds of alarms can hide a few
+    // markers of the user's.
+    QMenu* kinds = view->addMenu(QStringLiteral("&Markers"));
+    kinds->setObjectName(QStringLiteral("MarkerKinds"));
+    connect(kinds, &QMenu::aboutToShow, this, [this, kinds] { FillMarkerKinds(kinds); });
     view->addSeparator();
     QAction* follow = view->addAction(QStringLiteral("Follow the recording"));
     follow->setCheckable(true);
@@ -280,18 +299,56 @@ void LogViewer::UpdateMarkers() {
         for (int i : m_markerOrder) {
             const SidecarMarker& m = markers[static_cast<std::size_t>(i)];
             const double key = MarkerKey(*m_table, i);
-            lines.push_back({key, m.name, false});
+            lines.push_back({key, m.name, m.kind, false});
             entries.push_back({KeyText(*m_table, key), m.name, m.kind});
         }
     }
     if (m_second)
-        for (int i = 0; i < static_cast<int>(m_second->Markers().size()); ++i)
-            lines.push_back(
-                {MarkerKey(*m_second, i), m_second->Markers()[static_cast<std::size_t>(i)].name, true});
+        for (int i = 0; i < static_cast<int>(m_second->Markers().size()); ++i) {
+            const SidecarMarker& m = m_second->Markers()[static_cast<std::size_t>(i)];
+            lines.push_back({MarkerKey(*m_second, i), m.name, m.kind, true});
+        }
     m_plots->SetMarkers(std::move(lines));
     m_side->SetMarkers(entries);
     UpdateCompareChoices();
-    m_plots->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void LogViewer::RetimeMarkers() {
+    // Only markers on or after the first row whose key changed can have
+    // moved; they are at the end of the list, in the log's order.
+    const std::size_t from = m_table->RetimedFrom();
+    if (from >= m_table->Rows()) return;
+    const auto& markers = m_table->Markers();
+    for (std::size_t i = m_markerOrder.size(); i-- > 0;) {
+        const int index = m_markerOrder[i];
+        if (m_table->RowOfRecord(markers[static_cast<std::size_t>(index)].record) < from) break;
+        const double key = MarkerKey(*m_table, index);
+        m_plots->SetMarkerKey(i, key);
+        m_side->SetMarkerAt(static_cast<int>(i), KeyText(*m_table, key));
+    }
+}
+
+void LogViewer::FillMarkerKinds(QMenu* menu) {
+    menu->clear();
+    QStringList kinds = {QStringLiteral("user"), QStringLiteral("alarm")};
+    for (const LogTable* t : {m_table.get(), m_second.get()})
+        if (t)
+            for (const SidecarMarker& m : t->Markers())
+                if (!kinds.contains(m.kind)) kinds << m.kind;
+    for (const QString& kind : m_plots->HiddenKinds())
+        if (!kinds.contains(kind)) kinds << kind;
+    for (const QString& kind : kinds) {
+        QAction* show = menu->addAction(QStringLiteral("%1 markers").arg(kind));
+        show->setCheckable(true);
+        show->setChecked(!m_plots->HiddenKinds().contains(kind));
+        connect(show, &QAction::toggled, this, [this, kind](bool on) {
+            QSet<QString> hidden = m_plots->HiddenKinds();
+            if (on) hidden.remove(kind);
+            else hidden.insert(kind);
+            m_plots->SetHiddenKinds(hidden);
+            m_side->SetHiddenKinds(hidden);
+        });
+    }
 }
 
 void LogViewer::UpdateCompareChoices() {
@@ -479,7 +536,7 @@ void LogViewer::SetSecondOffset(double offset) {
 
 void LogViewer::closeEvent(QCloseEvent* event) {
     // Whatever runs gives up; the window goes once it has returned.
-    m_cancel = true;
+    if (m_job) m_job->cancel = true;
     m_closed = true;
     m_followTimer.stop();
     event->accept();
@@ -502,11 +559,8 @@ void LogViewer::dropEvent(QDropEvent* event) {
     // With Shift held, the file is opened beside the first to compare.
     const bool second = m_table && (event->modifiers() & Qt::ShiftModifier);
     event->acceptProposedAction();
-    // Not inside the drop: the opening yields to events for a while.
-    QTimer::singleShot(0, this, [this, path, second] {
-        if (second) OpenSecond(path);
-        else Open(path);
-    });
+    if (second) OpenSecond(path);
+    else Open(path);
 }
 
 }  // namespace quarn

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -47,22 +49,25 @@ public:
 // values at the cursor, markers, a second log to compare, a heat map tab,
 // and a range to play through the dashboard or to export as CSV.
 //
-// Opening a log, and exporting, yield to events while they run. The window
-// is never freed under them: closing it cancels what runs and deletes the
-// window only once that has returned, and a log being read is held by the
-// operation itself, which stops touching the window if it is deleted anyway.
+// Opening a log and exporting run on a worker thread, so a recording that
+// runs meanwhile on the window thread loses no frame: the worker gets only
+// copies (the path, the car, the range) and a cancel flag, and the window
+// takes the result when it is done. Closing the window cancels what runs and
+// deletes the window once the worker has returned; a window deleted anyway
+// leaves the worker its own table, and nothing of the window is touched.
 class LogViewer : public QMainWindow {
     Q_OBJECT
 public:
     explicit LogViewer(LogViewerHost& host, QWidget* parent = nullptr);
     ~LogViewer() override;
 
-    // Reads the log at path (with a progress bar) and shows it; what was
-    // damaged or wrong about its sidecar is told once. Returns false when the
-    // log could not be opened or the opening was cancelled.
-    bool Open(const QString& path);
+    // Starts reading the log at path (with a progress bar); once read, it is
+    // shown, shown() is called and logShown emitted. What was damaged or
+    // wrong about its sidecar is told once, as is a log that could not be
+    // opened. Returns false when the reading could not start (busy: told).
+    bool Open(const QString& path, std::function<void()> shown = {});
     // Opens a log beside the first, to compare, drawn in the second colours.
-    bool OpenSecond(const QString& path);
+    bool OpenSecond(const QString& path, std::function<void()> shown = {});
     void CloseSecond();
     bool Busy() const { return m_loading || m_exporting; }
     // Closed by the user: it goes as soon as nothing runs in it.
@@ -77,6 +82,8 @@ public:
     void PlayRange();
     // Asks where to, then writes the selected records as CSV.
     void ExportRange();
+    // Starts writing the selected records to csv; exportEnded tells how it
+    // went. False when it could not start (busy, nothing selected, the log).
     bool ExportRangeTo(const QString& csv);
 
     // Marker edits, written to the log's sidecar; refused with a message
@@ -114,6 +121,10 @@ public:
     // Lets tests collect the messages instead of the message boxes.
     std::function<void(const QString&)> showMessage;
 
+signals:
+    void logShown(bool second);
+    void exportEnded(bool written);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -122,16 +133,22 @@ protected:
 private:
     void BuildMenus();
     QWidget* BuildCompareBar();
-    // Reads a log into a new table with the progress bar, pumping events.
-    std::shared_ptr<LogTable> Load(const QString& path, LogLoadReport& report, QString& error);
-    // Reads a log for Open or OpenSecond. False when there is nothing to
-    // show (busy, failed: told; cancelled, closed, or the window deleted
-    // meanwhile: then nothing of it may be touched).
-    bool ReadForShowing(const QString& path, LogLoadReport& report,
-                        std::shared_ptr<LogTable>& table);
+    // What a worker shares with the window.
+    struct Job {
+        std::atomic<bool> cancel{false};
+        std::atomic<std::int64_t> done{0};
+        std::atomic<std::int64_t> total{0};
+    };
+    bool StartReading(const QString& path, bool second, std::function<void()> shown);
+    void ShowRead(bool second, const QString& path, std::shared_ptr<LogTable> table,
+                  const LogLoadReport& report, const QString& error);
+    std::shared_ptr<Job> StartJob();
+    void EndJob();
     void Loaded(bool second);
     void UpdatePlotLogs();
     void UpdateMarkers();
+    void RetimeMarkers();
+    void FillMarkerKinds(QMenu* menu);
     void UpdateCursorValues(double key);
     void UpdateSelection();
     void UpdateTitle();
@@ -168,10 +185,11 @@ private:
     QComboBox* m_alignTo = nullptr;
     QDoubleSpinBox* m_offset = nullptr;
     QTimer m_followTimer;
+    QTimer m_progressTimer;  // shows the worker's progress
 
     bool m_loading = false;
     bool m_exporting = false;
-    bool m_cancel = false;  // the running opening or export is to give up
+    std::shared_ptr<Job> m_job;  // shared with the running worker
     bool m_closed = false;  // delete the window once no operation runs
 };
 

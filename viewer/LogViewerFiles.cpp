@@ -1,14 +1,14 @@
-// The log viewer's long operations: opening a log with its progress bar,
-// following a recording, exporting and playing the selected range.
+// The log viewer's long operations: opening a log and exporting the selected
+// range on a worker, following a recording, playing the selected range.
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -24,21 +24,28 @@
 namespace quarn {
 namespace {
 
-// Events are served at most this often while a long operation runs: often
-// enough for the window to stay alive, seldom enough to cost nothing.
-constexpr qint64 kPumpMs = 50;
+// How often the progress bar shows how far the worker is.
+constexpr int kProgressMs = 100;
 
-// Calls pump at most every kPumpMs, the first time at once.
-class Pacer {
-public:
-    bool Due() {
-        if (m_timer.isValid() && m_timer.elapsed() < kPumpMs) return false;
-        m_timer.start();
-        return true;
-    }
+// Runs work on the thread pool and hands its result to then on owner's
+// thread. Deleting owner deletes the watcher, so then never runs for a
+// window that has gone; the worker finishes on its own copies.
+template <typename Result, typename Work, typename Then>
+void RunOnWorker(QObject* owner, Work work, Then then) {
+    auto* watcher = new QFutureWatcher<Result>(owner);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, owner,
+                     [watcher, then = std::move(then)]() mutable {
+                         watcher->deleteLater();
+                         then(watcher->result());
+                     });
+    watcher->setFuture(QtConcurrent::run(std::move(work)));
+}
 
-private:
-    QElapsedTimer m_timer;
+struct ReadResult {
+    std::shared_ptr<LogTable> table;
+    LogLoadReport report;
+    QString error;
+    bool ok = false;
 };
 
 }  // namespace
@@ -51,103 +58,101 @@ void LogViewer::ChooseFile(bool second) {
     dialog->setNameFilters({QStringLiteral("Quarn logs (*.qz0)"), QStringLiteral("All files (*)")});
     if (m_table) dialog->setDirectory(QFileInfo(m_table->Path()).dir());
     connect(dialog, &QFileDialog::fileSelected, this, [this, second](const QString& path) {
-        // Once the dialog has gone: the opening yields to events.
-        QTimer::singleShot(0, this, [this, second, path] {
-            if (second) OpenSecond(path);
-            else Open(path);
-        });
+        if (second) OpenSecond(path);
+        else Open(path);
     });
     dialog->open();
 }
 
-std::shared_ptr<LogTable> LogViewer::Load(const QString& path, LogLoadReport& report,
-                                          QString& error) {
-    // The table belongs to this call until it has been read whole: a window
-    // deleted meanwhile takes nothing from under the reading.
-    auto table = std::make_shared<LogTable>();
-    const VehicleData vehicle = m_host.Vehicle();
-    const double rate = m_host.FrameRate();
-    QPointer<LogViewer> self(this);
-    m_loading = true;
-    m_cancel = false;
+std::shared_ptr<LogViewer::Job> LogViewer::StartJob() {
+    m_job = std::make_shared<Job>();
     m_progress->setRange(0, 1000);
     m_progress->setValue(0);
     m_progress->show();
-    Pacer pacer;
-    const bool ok = table->Load(
-        path, vehicle, rate,
-        [self, &pacer](std::int64_t done, std::int64_t total) {
-            if (!self || self->m_cancel) return false;
-            if (!pacer.Due()) return true;
-            self->m_progress->setValue(
-                total > 0 ? static_cast<int>(std::min<std::int64_t>(done * 1000 / total, 1000)) : 0);
-            QCoreApplication::processEvents();
-            return self && !self->m_cancel;
-        },
-        &report, &error);
-    if (!self) return nullptr;
-    m_loading = false;
-    m_progress->hide();
-    if (!ok) table.reset();
-    return table;
+    m_progressTimer.start(kProgressMs);
+    return m_job;
 }
 
-bool LogViewer::ReadForShowing(const QString& path, LogLoadReport& report,
-                               std::shared_ptr<LogTable>& table) {
+void LogViewer::EndJob() {
+    m_progressTimer.stop();
+    m_progress->hide();
+    m_job.reset();
+}
+
+bool LogViewer::StartReading(const QString& path, bool second, std::function<void()> shown) {
     if (Busy()) {
         ShowMessage(QStringLiteral("Wait until the log being read is open."));
         return false;
     }
-    QPointer<LogViewer> self(this);
-    QString error;
-    table = Load(path, report, error);
-    if (!self) return false;  // deleted meanwhile: nothing of it may be touched
-    OperationEnded();
-    if (m_closed || report.cancelled) return false;
-    if (!table) {
-        ShowMessage(QStringLiteral("The log file \"%1\" could not be opened.\n%2").arg(path, error),
+    m_loading = true;
+    const std::shared_ptr<Job> job = StartJob();
+    // The worker gets copies: the dashboard may change its car meanwhile.
+    const VehicleData vehicle = m_host.Vehicle();
+    const double rate = m_host.FrameRate();
+    RunOnWorker<ReadResult>(
+        this,
+        [job, path, vehicle, rate] {
+            ReadResult r;
+            r.table = std::make_shared<LogTable>();
+            r.ok = r.table->Load(
+                path, vehicle, rate,
+                [job](std::int64_t done, std::int64_t total) {
+                    job->done = done;
+                    job->total = total;
+                    return !job->cancel;
+                },
+                &r.report, &r.error);
+            if (!r.ok) r.table.reset();
+            return r;
+        },
+        [this, path, second, shown = std::move(shown)](ReadResult r) {
+            m_loading = false;
+            EndJob();
+            OperationEnded();
+            if (m_closed || r.report.cancelled) return;
+            if (!r.ok) {
+                ShowMessage(
+                    QStringLiteral("The log file \"%1\" could not be opened.\n%2").arg(path, r.error),
                     true);
-        return false;
+                return;
+            }
+            ShowRead(second, path, std::move(r.table), r.report, r.error);
+            if (shown) shown();
+            emit logShown(second);
+        });
+    return true;
+}
+
+void LogViewer::ShowRead(bool second, const QString& path, std::shared_ptr<LogTable> table,
+                         const LogLoadReport& report, const QString&) {
+    if (!second) {
+        const bool newFile = !m_table || m_table->Path() != path;
+        m_plots->ClearSelection();
+        m_table = std::move(table);
+        Loaded(false);
+        if (newFile && m_follow->isChecked()) m_follow->setChecked(false);
+    } else {
+        m_second = std::move(table);
+        m_secondOffset = 0;
+        Loaded(true);
     }
-    return true;
-}
-
-bool LogViewer::Open(const QString& path) {
-    LogLoadReport report;
-    std::shared_ptr<LogTable> table;
-    if (!ReadForShowing(path, report, table)) return false;
-    const bool newFile = !m_table || m_table->Path() != path;
-    m_plots->ClearSelection();
-    m_table = std::move(table);
-    Loaded(false);
-    if (newFile && m_follow->isChecked()) m_follow->setChecked(false);
-
     // What was skipped or ignored is told once, in one message.
+    const LogTable& t = second ? *m_second : *m_table;
     QStringList lines;
     const QString name = QFileInfo(path).fileName();
-    if (m_table->Rows() == 0) lines << QStringLiteral("\"%1\" holds no records to show.").arg(name);
+    if (t.Rows() == 0) lines << QStringLiteral("\"%1\" holds no records to show.").arg(name);
     if (const QString summary = report.Summary(); !summary.isEmpty())
         lines << QStringLiteral("\"%1\" was opened, but:").arg(name) << summary;
-    if (!lines.isEmpty()) ShowMessage(lines.join('\n'), m_table->Rows() > 0);
-    return true;
+    if (!lines.isEmpty()) ShowMessage(lines.join('\n'), t.Rows() > 0);
 }
 
-bool LogViewer::OpenSecond(const QString& path) {
-    if (!m_table) return Open(path);
-    LogLoadReport report;
-    std::shared_ptr<LogTable> table;
-    if (!ReadForShowing(path, report, table)) return false;
-    m_second = std::move(table);
-    m_secondOffset = 0;
-    Loaded(true);
-    QStringList lines;
-    const QString name = QFileInfo(path).fileName();
-    if (m_second->Rows() == 0)
-        lines << QStringLiteral("\"%1\" holds no records to show.").arg(name);
-    if (const QString summary = report.Summary(); !summary.isEmpty())
-        lines << QStringLiteral("\"%1\" was opened, but:").arg(name) << summary;
-    if (!lines.isEmpty()) ShowMessage(lines.join('\n'), m_second->Rows() > 0);
-    return true;
+bool LogViewer::Open(const QString& path, std::function<void()> shown) {
+    return StartReading(path, false, std::move(shown));
+}
+
+bool LogViewer::OpenSecond(const QString& path, std::function<void()> shown) {
+    if (!m_table) return Open(path, std::move(shown));
+    return StartReading(path, true, std::move(shown));
 }
 
 void LogViewer::CloseSecond() {
@@ -211,8 +216,11 @@ void LogViewer::SetFollow(bool follow) {
 }
 
 void LogViewer::FollowTick() {
-    if (!m_table || Busy()) return;
-    const std::size_t markers = m_table->Markers().size();
+    // Reads only what the recording added, and redraws only what that
+    // changed: the markers are made again only when the sidecar's markers
+    // changed, else the few at the end whose rows were timed again move.
+    if (!m_table) return;
+    const std::uint64_t revision = m_table->MarkerRevision();
     const std::int64_t added = m_table->Refresh();
     if (added > 0) {
         m_plots->DataGrew();
@@ -221,7 +229,8 @@ void LogViewer::FollowTick() {
         UpdateCursorValues(m_plots->CursorKey());
         UpdateSelection();
     }
-    if (added > 0 || m_table->Markers().size() != markers) UpdateMarkers();
+    if (m_table->MarkerRevision() != revision) UpdateMarkers();
+    else if (added > 0) RetimeMarkers();
 }
 
 void LogViewer::PlayRange() {
@@ -249,11 +258,7 @@ void LogViewer::ExportRange() {
     QPointer<LogViewer> self(this);
     OpenSaveDialog(this, QStringLiteral("Export range"), suggested,
                    QStringLiteral("CSV files (*.csv);;All files (*)"), [self](const QString& csv) {
-                       // Once the dialog has gone: the export yields to events.
-                       if (self)
-                           QTimer::singleShot(0, self, [self, csv] {
-                               if (self) self->ExportRangeTo(csv);
-                           });
+                       if (self) self->ExportRangeTo(csv);
                    });
 }
 
@@ -266,45 +271,42 @@ bool LogViewer::ExportRangeTo(const QString& csv) {
         ShowMessage(QStringLiteral("\"%1\" is the log itself; choose another name.").arg(csv), true);
         return false;
     }
-    QPointer<LogViewer> self(this);
     m_exporting = true;
-    m_cancel = false;
-    m_progress->setRange(0, 1000);
-    m_progress->setValue(0);
-    m_progress->show();
-    Pacer pacer;
+    const std::shared_ptr<Job> job = StartJob();
+    job->total = last;
     // The same car as the plots show, so the CSV holds the values seen.
     const VehicleData vehicle = m_table->Vehicle();
-    const ExportResult result = ExportCsvFile(
-        logPath, csvPath, vehicle, nullptr,
-        [self, &pacer, last](std::int64_t done) {
-            if (!self || self->m_cancel) return false;
-            if (!pacer.Due()) return true;
-            self->m_progress->setValue(static_cast<int>(std::min<std::int64_t>(done * 1000 / last, 1000)));
-            QCoreApplication::processEvents();
-            return self && !self->m_cancel;
+    RunOnWorker<ExportResult>(
+        this,
+        [job, logPath, csvPath, vehicle, first, last] {
+            // The CSV is written beside its place and renamed onto it once
+            // whole: a cancelled export leaves nothing behind.
+            return ExportCsvFile(
+                logPath, csvPath, vehicle, nullptr,
+                [job](std::int64_t done) {
+                    job->done = done;
+                    return !job->cancel;
+                },
+                first, last);
         },
-        first, last);
-    if (!self) return false;
-    m_exporting = false;
-    m_progress->hide();
-    OperationEnded();
-    switch (result.outcome) {
-        case ExportOutcome::Written:
-            return true;
-        case ExportOutcome::SameAsInput:
-            ShowMessage(QStringLiteral("\"%1\" is the log itself; choose another name.").arg(csv),
+        [this, csv](const ExportResult& result) {
+            m_exporting = false;
+            EndJob();
+            OperationEnded();
+            const bool written = result.outcome == ExportOutcome::Written;
+            if (!m_closed) {
+                if (result.outcome == ExportOutcome::SameAsInput)
+                    ShowMessage(
+                        QStringLiteral("\"%1\" is the log itself; choose another name.").arg(csv),
                         true);
-            break;
-        case ExportOutcome::Failed:
-            ShowMessage(QStringLiteral("Exporting to \"%1\" failed; nothing was changed.\n%2")
-                            .arg(csv, QString::fromStdString(result.error)),
-                        true);
-            break;
-        case ExportOutcome::Cancelled:
-            break;
-    }
-    return false;
+                else if (result.outcome == ExportOutcome::Failed)
+                    ShowMessage(QStringLiteral("Exporting to \"%1\" failed; nothing was changed.\n%2")
+                                    .arg(csv, QString::fromStdString(result.error)),
+                                true);
+            }
+            emit exportEnded(written);
+        });
+    return true;
 }
 
 }  // namespace quarn

@@ -41,6 +41,10 @@ ViewerPlots::ViewerPlots(QWidget* parent) : QCustomPlot(parent) {
     addLayer(kSelectionLayer, layer(QStringLiteral("grid")), QCustomPlot::limAbove);
     addLayer(kCursorLayer, layer(QStringLiteral("legend")), QCustomPlot::limAbove);
     layer(kCursorLayer)->setMode(QCPLayer::lmBuffered);
+    m_markerLines = new MarkerLayer(this, kSelectionLayer, MarkerLayer::Part::Lines);
+    m_markerFlags = new MarkerLayer(this, QStringLiteral("legend"), MarkerLayer::Part::Flags);
+    m_markerLines->Use(&m_markers, &m_hiddenKinds);
+    m_markerFlags->Use(&m_markers, &m_hiddenKinds);
     plotLayout()->clear();
     plotLayout()->setRowSpacing(0);
     m_margins = new QCPMarginGroup(this);
@@ -72,7 +76,30 @@ void ViewerPlots::SetPlots(const std::vector<PlotChannels>& plots) {
 
 void ViewerPlots::SetMarkers(std::vector<PlotMarker> markers) {
     m_markers = std::move(markers);
-    UpdateMarkers();
+    replot(rpQueuedReplot);
+}
+
+void ViewerPlots::SetMarkerKey(std::size_t index, double key) {
+    if (index >= m_markers.size() || m_markers[index].key == key) return;
+    m_markers[index].key = key;
+    replot(rpQueuedReplot);
+}
+
+void ViewerPlots::SetHiddenKinds(const QSet<QString>& kinds) {
+    m_hiddenKinds = kinds;
+    replot(rpQueuedReplot);
+}
+
+QString ViewerPlots::MarkersNear(int x) const {
+    constexpr double kNear = 4;
+    if (m_plots.empty()) return {};
+    const QCPAxis* key = m_plots.front().rect->axis(QCPAxis::atBottom);
+    QStringList names;
+    for (const PlotMarker& m : m_markers)
+        if (!m_hiddenKinds.contains(m.kind) && m.key >= m_lo && m.key <= m_hi &&
+            std::abs(key->coordToPixel(m.key) - x) <= kNear)
+            names << m.label;
+    return names.join('\n');
 }
 
 QCPGraph* ViewerPlots::AddTrace(Plot& plot, int log, int slot, int id) {
@@ -94,7 +121,6 @@ QCPGraph* ViewerPlots::AddTrace(Plot& plot, int log, int slot, int id) {
 void ViewerPlots::Build() {
     clearItems();
     clearGraphs();
-    m_markerItems.clear();
     plotLayout()->clear();
     m_plots.clear();
     QFont small = font();
@@ -373,49 +399,10 @@ void ViewerPlots::UpdateSelection() {
 }
 
 void ViewerPlots::UpdateMarkers() {
-    for (QCPAbstractItem* item : m_markerItems) removeItem(item);
-    m_markerItems.clear();
-    if (m_plots.empty()) return;
-    QFont small = font();
-    small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1));
-    for (const PlotMarker& m : m_markers) {
-        const QColor colour = m.second ? kTraceColours[1][0].darker(110) : QColor(120, 60, 160);
-        for (std::size_t i = 0; i < m_plots.size(); ++i) {
-            Plot& p = m_plots[i];
-            auto* line = new QCPItemStraightLine(this);
-            line->setLayer(kSelectionLayer);
-            line->setClipAxisRect(p.rect);
-            line->setSelectable(false);
-            line->setPen(QPen(colour, 1, Qt::DashLine));
-            for (QCPItemPosition* pos : {line->point1, line->point2}) {
-                pos->setAxes(p.rect->axis(QCPAxis::atBottom), p.rect->axis(QCPAxis::atLeft));
-                pos->setAxisRect(p.rect);
-                pos->setTypeX(QCPItemPosition::ptPlotCoords);
-                pos->setTypeY(QCPItemPosition::ptAxisRectRatio);
-            }
-            line->point1->setCoords(m.key, 0);
-            line->point2->setCoords(m.key, 1);
-            m_markerItems.push_back(line);
-            if (i != 0) continue;
-            auto* text = new QCPItemText(this);
-            text->setLayer(QStringLiteral("legend"));
-            text->setClipAxisRect(p.rect);
-            text->setClipToAxisRect(true);
-            text->setSelectable(false);
-            text->position->setAxes(p.rect->axis(QCPAxis::atBottom), p.rect->axis(QCPAxis::atLeft));
-            text->position->setAxisRect(p.rect);
-            text->position->setTypeX(QCPItemPosition::ptPlotCoords);
-            text->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-            text->position->setCoords(m.key, 0);
-            text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-            text->setFont(small);
-            text->setColor(colour);
-            text->setBrush(QColor(255, 255, 255, 190));
-            text->setPadding(QMargins(2, 0, 2, 0));
-            text->setText(m.label);
-            m_markerItems.push_back(text);
-        }
-    }
+    std::vector<QCPAxisRect*> rects;
+    for (const Plot& p : m_plots) rects.push_back(p.rect);
+    m_markerLines->SetRects(rects);
+    m_markerFlags->SetRects(std::move(rects));
 }
 
 double ViewerPlots::KeyAtPixel(double x) const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "viewer/Envelope.h"
+#include "viewer/ViewerMarkers.h"
 
 class QRubberBand;
 
@@ -32,13 +33,6 @@ struct PlottedLog {
     QString name;
 };
 
-// A marker line across every plot, labelled in the top one.
-struct PlotMarker {
-    double key = 0;
-    QString label;
-    bool second = false;  // of the second log: drawn in its colour
-};
-
 // The stacked plots of the log viewer: one QCustomPlot holding a column of
 // axis rects on one shared key axis (seconds or record numbers). Each trace
 // is fed, for the visible key range, with the min/max envelope of its
@@ -60,7 +54,18 @@ public:
     void SetKeyLabel(const QString& label);
     void SetPlots(const std::vector<PlotChannels>& plots);
     const std::vector<PlotChannels>& Plots() const { return m_channels; }
+    // The markers, drawn at the next replot. A followed recording moves
+    // the few whose key changed with SetMarkerKey, index as given here.
     void SetMarkers(std::vector<PlotMarker> markers);
+    void SetMarkerKey(std::size_t index, double key);
+    const std::vector<PlotMarker>& Markers() const { return m_markers; }
+    // Markers of these kinds are not drawn.
+    void SetHiddenKinds(const QSet<QString>& kinds);
+    const QSet<QString>& HiddenKinds() const { return m_hiddenKinds; }
+    // The names of the shown markers within a few pixels of x, one a line.
+    QString MarkersNear(int x) const;
+    // Where the last replot drew the markers' names.
+    const std::vector<QRect>& MarkerLabelRects() const { return m_markerFlags->LabelRects(); }
 
     // The key range every plot shows.
     void SetKeyRange(double lo, double hi);
@@ -140,7 +145,9 @@ private:
     std::vector<PlotChannels> m_channels;
     std::vector<Plot> m_plots;
     std::vector<PlotMarker> m_markers;
-    std::vector<QCPAbstractItem*> m_markerItems;
+    QSet<QString> m_hiddenKinds;
+    MarkerLayer* m_markerLines = nullptr;
+    MarkerLayer* m_markerFlags = nullptr;
     QCPMarginGroup* m_margins = nullptr;
     QString m_keyLabel;
     double m_lo = 0, m_hi = 1;

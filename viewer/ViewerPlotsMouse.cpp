@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QRubberBand>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -62,6 +63,11 @@ void ViewerPlots::mouseMoveEvent(QMouseEvent* event) {
             m_band->setGeometry(QRect(m_pressPos, pos).normalized());
             break;
         case Drag::None:
+            // The names of markers too close together to be written out.
+            if (const QString names = MarkersNear(pos.x()); !names.isEmpty())
+                QToolTip::showText(event->globalPosition().toPoint(), names, this);
+            else
+                QToolTip::hideText();
             break;
     }
     // The pan moved the keys under the pointer: the cursor stays on the

@@ -152,16 +152,46 @@ void ViewerSide::ShowValues(const LogTable* table, std::size_t row, const LogTab
 void ViewerSide::SetMarkers(const std::vector<MarkerEntry>& markers) {
     m_filling = true;
     const int current = CurrentMarker();
-    m_markers->clear();
-    for (const MarkerEntry& m : markers) {
-        auto* item = new QTreeWidgetItem(m_markers, {m.at, m.name});
-        item->setFlags(item->flags() | Qt::ItemIsEditable);
-        item->setToolTip(1, QStringLiteral("Kind: %1").arg(m.kind));
-        item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    const int count = static_cast<int>(markers.size());
+    while (m_markers->topLevelItemCount() > count)
+        delete m_markers->takeTopLevelItem(m_markers->topLevelItemCount() - 1);
+    bool atChanged = false;
+    m_kinds.resize(markers.size());
+    for (int i = 0; i < count; ++i) {
+        const MarkerEntry& m = markers[static_cast<std::size_t>(i)];
+        QTreeWidgetItem* item = m_markers->topLevelItem(i);
+        if (!item) {
+            item = new QTreeWidgetItem(m_markers);
+            item->setFlags(item->flags() | Qt::ItemIsEditable);
+            item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+        }
+        if (item->text(0) != m.at) {
+            item->setText(0, m.at);
+            atChanged = true;
+        }
+        if (item->text(1) != m.name) item->setText(1, m.name);
+        const QString tip = QStringLiteral("Kind: %1").arg(m.kind);
+        if (item->toolTip(1) != tip) item->setToolTip(1, tip);
+        m_kinds[static_cast<std::size_t>(i)] = m.kind;
+        item->setHidden(m_hiddenKinds.contains(m.kind));
     }
-    m_markers->resizeColumnToContents(0);
+    if (atChanged) m_markers->resizeColumnToContents(0);
     if (current >= 0 && current < m_markers->topLevelItemCount()) SelectMarker(current);
     m_filling = false;
+}
+
+void ViewerSide::SetMarkerAt(int index, const QString& at) {
+    QTreeWidgetItem* item = m_markers->topLevelItem(index);
+    if (!item || item->text(0) == at) return;
+    m_filling = true;
+    item->setText(0, at);
+    m_filling = false;
+}
+
+void ViewerSide::SetHiddenKinds(const QSet<QString>& kinds) {
+    m_hiddenKinds = kinds;
+    for (int i = 0; i < m_markers->topLevelItemCount() && i < static_cast<int>(m_kinds.size()); ++i)
+        m_markers->topLevelItem(i)->setHidden(kinds.contains(m_kinds[static_cast<std::size_t>(i)]));
 }
 
 int ViewerSide::CurrentMarker() const {

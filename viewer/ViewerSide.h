@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QWidget>
 
 #include <cstddef>
@@ -33,7 +34,12 @@ public:
         QString name;
         QString kind;
     };
+    // Changes only the rows that differ: a followed recording adds a marker
+    // to a list of hundreds.
     void SetMarkers(const std::vector<MarkerEntry>& markers);
+    void SetMarkerAt(int index, const QString& at);
+    // Rows of these kinds are hidden; the indexes stay those of the list.
+    void SetHiddenKinds(const QSet<QString>& kinds);
     // The marker chosen in the list, or -1.
     int CurrentMarker() const;
     void SelectMarker(int index);
@@ -68,6 +74,8 @@ private:
     QPushButton* m_add = nullptr;
     QPushButton* m_rename = nullptr;
     QPushButton* m_delete = nullptr;
+    QSet<QString> m_hiddenKinds;
+    std::vector<QString> m_kinds;  // of each row
     bool m_filling = false;  // list changes made here are no renames
 };
 

@@ -12,10 +12,12 @@
 #include <QClipboard>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -82,6 +84,12 @@ protected:
         EXPECT_GT(test::WriteSimLog(path, o), 0);
         return path;
     }
+    // Opens a log and waits until the window shows it.
+    bool Show(const QString& path) {
+        if (!viewer->Open(path)) return false;
+        return QTest::qWaitFor([&] { return !viewer->Busy(); }, 30000) && viewer->table() &&
+               viewer->table()->Path() == path;
+    }
     double KeyOf(std::int64_t record) const {
         const LogTable& t = *viewer->table();
         return t.Axis()[t.RowOfRecord(record)];
@@ -100,7 +108,7 @@ TEST_F(ViewerWindowTest, ADamagedLogOpensWithOneMessageAndAnEmptyOneWithoutPlots
     bytes.resize(bytes.size() + 20, 0xEE);
     test::WriteBytes(path.toStdString(), bytes);
 
-    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_TRUE(Show(path));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("1 damaged record(s)"), std::string::npos) << messages[0];
     EXPECT_NE(messages[0].find("20 byte(s)"), std::string::npos) << messages[0];
@@ -124,7 +132,7 @@ TEST_F(ViewerWindowTest, ADamagedLogOpensWithOneMessageAndAnEmptyOneWithoutPlots
     const QString empty = Path("empty.qz0");
     test::WriteBytes(empty.toStdString(), {});
     messages.clear();
-    ASSERT_TRUE(viewer->Open(empty));
+    ASSERT_TRUE(Show(empty));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("holds no records"), std::string::npos);
     EXPECT_EQ(plots.TracePoints(0, false, false), 0);
@@ -134,20 +142,22 @@ TEST_F(ViewerWindowTest, ADamagedLogOpensWithOneMessageAndAnEmptyOneWithoutPlots
 }
 
 TEST_F(ViewerWindowTest, ClosingOrDeletingTheWindowWhileALogIsReadFreesNothingInUse) {
-    // Long enough for the reading to hand events over on its way.
     const QString path = Drive("long.qz0", 160);
 
-    QTimer::singleShot(0, viewer, [this] { viewer->close(); });
-    EXPECT_FALSE(viewer->Open(path));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(viewer.isNull());
+    ASSERT_TRUE(viewer->Open(path));
+    viewer->close();
+    // The window goes once the worker has given up, and tells nothing.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull(); }, 30000));
     EXPECT_TRUE(messages.empty());
 
     viewer = new LogViewer(host);
     viewer->show();
-    LogViewer* doomed = viewer;
-    QTimer::singleShot(0, [doomed] { delete doomed; });
-    EXPECT_FALSE(doomed->Open(path));
+    ASSERT_TRUE(viewer->Open(path));
+    delete viewer.data();
+    // The worker finishes on its own table; nothing of the window is left
+    // for it to touch.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(viewer.isNull());
 }
 
@@ -156,7 +166,7 @@ TEST_F(ViewerWindowTest, TheExportedRangeEqualsTheRowsOfQuarnLogExport) {
     std::vector<std::uint8_t> bytes = test::ReadBytes(path.toStdString());
     bytes[kRecordBytes * 99] = 7;  // record 100 is damaged, in the range
     test::WriteBytes(path.toStdString(), bytes);
-    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_TRUE(Show(path));
     messages.clear();
 
     viewer->plots()->SetSelection(KeyOf(50) - 0.001, KeyOf(300) + 0.001);
@@ -165,7 +175,10 @@ TEST_F(ViewerWindowTest, TheExportedRangeEqualsTheRowsOfQuarnLogExport) {
     EXPECT_EQ(first, 50);
     EXPECT_EQ(last, 300);
     const QString csv = Path("range.csv");
+    QSignalSpy ended(viewer.data(), &LogViewer::exportEnded);
     ASSERT_TRUE(viewer->ExportRangeTo(csv));
+    ASSERT_TRUE(ended.wait(30000));
+    EXPECT_TRUE(ended.front().front().toBool());
     EXPECT_TRUE(messages.empty());
 
     const test::CommandResult whole =
@@ -202,6 +215,7 @@ TEST(ViewerPlayRange, PlaysExactlyTheSelectedRecordsThroughTheDashboard) {
     dash.ShowLogViewer(path);
     LogViewer* viewer = dash.logViewer();
     ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer->table() != nullptr; }, 30000));
     ASSERT_EQ(viewer->table()->Rows(), 400u);
     // Record numbers are the axis: no sidecar.
     viewer->plots()->SetSelection(119.6, 240.2);
@@ -218,7 +232,7 @@ TEST(ViewerPlayRange, PlaysExactlyTheSelectedRecordsThroughTheDashboard) {
 
 TEST_F(ViewerWindowTest, MarkerEditsGoThroughTheSidecarAndAForeignOneIsLeftAlone) {
     const QString path = Drive("marks.qz0", 4);
-    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_TRUE(Show(path));
     ASSERT_TRUE(viewer->AddMarkerAt(KeyOf(700)));
     ASSERT_TRUE(viewer->AddMarkerAt(KeyOf(200), QStringLiteral("Pull")));
     // The list runs in the log's order; the name is edited in place and the
@@ -245,7 +259,7 @@ TEST_F(ViewerWindowTest, MarkerEditsGoThroughTheSidecarAndAForeignOneIsLeftAlone
     QFile::remove(SidecarPath(other));
     ASSERT_TRUE(QFile::copy(SidecarPath(path), SidecarPath(other)));
     const std::vector<std::uint8_t> before = test::ReadBytes(SidecarPath(other).toStdString());
-    ASSERT_TRUE(viewer->Open(other));
+    ASSERT_TRUE(Show(other));
     messages.clear();
     EXPECT_FALSE(viewer->AddMarkerAt(KeyOf(10)));
     EXPECT_EQ(messages.size(), 1u);
@@ -253,7 +267,7 @@ TEST_F(ViewerWindowTest, MarkerEditsGoThroughTheSidecarAndAForeignOneIsLeftAlone
 }
 
 TEST_F(ViewerWindowTest, ShiftDragSelectsCtrlDragZoomsDragPansAndTheWheelZooms) {
-    ASSERT_TRUE(viewer->Open(Drive("mouse.qz0", 4, false)));  // records 1..1000
+    ASSERT_TRUE(Show(Drive("mouse.qz0", 4, false)));  // records 1..1000
     ViewerPlots& plots = *viewer->plots();
     plots.replot();
     auto* rect = static_cast<QCPAxisRect*>(plots.plotLayout()->element(0, 0));
@@ -296,7 +310,7 @@ TEST_F(ViewerWindowTest, ShiftDragSelectsCtrlDragZoomsDragPansAndTheWheelZooms) 
 
 TEST_F(ViewerWindowTest, FollowReadsTheGrowingLogAndKeepsItsEndInView) {
     const QString path = Drive("growing.qz0", 4, false);  // 1000 records
-    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_TRUE(Show(path));
     ViewerPlots& plots = *viewer->plots();
     plots.SetKeyRange(900, 1000);
     viewer->follow()->setChecked(true);
@@ -311,7 +325,7 @@ TEST_F(ViewerWindowTest, FollowReadsTheGrowingLogAndKeepsItsEndInView) {
 }
 
 TEST_F(ViewerWindowTest, TheDynoTabFindsThePullOfTheOpenLogOnceShown) {
-    ASSERT_TRUE(viewer->Open(Drive("pull.qz0", 40)));
+    ASSERT_TRUE(Show(Drive("pull.qz0", 40)));
     DynoView& dyno = *viewer->dyno()->view();
     EXPECT_TRUE(dyno.Scan().pulls.empty());  // nothing is computed while hidden
     viewer->tabs()->setCurrentWidget(viewer->dyno());
@@ -323,7 +337,7 @@ TEST_F(ViewerWindowTest, TheDynoTabFindsThePullOfTheOpenLogOnceShown) {
 
 TEST_F(ViewerWindowTest, CopyHoldsTheMeanOfTheFilteredRowsOfEachCell) {
     const QString path = Drive("map.qz0", 60);
-    ASSERT_TRUE(viewer->Open(path));
+    ASSERT_TRUE(Show(path));
     const int rpm = ViewerChannelId(QStringLiteral("RPM"));
     const int maf = ViewerChannelId(QStringLiteral("MAF"));
     const int afr = ViewerChannelId(QStringLiteral("WideO2"));

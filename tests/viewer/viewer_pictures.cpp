@@ -57,10 +57,18 @@ int main(int argc, char** argv) {
     viewer.showMessage = [](const QString&) {};
     viewer.resize(1400, 860);
     viewer.show();
+    // The viewer reads a log on a worker; the picture waits until it shows.
+    auto show = [&viewer](const QString& log, bool second) {
+        bool shown = false;
+        const auto done = [&shown] { shown = true; };
+        if (!(second ? viewer.OpenSecond(log, done) : viewer.Open(log, done))) return false;
+        while (viewer.Busy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return shown;
+    };
     // Each drive gets a marker where its first full-throttle run begins, as
     // a user would put it there.
     for (const QString& log : {second, first}) {
-        if (!viewer.Open(log)) return EXIT_FAILURE;
+        if (!show(log, false)) return EXIT_FAILURE;
         const LogTable& t = *viewer.table();
         const auto& tps = t.Column(ViewerChannelId(QStringLiteral("TPS")));
         std::size_t row = 0;
@@ -82,7 +90,7 @@ int main(int argc, char** argv) {
 
     viewer.tabs()->setCurrentIndex(0);
     plots.ClearSelection();
-    if (!viewer.OpenSecond(second)) return EXIT_FAILURE;
+    if (!show(second, true)) return EXIT_FAILURE;
     viewer.AlignSecond(0, 1);  // its "Full throttle" with the first one's
     plots.SetKeyRange(18, 48);
     plots.SetCursorKey(30);
