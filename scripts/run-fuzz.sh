@@ -9,8 +9,8 @@ flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefin
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARN_FUZZ=ON -DQUARN_WERROR=OFF -DQUARN_PCH=OFF \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build "$build" --target fuzz_decode fuzz_log_reader fuzz_settings fuzz_reply $(
-  [ -f "$root/tests/fuzz/fuzz_flashes.cpp" ] && echo fuzz_flashes)
+cmake --build "$build" --target fuzz_decode fuzz_log_reader fuzz_settings fuzz_reply fuzz_flashes \
+  fuzz_sidecar fuzz_vehicle_file fuzz_user_settings
 status=0
 for target in "$build"/fuzz/fuzz_*; do
   name=$(basename "$target")
