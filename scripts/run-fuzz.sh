@@ -17,8 +17,11 @@ for target in "$build"/fuzz/fuzz_*; do
   corpus="$build/corpus/$name"
   mkdir -p "$corpus"
   echo "== $name ($seconds s)"
+  # Hand-written files to start from, where the format has a header a
+  # fuzzer would take long to guess; new finds go to the build's corpus.
+  seeds="$root/tests/fuzz/seeds/$name"
   if ! "$target" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$build/$name-" \
-      "$corpus" 2>"$build/$name.log"; then
+      "$corpus" $([ -d "$seeds" ] && echo "$seeds") 2>"$build/$name.log"; then
     status=1
     tail -40 "$build/$name.log"
   fi
