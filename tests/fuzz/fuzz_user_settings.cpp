@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,17 +35,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // A new folder for every input: QSettings keeps what it read of a file by
-    // name, and a file rewritten within the same instant may not be read again.
-    static int run = 0;
-    const QString home = QStringLiteral("%1/%2").arg(g_home).arg(++run);
-    qputenv("XDG_CONFIG_HOME", home.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", g_home.toLocal8Bit());
     const QString path = quarn::UserSettingsPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
         file.write(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+        // QSettings reads a file again only when its time or size changed
+        // since it last read it: each input gets a time of its own.
+        static qint64 run = 0;
+        file.setFileTime(QDateTime::fromSecsSinceEpoch(1'000'000'000 + ++run),
+                         QFileDevice::FileModificationTime);
     }
 
     for (int port = quarn::kFirstPortNumber; port <= quarn::kLastPortNumber; ++port) {
@@ -68,7 +70,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!quarn::RememberedChoice(quarn::kMuteChoice)) std::abort();
     quarn::RememberVehicleFile(QStringLiteral("/home/user/mustang.vf"));
     if (quarn::RememberedVehicleFile() != QStringLiteral("/home/user/mustang.vf")) std::abort();
-
-    QDir(home).removeRecursively();
     return 0;
 }
