@@ -77,7 +77,8 @@ private:
 };
 
 std::unique_ptr<SerialPort> PortOrDefault(std::unique_ptr<SerialPort> port) {
-    return port ? std::move(port) : std::make_unique<QtSerialPort>();
+    // Port numbers lead to the devices the user bound them to.
+    return port ? std::move(port) : std::make_unique<QtSerialPort>(BoundDevice);
 }
 
 }  // namespace
@@ -111,8 +112,6 @@ SuperDash::SuperDash(DashOptions options)
     // the default car.
     if (const std::optional<LoadedVehicle> car = RestoreRememberedVehicle(m_vehicle))
         m_alarms.SetLimits(car->car.limits);
-    // Port numbers lead to the devices the user bound them to.
-    InstallPortBindings();
 
     auto* ground = new DashGround(this, [this](QSize size) { LayoutGauges(size); });
     m_ground = ground;

@@ -274,7 +274,10 @@ void Link::ReportSerialPortError(const QString& reason) {
     // held by another program.
     QString detail = reason;
     if (detail.isEmpty()) {
-        const QString device = m_device.isEmpty() ? PortDevice(m_comPort) : m_device;
+        // The port asks the user's bindings when it resolves; a port without
+        // devices (a test double) leaves the number to the plain rule.
+        QString device = m_device.isEmpty() ? m_port.Device() : m_device;
+        if (device.isEmpty()) device = PortDevice(m_comPort);
         detail = device.isEmpty() ? QStringLiteral("Serial port %1").arg(m_comPort)
                                   : QStringLiteral("Serial port %1 (%2)").arg(m_comPort).arg(device);
     }

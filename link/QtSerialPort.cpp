@@ -78,8 +78,10 @@ QString OpenFailure(const QString& device, QSerialPort::SerialPortError error) {
 
 }  // namespace
 
-QtSerialPort::QtSerialPort()
-    : m_port(std::make_unique<QSerialPort>()), m_settingsText(QStringLiteral("115200,N,8,1")) {
+QtSerialPort::QtSerialPort(PortBindingLookup binding)
+    : m_port(std::make_unique<QSerialPort>()),
+      m_binding(std::move(binding)),
+      m_settingsText(QStringLiteral("115200,N,8,1")) {
     QObject::connect(m_port.get(), &QSerialPort::errorOccurred, m_port.get(),
                      [this](QSerialPort::SerialPortError error) { OnPortError(error); });
 }
@@ -93,7 +95,7 @@ QtSerialPort::~QtSerialPort() {
 
 void QtSerialPort::SetCommPort(int port) {
     m_commPort = port;
-    m_device = PortDevice(port);
+    m_device = PortDevice(port, m_binding);
 }
 
 void QtSerialPort::SetSettings(const QString& text) {

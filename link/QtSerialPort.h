@@ -19,7 +19,8 @@ namespace quarn {
 // SerialPortError with the reason, and IsOpen() is false from the error on.
 class QtSerialPort final : public SerialPort {
 public:
-    QtSerialPort();
+    // binding: the user's port bindings, asked at every SetCommPort.
+    explicit QtSerialPort(PortBindingLookup binding = {});
     ~QtSerialPort() override;
 
     QtSerialPort(const QtSerialPort&) = delete;
@@ -50,6 +51,7 @@ private:
     void SetMinimumRead(int bytes);
 
     std::unique_ptr<QSerialPort> m_port;
+    PortBindingLookup m_binding;
     int m_commPort = 0;
     // Resolved from the number once, by SetCommPort.
     QString m_device;

@@ -46,28 +46,15 @@ std::optional<LineSettings> ParseLineSettings(const QString& text) {
     return s;
 }
 
-namespace {
-
-PortBindingLookup& BindingLookup() {
-    static PortBindingLookup lookup;
-    return lookup;
-}
-
-}  // namespace
-
-void SetPortBindingLookup(PortBindingLookup lookup) {
-    BindingLookup() = std::move(lookup);
-}
-
-PortResolution ResolvePort(int port) {
+PortResolution ResolvePort(int port, const PortBindingLookup& binding) {
     if (port < kFirstPortNumber || port > kLastPortNumber) return {};
 
     const QString fromEnv =
         qEnvironmentVariable(qPrintable(QStringLiteral("QUARN_COM%1").arg(port)));
     if (!fromEnv.isEmpty()) return {fromEnv, PortSource::Environment};
 
-    if (const PortBindingLookup& lookup = BindingLookup()) {
-        const QString bound = lookup(port);
+    if (binding) {
+        const QString bound = binding(port);
         if (!bound.isEmpty()) return {bound, PortSource::Binding};
     }
 
@@ -78,8 +65,8 @@ PortResolution ResolvePort(int port) {
     return {QStringLiteral("/dev/ttyS%1").arg(port - 1), PortSource::Rule};
 }
 
-QString PortDevice(int port) {
-    return ResolvePort(port).device;
+QString PortDevice(int port, const PortBindingLookup& binding) {
+    return ResolvePort(port, binding).device;
 }
 
 QString StableDeviceName(const QString& node, const QString& folder) {

@@ -48,16 +48,16 @@ struct PortResolution {
     PortSource source = PortSource::None;
 };
 
-// The device the user bound to a port number, empty when none. The layer that
-// keeps the user's settings installs it; until then no port has a binding.
+// The device the user bound to a port number, empty when none. The user's
+// settings live above the link: whoever holds them passes this in; without it
+// no port has a binding.
 using PortBindingLookup = std::function<QString(int port)>;
-void SetPortBindingLookup(PortBindingLookup lookup);
 
 // The device behind port number `port`: the environment variable
 // QUARN_COM<port> when set and not empty, else the user's binding, else
 // /dev/ttyUSB<port-1> when that exists, else /dev/ttyS<port-1>.
-PortResolution ResolvePort(int port);
-QString PortDevice(int port);
+PortResolution ResolvePort(int port, const PortBindingLookup& binding = {});
+QString PortDevice(int port, const PortBindingLookup& binding = {});
 
 // Where udev puts the stable names of USB serial adapters.
 inline constexpr char kSerialByIdFolder[] = "/dev/serial/by-id";

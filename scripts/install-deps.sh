@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libqcustomplot-dev libmuparser-dev
   xvfb xauth fonts-liberation2 imagemagick
   python3

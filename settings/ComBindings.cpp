@@ -95,10 +95,6 @@ void RememberMaxRate(int rate) {
     settings.setValue(QLatin1String(kMaxRateKey), rate);
 }
 
-void InstallPortBindings() {
-    SetPortBindingLookup([](int port) { return BoundDevice(port); });
-}
-
 QString UserSerialSettingsProblem() {
     const QString path = QDir::toNativeSeparators(UserSettingsPath());
     const QSettings settings(UserSettingsPath(), QSettings::IniFormat);

@@ -25,9 +25,6 @@ void BindDevice(int port, const QString& device);
 std::optional<int> RememberedMaxRate();
 void RememberMaxRate(int rate);
 
-// Makes the link look bindings up in this file (see ResolvePort).
-void InstallPortBindings();
-
 // What is wrong with the serial part of the settings file, in the user's
 // words; empty when nothing is (a missing file is fine).
 QString UserSerialSettingsProblem();

@@ -32,12 +32,12 @@ constexpr int kDialogHeight = 236;
 enum Column { kNode, kDescription, kMaker, kSerial, kStable, kColumns };
 
 QString DeviceText(int port) {
-    const QString device = PortDevice(port);
+    const QString device = PortDevice(port, BoundDevice);
     return device.isEmpty() ? QStringLiteral("no device") : device;
 }
 
 QString SourceText(int port) {
-    const PortResolution r = ResolvePort(port);
+    const PortResolution r = ResolvePort(port, BoundDevice);
     QString why;
     switch (r.source) {
         case PortSource::Environment:

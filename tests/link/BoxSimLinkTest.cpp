@@ -97,18 +97,20 @@ protected:
     Link link{port, clock, yielder, status, alerts, m_dir.filePath(QStringLiteral("quarnom.ini"))};
 };
 
-class BoxSimStartRateTest : public BoxSimLinkTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(BoxSimStartRateTest, ConnectsAt115200FromAnyRateAndExchangesFrames) {
+// One connection through a real pseudo-terminal: every rate of the ladder is
+// set on the line on the way. The start rates one by one, and the exact bytes,
+// are ConnectLinkTest's, on the fake box.
+TEST_F(BoxSimLinkTest, ConnectsAt115200FromAMidLadderRateAndExchangesFrames) {
+    constexpr int kStartRate = 57600;
     StartSimulator(
-        {QStringLiteral("--start-rate"), QString::number(GetParam()), QStringLiteral("--pace")});
+        {QStringLiteral("--start-rate"), QString::number(kStartRate), QStringLiteral("--pace")});
     if (IsSkipped() || HasFatalFailure()) return;
 
     const double cpuBefore = CpuSeconds();
     const auto start = clock.Now();
     link.ConnectLink();
     const double seconds = std::chrono::duration<double>(clock.Now() - start).count();
-    std::printf("[ INFO     ] ConnectLink from %d: %.3f s, %.3f s CPU\n", GetParam(), seconds,
+    std::printf("[ INFO     ] ConnectLink from %d: %.3f s, %.3f s CPU\n", kStartRate, seconds,
                 CpuSeconds() - cpuBefore);
 
     EXPECT_EQ(status.PanelText(2), QStringLiteral("Ready @ 115200"));
@@ -116,9 +118,6 @@ TEST_P(BoxSimStartRateTest, ConnectsAt115200FromAnyRateAndExchangesFrames) {
     EXPECT_TRUE(alerts.log.empty());
     ExpectOneGoodFrame();
 }
-
-INSTANTIATE_TEST_SUITE_P(EveryRate, BoxSimStartRateTest,
-                         ::testing::Values(9600, 19200, 38400, 57600, 115200));
 
 TEST_F(BoxSimLinkTest, BoxLimitedTo19200EndsReadyAt19200) {
     StartSimulator({QStringLiteral("--start-rate"), QStringLiteral("57600"),

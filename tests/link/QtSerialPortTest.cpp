@@ -278,6 +278,28 @@ TEST_F(QtSerialPortTest, TheDeviceIsResolvedOnceAndNeverSwitchedToAnother) {
     }
 }
 
+// The port asks the bindings it was given at every SetCommPort, so a binding
+// chosen in the setup holds from the next connection on; the variable still
+// wins.
+TEST_F(QtSerialPortTest, TheBindingsGivenToThePortResolveItsNumber) {
+    QString bound = QString::fromStdString(m_pty.SlavePath());
+    QtSerialPort port([&bound](int number) { return number == 6 ? bound : QString(); });
+    port.SetCommPort(6);
+    EXPECT_EQ(port.Device(), bound);
+    port.Open();
+    EXPECT_TRUE(port.IsOpen());
+    port.Close();
+
+    bound = QStringLiteral("/dev/quarn-rebound");
+    port.SetCommPort(6);
+    EXPECT_EQ(port.Device(), bound);
+    qputenv("QUARN_COM6", "/dev/quarn-from-environment");
+    port.SetCommPort(6);
+    EXPECT_EQ(port.Device(), QStringLiteral("/dev/quarn-from-environment"));
+    port.SetCommPort(7);
+    EXPECT_NE(port.Device(), bound);
+}
+
 double CpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);

@@ -125,18 +125,19 @@ TEST(PortDeviceTest, EnvironmentThenUsbAdapterThenBuiltInPortForOneToSixteenOnly
 // The user's binding comes between the variable and the old rule; the
 // stable name of a node is the by-id entry leading to it.
 TEST(PortDeviceTest, BindingBetweenEnvironmentAndRuleAndStableNamesOfNodes) {
-    SetPortBindingLookup([](int port) { return port == 4 ? QStringLiteral("/dev/bound") : QString(); });
+    const PortBindingLookup bound = [](int port) {
+        return port == 4 ? QStringLiteral("/dev/bound") : QString();
+    };
     qputenv("QUARN_COM5", "/dev/pts/42");
-    EXPECT_EQ(ResolvePort(4).device, QStringLiteral("/dev/bound"));
-    EXPECT_EQ(ResolvePort(4).source, PortSource::Binding);
-    EXPECT_EQ(ResolvePort(5).source, PortSource::Environment);
-    EXPECT_EQ(ResolvePort(6).source, PortSource::Rule);
-    EXPECT_EQ(ResolvePort(17).source, PortSource::None);
+    EXPECT_EQ(ResolvePort(4, bound).device, QStringLiteral("/dev/bound"));
+    EXPECT_EQ(ResolvePort(4, bound).source, PortSource::Binding);
+    EXPECT_EQ(ResolvePort(5, bound).source, PortSource::Environment);
+    EXPECT_EQ(ResolvePort(6, bound).source, PortSource::Rule);
+    EXPECT_EQ(ResolvePort(17, bound).source, PortSource::None);
     qputenv("QUARN_COM4", "/dev/pts/43");
-    EXPECT_EQ(PortDevice(4), QStringLiteral("/dev/pts/43"));
+    EXPECT_EQ(PortDevice(4, bound), QStringLiteral("/dev/pts/43"));
     qunsetenv("QUARN_COM4");
     qunsetenv("QUARN_COM5");
-    SetPortBindingLookup({});
     EXPECT_EQ(ResolvePort(4).source, PortSource::Rule);
 
     QTemporaryDir dir;
