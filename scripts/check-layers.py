@@ -30,7 +30,7 @@ LAYERS = {
     "dyno": 3,
     "analysis": 3,
     "sim": 4,
-    "tools": 4,
+    "tools": 5,
     "viewer": 4,
     "app": 5,
 }
