@@ -71,7 +71,17 @@ void PrintHelp(std::FILE* to) {
                  "file before quarn-log starts, so \"> LOG\" destroys the log itself.\n"
                  "\n"
                  "Exit status: 0 ok; 1 a log cannot be read or holds damaged records or\n"
-                 "trailing bytes, or the output could not be written; 2 a usage error.\n");
+                 "trailing bytes, or the output could not be written; 2 a usage error.\n"
+                 "\n"
+                 "Examples:\n"
+                 "  quarn-log info --json drive.qz0\n"
+                 "  quarn-log export --format mlg -o drive.mlg drive.qz0\n"
+                 "  quarn-log export drive.qz0 --format csv-units --separator ';' --decimal-comma -o drive.csv\n"
+                 "  quarn-log stats --range 1000:5000 drive.qz0\n"
+                 "  quarn-log events 'RPM > 5000 and TPS > 4' --min-seconds 1 drive.qz0\n"
+                 "  quarn-log heatmap --x RPM --y MAF --z WideO2 --filter 'ECT>160' drive.qz0\n"
+                 "  quarn-log pulls drive.qz0\n"
+                 "  quarn-log dyno --pull 2 --corrected --humidity 40 drive.qz0\n");
 }
 
 bool Contains(const std::vector<std::string>& list, const std::string& name) {

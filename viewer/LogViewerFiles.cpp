@@ -14,6 +14,7 @@
 
 #include "dyno/DynoPhysics.h"
 #include "logging/LogExport.h"
+#include "logging/TravelExport.h"
 #include "viewer/HeatMapTab.h"
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerDyno.h"
@@ -248,7 +249,9 @@ void LogViewer::ExportRange() {
         QStringLiteral("%1-%2-%3.csv").arg(info.completeBaseName()).arg(first).arg(last));
     QPointer<LogViewer> self(this);
     OpenSaveDialog(this, QStringLiteral("Export range"), suggested,
-                   QStringLiteral("CSV files (*.csv);;All files (*)"), [self](const QString& csv) {
+                   QStringLiteral("CSV files (*.csv);;MSL text logs (*.msl);;MLG binary logs (*.mlg);;"
+                                  "All files (*)"),
+                   [self](const QString& csv) {
                        // Once the dialog has gone: the export yields to events.
                        if (self)
                            QTimer::singleShot(0, self, [self, csv] {
@@ -275,8 +278,12 @@ bool LogViewer::ExportRangeTo(const QString& csv) {
     Pacer pacer;
     // The same car as the plots show, so the CSV holds the values seen.
     const VehicleData vehicle = m_table->Vehicle();
-    const ExportResult result = ExportCsvFile(
-        logPath, csvPath, vehicle, nullptr,
+    // The format follows the file's suffix: .msl, .mlg, else our CSV.
+    ExportOptions options;
+    options.format = ExportFormatForPath(csvPath);
+    options.estimatedFrameRate = m_table->EstimatedFrameRate();
+    const ExportResult result = ExportLogFile(
+        logPath, csvPath, options, vehicle, nullptr,
         [self, &pacer, last](std::int64_t done) {
             if (!self || self->m_cancel) return false;
             if (!pacer.Due()) return true;
