@@ -1,5 +1,7 @@
 #include "logging/ExportJob.h"
 
+#include "logging/TravelExport.h"
+
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -19,13 +21,13 @@ ExportJob::~ExportJob() { Abandon(); }
 
 bool ExportJob::Start(const std::string& logPath, const std::string& csvPath,
                       const VehicleData& vehicle, std::int64_t firstRecord,
-                      std::int64_t lastRecord) {
+                      std::int64_t lastRecord, const ExportOptions& options) {
     if (m_state) return false;
     auto state = std::make_shared<State>();
     m_state = state;
     // Everything the worker touches is its own copy or the shared state.
     m_watcher.setFuture(QtConcurrent::run(&m_pool, [state, logPath, csvPath, vehicle,
-                                                     firstRecord, lastRecord] {
+                                                     firstRecord, lastRecord, options] {
         // When both want the CPU, the window thread, which requests and
         // records the frames, goes first. The thread is this job's own, so
         // the lower priority, which cannot be raised again without
@@ -37,8 +39,8 @@ bool ExportJob::Start(const std::string& logPath, const std::string& csvPath,
             return;
         }
         std::int64_t damaged = 0;
-        state->result = ExportCsvFile(
-            logPath, csvPath, vehicle, [&](std::int64_t, const std::string&) { ++damaged; },
+        state->result = ExportLogFile(
+            logPath, csvPath, options, vehicle, [&](std::int64_t, const std::string&) { ++damaged; },
             [&](std::int64_t done) {
                 state->done.store(done, std::memory_order_relaxed);
                 return !state->cancel.load(std::memory_order_relaxed);

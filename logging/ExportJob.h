@@ -10,6 +10,7 @@
 #include <string>
 
 #include "decode/VehicleData.h"
+#include "logging/ExportFormats.h"
 #include "logging/LogExport.h"
 
 namespace quarn {
@@ -30,7 +31,7 @@ public:
     // Starts the export; false while one is running.
     bool Start(const std::string& logPath, const std::string& csvPath,
                const VehicleData& vehicle, std::int64_t firstRecord = 1,
-               std::int64_t lastRecord = INT64_MAX);
+               std::int64_t lastRecord = INT64_MAX, const ExportOptions& options = {});
     bool Running() const { return m_state != nullptr; }
     // Records read so far by the running export.
     std::int64_t RecordsDone() const;

@@ -148,8 +148,19 @@ ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPat
                            const VehicleData& vehicle, const RecordProblem& problem,
                            const ExportProgress& progress, std::int64_t firstRecord,
                            std::int64_t lastRecord) {
+    return ExportThroughTemp(
+        logPath, csvPath,
+        [&](LogReader& reader, std::FILE* out, const ExportProgress& keepGoing) {
+            return ExportCsv(reader, out, problem, keepGoing, vehicle, firstRecord, lastRecord);
+        },
+        progress, lastRecord);
+}
+
+ExportResult ExportThroughTemp(const std::string& logPath, const std::string& outPath,
+                               const ExportWrite& write, const ExportProgress& progress,
+                               std::int64_t lastRecord) {
     ExportResult result;
-    if (SameFile(logPath, csvPath)) {
+    if (SameFile(logPath, outPath)) {
         result.outcome = ExportOutcome::SameAsInput;
         return result;
     }
@@ -158,10 +169,10 @@ ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPat
 
     // The temporary file sits beside the output so the rename stays within
     // one file system and replaces the old file in one step.
-    const std::size_t slash = csvPath.rfind('/');
+    const std::size_t slash = outPath.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".")
-                                                          : csvPath.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? csvPath : csvPath.substr(slash + 1);
+                                                          : outPath.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? outPath : outPath.substr(slash + 1);
     std::string temp = folder + (folder.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
@@ -179,26 +190,23 @@ ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPat
         return result;
     }
     bool cancelled = false;
-    result.scan = ExportCsv(
-        reader, out, problem,
-        [&](std::int64_t done) {
-            if (progress && !progress(done)) cancelled = true;
-            // Nothing after the range is written: the scan may stop there.
-            return !cancelled && done <= lastRecord;
-        },
-        vehicle, firstRecord, lastRecord);
+    result.scan = write(reader, out, [&](std::int64_t done) {
+        if (progress && !progress(done)) cancelled = true;
+        // Nothing after the range is written: the scan may stop there.
+        return !cancelled && done <= lastRecord;
+    });
     bool written = std::ferror(out) == 0 && std::fflush(out) == 0 && ::fsync(fd) == 0;
     const int writeErrno = errno;
     written = (std::fclose(out) == 0) && written;
     if (cancelled || !written) {
         if (!written && !cancelled)
-            result.error = csvPath + ": " + std::strerror(writeErrno ? writeErrno : errno);
+            result.error = outPath + ": " + std::strerror(writeErrno ? writeErrno : errno);
         ::unlink(temp.c_str());
         result.outcome = cancelled ? ExportOutcome::Cancelled : ExportOutcome::Failed;
         return result;
     }
-    if (::rename(temp.c_str(), csvPath.c_str()) != 0) {
-        result.error = csvPath + ": " + std::strerror(errno);
+    if (::rename(temp.c_str(), outPath.c_str()) != 0) {
+        result.error = outPath + ": " + std::strerror(errno);
         ::unlink(temp.c_str());
         return result;
     }

@@ -92,6 +92,16 @@ ExportResult ExportCsvFile(const std::string& logPath, const std::string& csvPat
                            std::int64_t firstRecord = 1,
                            std::int64_t lastRecord = INT64_MAX);
 
+// Writes one export of the open log into out, calling progress as a scan does.
+using ExportWrite =
+    std::function<LogScan(LogReader& reader, std::FILE* out, const ExportProgress& progress)>;
+// The way ExportCsvFile writes, for any export: refuses an output that is
+// the log, writes through a temporary file renamed onto outPath once whole,
+// and stops the scan once it is past lastRecord.
+ExportResult ExportThroughTemp(const std::string& logPath, const std::string& outPath,
+                               const ExportWrite& write, const ExportProgress& progress,
+                               std::int64_t lastRecord);
+
 // Whether the two paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
 

@@ -165,4 +165,11 @@ void LogReader::SeekNext(std::int64_t n) {
     m_chunkPos = 0;
 }
 
+double WireFrameRate(double baud) {
+    constexpr double kBitsPerFrame = (1 + kFrameBytes) * 10;
+    constexpr double kTurnaroundSeconds = 0.0005;
+    if (!(baud > 0)) return 0;
+    return 1 / (kBitsPerFrame / baud + kTurnaroundSeconds);
+}
+
 }  // namespace quarn

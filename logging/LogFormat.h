@@ -78,4 +78,9 @@ private:
     std::size_t m_chunkPos = 0;
 };
 
+// Frames a second the link carries at baud: a one-byte request and the
+// answer at 10 bits a byte, and the box's turnaround. The times of a log
+// without a sidecar are estimated from it.
+double WireFrameRate(double baud);
+
 }  // namespace quarn

@@ -270,10 +270,14 @@ void Logging::ExportCsv_Click() {
     // The question comes from ExportTo, without a nested event loop.
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->setDefaultSuffix(QStringLiteral("csv"));
-    dialog->setNameFilters({QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
+    dialog->setNameFilters(ExportNameFilters());
+    connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString& filter) {
+        dialog->setDefaultSuffix(ExportSuffixForFilter(filter));
+    });
     dialog->setDirectory(info.dir());
     dialog->selectFile(suggested);
-    connect(dialog, &QFileDialog::fileSelected, this, [this, name](const QString& csv) {
+    connect(dialog, &QFileDialog::fileSelected, this, [this, name, dialog](const QString& csv) {
+        m_exportOptions = ExportOptionsForFilter(dialog->selectedNameFilter(), csv);
         QMetaObject::invokeMethod(this, [this, name, csv] { ExportTo(name, csv); },
                                   Qt::QueuedConnection);
     });
@@ -318,8 +322,11 @@ void Logging::RunExport(const QString& log, const QString& csv) {
     if (m_exportJob->Running()) return;
     // The conversion runs from the first record on in order, with the car in
     // use as the export begins.
+    ExportOptions options = m_exportOptions;
+    options.estimatedFrameRate = m_log.PlaybackFrameRate();
     if (!m_exportJob->Start(QFile::encodeName(log).toStdString(),
-                            QFile::encodeName(csv).toStdString(), m_log.Vehicle()))
+                            QFile::encodeName(csv).toStdString(), m_log.Vehicle(), 1,
+                            INT64_MAX, options))
         return;
     m_export->setEnabled(false);
     m_progress->setRange(0, static_cast<int>(std::min<std::int64_t>(

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "logging/ExportFormats.h"
 #include "logging/LogOperations.h"
 
 class QComboBox;
@@ -128,6 +129,7 @@ private:
     QTimer m_exportProgress;
     QPointer<QMessageBox> m_stopQuestion;
     QPointer<QFileDialog> m_exportDialog;
+    ExportOptions m_exportOptions;  // the format the dialog's filter chose
     // What the counter and the slider stand for; the widgets catch up at the
     // next display tick.
     std::int64_t m_counterValue = 0;

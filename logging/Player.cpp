@@ -15,9 +15,6 @@ namespace {
 constexpr std::chrono::milliseconds kPauseWait{20};
 // More records than the longest running average of the conversion holds.
 constexpr std::int64_t kWarmUpRecords = 16;
-// A one-byte request and a 38-byte answer at 10 bits a byte.
-constexpr double kBitsPerFrame = (1 + kFrameBytes) * 10;
-constexpr double kTurnaroundSeconds = 0.0005;
 
 // Stands in for the logging window once it has gone, so an operation that
 // outlives it (a playback halted by the window's closing) winds down quietly.
@@ -57,8 +54,7 @@ void Player::SetMeasuredFrameRate(double framesPerSecond) {
 }
 
 double Player::WireFrameRate(double baud) {
-    if (!(baud > 0)) return 0;
-    return 1 / (kBitsPerFrame / baud + kTurnaroundSeconds);
+    return quarn::WireFrameRate(baud);
 }
 
 double Player::PlaybackFrameRate() const {

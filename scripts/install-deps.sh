@@ -12,6 +12,8 @@ PACKAGES=(
   python3
   help2man dpkg-dev file
 )
+# The export tests read MLG files back with a parser from the npm registry.
+command -v npm >/dev/null || PACKAGES+=(nodejs npm)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -21,6 +23,7 @@ for p in "${PACKAGES[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  "$(dirname "$0")/install-test-readers.sh"
   exit 0
 fi
 
@@ -32,3 +35,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+"$(dirname "$0")/install-test-readers.sh"

@@ -14,6 +14,7 @@
 
 #include "dyno/DynoPhysics.h"
 #include "logging/LogExport.h"
+#include "logging/TravelExport.h"
 #include "viewer/HeatMapTab.h"
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerDyno.h"
@@ -257,7 +258,9 @@ void LogViewer::ExportRange() {
         QStringLiteral("%1-%2-%3.csv").arg(info.completeBaseName()).arg(first).arg(last));
     QPointer<LogViewer> self(this);
     OpenSaveDialog(this, QStringLiteral("Export range"), suggested,
-                   QStringLiteral("CSV files (*.csv);;All files (*)"), [self](const QString& csv) {
+                   QStringLiteral("CSV files (*.csv);;MSL text logs (*.msl);;MLG binary logs (*.mlg);;"
+                                  "All files (*)"),
+                   [self](const QString& csv) {
                        if (self) self->ExportRangeTo(csv);
                    });
 }
@@ -276,13 +279,17 @@ bool LogViewer::ExportRangeTo(const QString& csv) {
     job->total = last;
     // The same car as the plots show, so the CSV holds the values seen.
     const VehicleData vehicle = m_table->Vehicle();
+    // The format follows the file's suffix: .msl, .mlg, else our CSV.
+    ExportOptions options;
+    options.format = ExportFormatForPath(csvPath);
+    options.estimatedFrameRate = m_table->EstimatedFrameRate();
     RunOnWorker<ExportResult>(
         this,
-        [job, logPath, csvPath, vehicle, first, last] {
-            // The CSV is written beside its place and renamed onto it once
-            // whole: a cancelled export leaves nothing behind.
-            return ExportCsvFile(
-                logPath, csvPath, vehicle, nullptr,
+        [job, logPath, csvPath, options, vehicle, first, last] {
+            // Written beside its place and renamed onto it once whole: a
+            // cancelled export leaves nothing behind.
+            return ExportLogFile(
+                logPath, csvPath, options, vehicle, nullptr,
                 [job](std::int64_t done) {
                     job->done = done;
                     return !job->cancel;

@@ -5,6 +5,7 @@
 
 #include "dyno/DynoView.h"
 #include "viewer/LogTable.h"
+#include "viewer/TableDyno.h"
 
 namespace quarn {
 
@@ -45,22 +46,7 @@ void ViewerDyno::Fill() {
     const LogTable& t = *m_table;
     if (m_filledRows == t.Rows() && m_filledRows > 0) return;
     m_filledRows = t.Rows();
-    // The dyno's columns by the names the viewer gives its channels.
-    auto column = [&](const char* name) -> const std::vector<float>& {
-        return t.Column(ViewerChannelId(QString::fromLatin1(name)));
-    };
-    input.Record.assign(t.Records().begin(), t.Records().end());
-    input.Seconds.resize(t.Rows());
-    for (std::size_t i = 0; i < t.Rows(); ++i) input.Seconds[i] = t.SecondsAt(i);
-    input.Rpm = column("RPM");
-    input.TpsVolts = column("TPS");
-    input.Mph = column("MPH");
-    input.BapPressure = column("BAP");
-    input.ActF = column("ACT");
-    input.VssPeriod = column("VssPeriod");
-    input.VssPeriodPrev = column("VssPeriodPrev");
-    input.AccelInterval = column("AccelInterval");
-    input.warmUp = t.WarmUpRows();
+    input = DynoInputOf(t);
     m_view->SetInput(std::move(input), QFileInfo(t.Path()).fileName(), t.Start());
 }
 
