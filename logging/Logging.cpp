@@ -323,7 +323,7 @@ void Logging::RunExport(const QString& log, const QString& csv) {
     // The conversion runs from the first record on in order, with the car in
     // use as the export begins.
     ExportOptions options = m_exportOptions;
-    options.estimatedFrameRate = m_log.PlaybackFrameRate();
+    options.estimatedFrameRate = m_log.player().PlaybackFrameRate();
     if (!m_exportJob->Start(QFile::encodeName(log).toStdString(),
                             QFile::encodeName(csv).toStdString(), m_log.Vehicle(), 1,
                             INT64_MAX, options))

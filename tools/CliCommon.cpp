@@ -6,7 +6,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "logging/LogOperations.h"
+#include "logging/LogFormat.h"
 #include "tools/QuarnLog.h"
 #include "viewer/LogTable.h"
 
@@ -106,7 +106,7 @@ std::unique_ptr<LogTable> OpenTable(const std::string& path, const VehicleData& 
 double FrameRateOption(const Args& args) {
     double rate = 0;
     if (ParseNumber(args.Value("rate"), rate) && rate > 0) return rate;
-    return LogOperations::WireFrameRate(115200);
+    return WireFrameRate(115200);
 }
 
 void PrintJson(const QJsonObject& object) {
