@@ -28,6 +28,9 @@ LAYERS = {
     "scope": 3,
     "about": 3,
     "dyno": 3,
+    # Above the rank-3 features whose cores it reads (dyno, logging), below
+    # the viewer and the tools that show and print it.
+    "report": 3.5,
     "sim": 4,
     "tools": 4,
     "viewer": 4,
