@@ -37,8 +37,7 @@ double Interpolate(const SpeedReading& a, const SpeedReading& b, double mph) {
     return a.seconds + (mph - a.mph) / (b.mph - a.mph) * (b.seconds - a.seconds);
 }
 
-// Whether the log runs on without a gap between the rows of two readings.
-bool Continuous(const DynoInput& in, std::size_t fromRow, std::size_t toRow, double maxGap) {
+bool ContinuousRows(const DynoInput& in, std::size_t fromRow, std::size_t toRow, double maxGap) {
     for (std::size_t r = fromRow + 1; r <= toRow; ++r)
         if (in.Seconds[r] - in.Seconds[r - 1] > maxGap || in.Record[r] - in.Record[r - 1] != 1)
             return false;
@@ -65,6 +64,10 @@ std::string Printf(const char* format, double a, double b = 0) {
 }
 
 }  // namespace
+
+bool Continuous(const DynoInput& in, const SpeedReading& a, const SpeedReading& b, double maxGap) {
+    return ContinuousRows(in, a.row, b.row, maxGap);
+}
 
 std::vector<SpeedReading> SpeedReadings(const DynoInput& in) {
     std::vector<SpeedReading> out;
@@ -100,14 +103,14 @@ AccelerationResult FindAccelerations(const DynoInput& in, const AccelerationOpti
 
     for (std::size_t k = 0; k < n; ++k) {
         if (!r[k].moving) {
-            if (stopSince < 0 || (k > 0 && !Continuous(in, r[k - 1].row, r[k].row, o.maxGapSeconds)))
+            if (stopSince < 0 || (k > 0 && !ContinuousRows(in, r[k - 1].row, r[k].row, o.maxGapSeconds)))
                 stopSince = r[k].seconds;
             continue;
         }
         anyMoving = true;
         const bool fromStop = k > 0 && !r[k - 1].moving && stopSince >= 0 &&
                               r[k - 1].seconds - stopSince >= o.minStopSeconds &&
-                              Continuous(in, r[k - 1].row, r[k].row, o.maxGapSeconds);
+                              ContinuousRows(in, r[k - 1].row, r[k].row, o.maxGapSeconds);
         stopSince = -1;
         if (!fromStop) continue;
         anyStop = true;
@@ -155,7 +158,7 @@ AccelerationResult FindAccelerations(const DynoInput& in, const AccelerationOpti
         for (; j < n; ++j) {
             const SpeedReading& cur = r[j];
             if (!cur.moving || cur.mph < run.topMph - o.liftMph) break;
-            if (j > k && !Continuous(in, r[j - 1].row, cur.row, o.maxGapSeconds)) break;
+            if (j > k && !ContinuousRows(in, r[j - 1].row, cur.row, o.maxGapSeconds)) break;
             for (AccelTime& t : run.times)
                 if (t.seconds < 0 && prev.mph < t.toMph && cur.mph >= t.toMph)
                     t.seconds = Interpolate(prev, cur, t.toMph) - run.launchSeconds;
@@ -189,7 +192,7 @@ AccelerationResult FindAccelerations(const DynoInput& in, const AccelerationOpti
         for (std::size_t k = 1; k < n; ++k) {
             const SpeedReading& a = r[k - 1];
             const SpeedReading& b = r[k];
-            if (!a.moving || !b.moving || !Continuous(in, a.row, b.row, o.maxGapSeconds)) {
+            if (!a.moving || !b.moving || !ContinuousRows(in, a.row, b.row, o.maxGapSeconds)) {
                 active = false;
                 continue;
             }

@@ -66,6 +66,10 @@ struct AccelerationOptions {
     double maxGapSeconds = 0.5;      // a longer gap in the log ends a run
 };
 
+// Whether the log runs on without a gap (a missing record or more than
+// maxGap seconds between two) from the row of reading a to that of b.
+bool Continuous(const DynoInput& in, const SpeedReading& a, const SpeedReading& b, double maxGap);
+
 AccelerationResult FindAccelerations(const DynoInput& in, const AccelerationOptions& o = {});
 
 inline constexpr double kKmPerMile = 1.609344;

@@ -58,7 +58,8 @@ double DriveMiles(const DynoInput& in) {
         const SpeedReading& a = r[k - 1];
         const SpeedReading& b = r[k];
         const double h = b.seconds - a.seconds;
-        if (h <= 0 || h > kMaxStepSeconds) continue;
+        // A steady speed reads the same period for long: only the rows tell a gap.
+        if (h <= 0 || !Continuous(in, a, b, kMaxStepSeconds)) continue;
         if (a.moving && b.moving) {
             mphSeconds += (a.mph + b.mph) / 2 * h;
         } else if (!a.moving && b.moving) {

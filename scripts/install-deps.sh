@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth fonts-liberation2 imagemagick
   python3
   help2man dpkg-dev file
+  poppler-utils
 )
 
 missing=()
