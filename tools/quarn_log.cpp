@@ -1,6 +1,7 @@
 // quarn-log: looks into log files without the dashboard.
 //   quarn-log info FILE                          record counts, problems and channel ranges
 //   quarn-log export [--vehicle FILE.vf] FILE    the records as CSV on stdout
+//   quarn-log report [--vehicle FILE.vf] FILE -o OUT.pdf|OUT.html [--gears N]
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "Version.h"
 #include "logging/LogExport.h"
 #include "settings/VehicleFile.h"
+#include "tools/ReportCommand.h"
 
 namespace {
 
@@ -38,6 +40,9 @@ void PrintHelp(std::FILE* to) {
                  "                that pass their checksum, once warmed up\n"
                  "  export FILE   CSV on stdout: a header row, then one row per record, each\n"
                  "                decoded and converted as playback does\n"
+                 "  report FILE -o OUT.pdf|OUT.html [--gears N]\n"
+                 "                a drive report: distance, fuel, acceleration times, gears,\n"
+                 "                pulls, channels and events, as PDF or HTML\n"
                  "\n"
                  "Options:\n"
                  "  --vehicle FILE.vf  convert with the car of this vehicle file instead of\n"
@@ -177,7 +182,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     quarn::VehicleData vehicle;
-    if (argc == 5 && !std::strcmp(argv[2], "--vehicle")) {
+    if (argc >= 5 && !std::strcmp(argv[2], "--vehicle")) {
         quarn::VehicleFile car;
         QString error;
         if (!quarn::ReadVehicleFile(QString::fromLocal8Bit(argv[3]), car, error)) {
@@ -188,9 +193,12 @@ int main(int argc, char** argv) {
         vehicle.SetWeight(quarn::VehicleNumberText(car.weight).toStdString());
         vehicle.SetInjSize(quarn::VehicleNumberText(car.injsize).toStdString());
         vehicle.SetNumCyl(quarn::VehicleNumberText(car.numcyl).toStdString());
-        argv[2] = argv[4];
-        argc = 3;
+        // The rest moves up over the option.
+        for (int i = 4; i <= argc; ++i) argv[i - 2] = argv[i];
+        argc -= 2;
     }
+    if (argc >= 3 && !std::strcmp(argv[1], "report"))
+        return quarn::RunReportCommand(argc - 1, argv + 1, vehicle);
     if (argc != 3) {
         PrintHelp(stderr);
         return kExitUsage;
