@@ -38,6 +38,11 @@ int main(int argc, char** argv) {
         const quarn::DriveReport report = quarn::BuildDriveReport(in);
         const double figures = clock.nsecsElapsed() / 1e9;
         clock.restart();
+        if (pass == 0) {
+            quarn::DrawReportCharts(report);
+            std::printf("  charts alone %.3f s\n", clock.nsecsElapsed() / 1e9);
+            clock.restart();
+        }
         if (!quarn::WriteDriveReport(report, dir.filePath(QStringLiteral("hour.pdf")), &error)) {
             std::fprintf(stderr, "report_bench: %s\n", qPrintable(error));
             return 1;
@@ -50,6 +55,10 @@ int main(int argc, char** argv) {
             std::printf("%lld records: %zu standing starts, %zu gears, %zu pulls, %.1f miles\n",
                         static_cast<long long>(records), report.acceleration.runs.size(),
                         report.gears.gears.size(), report.pulls.size(), report.miles);
+        if (pass == 0)
+            for (const quarn::Gear& g : report.gears.gears)
+                std::printf("  gear %d: %.2f mph per 1000 rpm, %.0f s\n", g.number, g.mphPer1000,
+                            g.seconds);
     }
     std::printf("drive report of a one-hour log (best of 3):\n"
                 "  read the log %.3f s, figures %.3f s, PDF with charts %.3f s\n"

@@ -216,7 +216,7 @@ QString GearSection(const DriveReport& r) {
     const GearResult& g = r.gears;
     if (!g.problem.empty()) h += QStringLiteral("<p>%1</p>").arg(Esc(QString::fromStdString(g.problem)));
     if (g.gears.empty()) return h;
-    h += QStringLiteral("<p>Learned from %1 of steady driving (RPM \u00f7 speed held within 1 %% for "
+    h += QStringLiteral("<p>Learned from %1 of steady driving (RPM \u00f7 speed held within 1 % for "
                         "0.4 s)%2. The dyno cuts a pull where the engine leaves its gear.</p>")
              .arg(Duration(g.steadySeconds),
                   r.gearsAsked > 0 ? QStringLiteral(", %1 gears as given").arg(r.gearsAsked)
@@ -235,7 +235,7 @@ QString GearSection(const DriveReport& r) {
 }
 
 QString Image(const std::function<QString(const QString&)>& src, const char* name, QSize size) {
-    return QStringLiteral("<img src='%1' width='%2' height='%3'><br>")
+    return QStringLiteral("<p><img src='%1' width='%2' height='%3'></p>")
         .arg(src(QString::fromLatin1(name)))
         .arg(size.width())
         .arg(size.height());
