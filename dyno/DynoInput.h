@@ -36,6 +36,11 @@ struct DynoInput {
     // frame keep the default; columns taken from later in a run set 0.
     std::size_t warmUp = static_cast<std::size_t>(kWarmUpFrames);
 
+    // The car's gear ratios (RPM per mph), when known: a pull then holds
+    // only while RPM ÷ speed stays at one of them, and is cut where it
+    // leaves it. Empty: any steady ratio counts as a gear.
+    std::vector<double> GearRpmPerMph;
+
     std::size_t Size() const { return Record.size(); }
     // Every column holds Size() entries.
     bool Consistent() const;

@@ -92,8 +92,10 @@ public:
                         m_lastInGear);
                 }
                 if (m_anchorRatio > 0) m_waitSteady = true;
-                m_anchorRatio = std::isfinite(ratio) ? ratio : 0;
+                m_anchorRatio = AnchorFor(ratio);
                 m_steadySince = k;
+                // Between known gears nothing can start until one holds.
+                if (!(m_anchorRatio > 0) && !m_in.GearRpmPerMph.empty()) m_waitSteady = true;
             }
             if (moved <= m_th.maxRatioChange * kInGearShare) m_lastInGear = k;
             if (!m_open && m_waitSteady && !SteadyLongEnough(k)) {
@@ -142,6 +144,16 @@ private:
         }
         p.seconds = m_in.Seconds[last] - m_in.Seconds[first];
         return p;
+    }
+
+    // The ratio a piece must hold from here: the known gear's when the car
+    // has known gears (0 between them), else the ratio itself.
+    double AnchorFor(double ratio) const {
+        if (!std::isfinite(ratio)) return 0;
+        if (m_in.GearRpmPerMph.empty()) return ratio;
+        for (double gear : m_in.GearRpmPerMph)
+            if (gear > 0 && std::abs(ratio / gear - 1) <= m_th.maxRatioChange) return gear;
+        return 0;
     }
 
     // Whether the ratio has held since m_steadySince long enough for frame

@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth fonts-liberation2 imagemagick
   python3
   help2man dpkg-dev file
+  poppler-utils
 )
 # The export tests read MLG files back with a parser from the npm registry.
 command -v npm >/dev/null || PACKAGES+=(nodejs npm)

@@ -9,6 +9,7 @@ QT_QPA_PLATFORM=offscreen "$build/bin/quarn-bench-scope" --benchmark_min_time=1
 QT_QPA_PLATFORM=offscreen "$build/bin/viewer_bench" 2>/dev/null
 QT_QPA_PLATFORM=offscreen "$build/bin/recording_holes_bench" 2>/dev/null
 "$build/bin/quarn_log_bench" "$build/bin" || true
+QT_QPA_PLATFORM=offscreen "$build/bin/report_bench" 2>/dev/null
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 python3 - "$tmp/hour.qz0" <<'PY'

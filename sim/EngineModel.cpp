@@ -10,9 +10,7 @@
 namespace quarn {
 namespace {
 
-// Road speed per 1000 rpm in each of five gears: top gear makes 60 mph at
-// 2200 rpm.
-constexpr std::array<double, 5> kMphPer1000{6.5, 10.5, 15.5, 21.0, 27.3};
+constexpr const auto& kMphPer1000 = EngineModel::kMphPer1000;
 // Acceleration at full throttle, torque peak and no boost, mph per second.
 constexpr std::array<double, 5> kGearAccel{5.5, 3.8, 2.6, 1.9, 1.4};
 constexpr int kTopGear = 4;

@@ -43,6 +43,10 @@ public:
     static constexpr double kPullEndRpm = 6000;
     static constexpr int kPullGear = 2;  // third
 
+    // Road speed per 1000 rpm in each of five gears: top gear makes 60 mph at
+    // 2200 rpm.
+    static constexpr std::array<double, 5> kMphPer1000{6.5, 10.5, 15.5, 21.0, 27.3};
+
     enum class Phase { Idle, Accelerate, Cruise, Decelerate, Pull };
 
     explicit EngineModel(std::uint64_t seed = kDefaultSeed, bool everyRunAPull = false);

@@ -9,6 +9,7 @@
 #include "Version.h"
 #include "settings/VehicleFile.h"
 #include "tools/QuarnLog.h"
+#include "tools/ReportCommand.h"
 
 namespace quarn::cli {
 namespace {
@@ -43,6 +44,10 @@ const Command kCommands[] = {
     {"dyno", {"pull", "humidity"}, {"corrected"},
      "dyno --pull N [--corrected] [--humidity H] LOG...",
      "the power and torque curve of pull N as CSV, then its peaks", RunDyno},
+    {"report", {"o", "gears"}, {}, "report LOG -o FILE.pdf|FILE.html [--gears N]",
+     "a drive report: distance, fuel, acceleration times, gears, pulls, channels\n"
+     "and events, as PDF or HTML",
+     RunReportCommand},
 };
 
 void PrintHelp(std::FILE* to) {
@@ -81,7 +86,8 @@ void PrintHelp(std::FILE* to) {
                  "  quarn-log events 'RPM > 5000 and TPS > 4' --min-seconds 1 drive.qz0\n"
                  "  quarn-log heatmap --x RPM --y MAF --z WideO2 --filter 'ECT>160' drive.qz0\n"
                  "  quarn-log pulls drive.qz0\n"
-                 "  quarn-log dyno --pull 2 --corrected --humidity 40 drive.qz0\n");
+                 "  quarn-log dyno --pull 2 --corrected --humidity 40 drive.qz0\n"
+                 "  quarn-log report drive.qz0 -o drive.pdf\n");
 }
 
 bool Contains(const std::vector<std::string>& list, const std::string& name) {

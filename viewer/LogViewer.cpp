@@ -1,4 +1,5 @@
 #include "viewer/LogViewer.h"
+#include "viewer/ViewerReport.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -162,6 +163,9 @@ void LogViewer::BuildMenus() {
     file->addSeparator();
     file->addAction(QStringLiteral("&Play range"), this, &LogViewer::PlayRange);
     file->addAction(QStringLiteral("&Export range…"), this, &LogViewer::ExportRange);
+    file->addAction(QStringLiteral("&Drive report…"), this, [this] {
+        StartDriveReport(this, m_table, m_host.CarName(), m_host.CarDescription());
+    });
     file->addSeparator();
     file->addAction(QStringLiteral("&Close"), QKeySequence::Close, this, &QWidget::close);
 
