@@ -58,7 +58,7 @@ PARTS = [
     Part("about", 3, "about", ["quarn_about"], ["widgets"]),
     Part("dyno", 3, "dyno", ["quarn_dyno", "quarn_dyno_ui"], ["widgets"]),
     Part("analysis", 3, "analysis", ["quarn_analysis"], []),
-    Part("report", 3, "report", ["quarn_report", "quarn_report_ui"], ["logformat", "dyno"]),
+    Part("report", 3.5, "report", ["quarn_report", "quarn_report_ui"], ["logformat", "dyno"]),
     Part("sim", 4, "sim", ["quarn_sim", "quarn-boxsim"], ["logformat"]),
     Part("tools", 5, "tools", ["quarn-log"], ["viewer", "vehiclefile"]),
     Part("viewer", 4, "viewer", ["quarn_viewer", "quarn_viewer_ui"],
