@@ -28,6 +28,7 @@ LAYERS = {
     "scope": 3,
     "about": 3,
     "dyno": 3,
+    "fuel": 3,
     "sim": 4,
     "tools": 4,
     "viewer": 4,
