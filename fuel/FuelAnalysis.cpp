@@ -17,6 +17,11 @@ constexpr double kClosedLoopSeconds = 2;  // both banks crossed within this
 // change: a 5 mV step between two frames 10 ms apart is already 0.5 V/s.
 constexpr double kRateWindowSeconds = 0.1;
 constexpr double kTpsSpanVolts = 5;
+// At idle one count of the MAF's converter is 3 % of the airflow: a record
+// binned and costed by its own noisy reading would put its noise into both
+// its bin and its correction. The volts are averaged over a few rows either
+// side instead; the steady-airflow filter keeps a trend out of the average.
+constexpr std::size_t kMafAverageRows = 4;
 
 double BilinearHeld(const std::vector<double>& xs, double x, std::size_t& i0, double& f) {
     if (x <= xs.front()) { i0 = 0; f = 0; return 0; }
@@ -41,8 +46,10 @@ double Median(std::vector<double>& v) {
 // the throttle changed within the hold time before it.
 struct RowStates {
     std::vector<std::uint8_t> closedLoop;
+    std::vector<std::uint8_t> afterCut;  // loop state unknown: the HEGOs were quiet for a fuel cut
     std::vector<std::uint8_t> throttleMoved;
     std::vector<float> mafRate;  // |dMAF/dt|, V/s
+    std::vector<double> maf;     // volts, averaged over kMafAverageRows either side
 };
 
 RowStates StatesOf(const FuelLog& log, const FuelSetup& setup) {
@@ -51,8 +58,22 @@ RowStates StatesOf(const FuelLog& log, const FuelSetup& setup) {
     s.closedLoop.assign(n, 0);
     s.throttleMoved.assign(n, 0);
     s.mafRate.assign(n, 0);
+    s.afterCut.assign(n, 0);
+    s.maf.assign(n, 0);
     const double never = -1e300;
-    double crossL = never, crossR = never, change = never;
+    double crossL = never, crossR = never, change = never, cut = never;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t a = i >= kMafAverageRows ? i - kMafAverageRows : 0;
+        const std::size_t b = std::min(n, i + kMafAverageRows + 1);
+        double sum = 0;
+        for (std::size_t k = a; k < b; ++k) sum += log.maf[k];
+        s.maf[i] = sum / static_cast<double>(b - a);
+        // The average must not straddle a step the backward rate has not
+        // seen yet: the span of the average counts as steady or not too.
+        const double span = log.seconds[b - 1] - log.seconds[a];
+        if (span > 0)
+            s.mafRate[i] = static_cast<float>(std::fabs(log.maf[b - 1] - log.maf[a]) / span);
+    }
     const double tpsLimit = setup.filters.throttlePercentPerSecond / 100 * kTpsSpanVolts;
     std::size_t back = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -63,6 +84,9 @@ RowStates StatesOf(const FuelLog& log, const FuelSetup& setup) {
         }
         s.closedLoop[i] = t - crossL <= kClosedLoopSeconds && t - crossR <= kClosedLoopSeconds &&
                           log.tps[i] < setup.wotTpsVolts;
+        if (log.injDuty[i] <= setup.filters.minInjDutyPercent) cut = t;
+        s.afterCut[i] = !s.closedLoop[i] && log.tps[i] < setup.wotTpsVolts &&
+                        t - cut <= kClosedLoopSeconds;
         while (back < i && log.seconds[back] < t - kRateWindowSeconds) ++back;
         // The window reaches back to the last row before it when the rows
         // are sparser than the window.
@@ -70,7 +94,8 @@ RowStates StatesOf(const FuelLog& log, const FuelSetup& setup) {
         const double dt = t - log.seconds[j];
         if (j < i && dt > 0) {
             if (std::fabs(log.tps[i] - log.tps[j]) / dt > tpsLimit) change = t;
-            s.mafRate[i] = static_cast<float>(std::fabs(log.maf[i] - log.maf[j]) / dt);
+            s.mafRate[i] = std::max(s.mafRate[i],
+                                    static_cast<float>(std::fabs(log.maf[i] - log.maf[j]) / dt));
         }
         s.throttleMoved[i] = t - change < setup.filters.afterThrottleSeconds;
     }
@@ -78,7 +103,7 @@ RowStates StatesOf(const FuelLog& log, const FuelSetup& setup) {
 }
 
 enum Common { kWarmUp, kCustom, kCoolant, kFuelCut, kThrottle, kAirflow, kCommonCount };
-enum OpenLoopFilter { kOlClosed, kOlNoWideband, kOlPastEnd, kOlLagged, kOlRange, kOlCount };
+enum OpenLoopFilter { kOlClosed, kOlAfterCut, kOlNoWideband, kOlPastEnd, kOlLagged, kOlRange, kOlCount };
 enum ClosedLoopFilter { kClOpen, kClNoPulse, kClCount };
 
 }  // namespace
@@ -227,10 +252,11 @@ FuelResult AnalyseFuel(const std::vector<FuelLog>& logs, const MafTransfer& tran
                 ++common[static_cast<std::size_t>(out)];
                 continue;
             }
-            const std::size_t bin = transfer.NearestRow(log.maf[i]);
+            const double maf = s.maf[i];
+            const std::size_t bin = transfer.NearestRow(maf);
             if (s.closedLoop[i]) {
                 ++olOut[kOlClosed];
-                const double expected = ExpectedPulseMs(log.maf[i], log.rpm[i], transfer,
+                const double expected = ExpectedPulseMs(maf, log.rpm[i], transfer,
                                                         setup.injector, stoich);
                 if (!(log.injPw[i] > 0) || !(expected > 0) || !std::isfinite(expected)) {
                     ++clOut[kClNoPulse];
@@ -240,6 +266,7 @@ FuelResult AnalyseFuel(const std::vector<FuelLog>& logs, const MafTransfer& tran
                 continue;
             }
             ++clOut[kClOpen];
+            if (s.afterCut[i]) { ++olOut[kOlAfterCut]; continue; }
             if (!wideband) { ++olOut[kOlNoWideband]; continue; }
             // The mixture burnt now reaches the wideband lag seconds later.
             const double readAt = log.seconds[i] + lag;
@@ -272,6 +299,7 @@ FuelResult AnalyseFuel(const std::vector<FuelLog>& logs, const MafTransfer& tran
                 {coolant, common[kCoolant]},    {cut, common[kFuelCut]},
                 {throttle, common[kThrottle]},  {airflow, common[kAirflow]}};
     r.openLoop = {{"closed loop", olOut[kOlClosed]},
+                  {"HEGOs quiet after a fuel cut (loop unknown)", olOut[kOlAfterCut]},
                   {"no wideband signal", olOut[kOlNoWideband]},
                   {"lag reaches past the log's end", olOut[kOlPastEnd]},
                   {"closed loop or throttle change within the lag", olOut[kOlLagged]},
