@@ -1,6 +1,7 @@
 // quarn-log: looks into log files without the dashboard.
 //   quarn-log info FILE                          record counts, problems and channel ranges
 //   quarn-log export [--vehicle FILE.vf] FILE    the records as CSV on stdout
+//   quarn-log fuel LOG... --transfer FILE [...]  the MAF transfer corrections
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,11 @@
 #include "Version.h"
 #include "logging/LogExport.h"
 #include "settings/VehicleFile.h"
+
+namespace quarn {
+extern const char* const kFuelHelp;
+int FuelCommand(int argc, char** argv, const VehicleData& vehicle);
+}  // namespace quarn
 
 namespace {
 
@@ -38,6 +44,7 @@ void PrintHelp(std::FILE* to) {
                  "                that pass their checksum, once warmed up\n"
                  "  export FILE   CSV on stdout: a header row, then one row per record, each\n"
                  "                decoded and converted as playback does\n"
+                 "%s"
                  "\n"
                  "Options:\n"
                  "  --vehicle FILE.vf  convert with the car of this vehicle file instead of\n"
@@ -46,7 +53,8 @@ void PrintHelp(std::FILE* to) {
                  "  --version     show the version\n"
                  "\n"
                  "Exit status: 0 when every record could be read, 1 when the file cannot be\n"
-                 "read or holds damaged records or trailing bytes, 2 for a usage error.\n");
+                 "read or holds damaged records or trailing bytes, 2 for a usage error.\n",
+                 quarn::kFuelHelp);
 }
 
 class ProblemReporter {
@@ -191,6 +199,7 @@ int main(int argc, char** argv) {
         argv[2] = argv[4];
         argc = 3;
     }
+    if (argc >= 2 && !std::strcmp(argv[1], "fuel")) return quarn::FuelCommand(argc - 2, argv + 2, vehicle);
     if (argc != 3) {
         PrintHelp(stderr);
         return kExitUsage;
