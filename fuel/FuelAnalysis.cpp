@@ -366,11 +366,13 @@ FuelResult AnalyseFuel(const std::vector<FuelLog>& logs, const MafTransfer& tran
     return r;
 }
 
-LagEstimate EstimateWidebandLag(const std::vector<FuelLog>& logs, double wotTpsVolts) {
+LagEstimate EstimateWidebandLag(const std::vector<FuelLog>& logs, const FuelSetup& setup) {
+    const double wotTpsVolts = setup.wotTpsVolts;
     LagEstimate e;
     std::vector<double> lags;
     constexpr double kBefore = 0.3, kRise = 0.3, kMinRiseVolts = 0.8, kSettle = 1.0,
-                     kSettleEnd = 1.5, kMinAfrChange = 0.8, kMaxLag = 1.0;
+                     kSettleEnd = 1.5, kMinAfrChange = 0.8, kMaxLag = 1.0,
+                     kMaxSettledAfr = 0.5;
     for (const FuelLog& log : logs) {
         const std::size_t n = log.Rows();
         const auto& t = log.seconds;
@@ -393,15 +395,26 @@ LagEstimate EstimateWidebandLag(const std::vector<FuelLog>& logs, double wotTpsV
             if (*bhi - *blo > 0.1 || log.tps[rise] - base < kMinRiseVolts) { ++i; continue; }
             // The step: where the TPS reaches the computer's WOT threshold if
             // it does (where the enrichment begins), else half its rise.
-            const bool toWot = base < wotTpsVolts && log.tps[rise] >= wotTpsVolts;
-            const double half = toWot ? wotTpsVolts : base + (log.tps[rise] - base) / 2;
+            // Where the throttle ends up, once the pedal has stopped moving.
+            const std::size_t held = std::min(n - 1, rowAt(t[i] + kSettle));
+            const double peak = log.tps[held];
+            const bool toWot = base < wotTpsVolts && peak >= wotTpsVolts;
+            const double half = toWot ? wotTpsVolts : base + (peak - base) / 2;
             std::size_t step = i;
-            while (step < rise && log.tps[step] < half) ++step;
+            while (step < held && log.tps[step] < half) ++step;
             const double ts = t[step];
+            // A cold engine's enrichment can make a tip-in leaner, or hide it.
+            if (!log.ect.empty() && log.ect[step] < setup.filters.minEctF) { i = rise + 1; continue; }
             const std::size_t w0 = rowAt(ts - kBefore), s0 = rowAt(ts + kSettle),
                               s1 = rowAt(ts + kSettleEnd);
             i = std::max(s1, i + 1);
             if (s1 >= n || s1 <= s0) continue;
+            // The wideband must have settled before the step, or its half-way
+            // point means nothing (a tip-in right after a gear change).
+            const auto [wlo, whi] = std::minmax_element(
+                log.wideO2.begin() + static_cast<std::ptrdiff_t>(w0),
+                log.wideO2.begin() + static_cast<std::ptrdiff_t>(step) + 1);
+            if (*whi - *wlo > kMaxSettledAfr) continue;
             const double wBase = mean(log.wideO2, w0, step);
             const double wEnd = mean(log.wideO2, s0, s1);
             if (std::fabs(wEnd - wBase) < kMinAfrChange) continue;

@@ -145,10 +145,10 @@ struct LagEstimate {
     std::optional<double> ms;  // median over the tip-ins
     int tipIns = 0;
 };
-// The wideband's lag from the logs' tip-ins: the time from a throttle step
-// to the wideband's response. The step is taken where the TPS reaches
-// wotTpsVolts if it does (the computer enriches there), else half-way up;
-// the response where the wideband has made half its change.
-LagEstimate EstimateWidebandLag(const std::vector<FuelLog>& logs, double wotTpsVolts);
+// The wideband's lag from the logs' tip-ins of a warm engine: the time from
+// a throttle step to the wideband's response. The step is taken where the
+// TPS reaches setup.wotTpsVolts if it does (the computer enriches there),
+// else half-way up; the response where the wideband has made half its change.
+LagEstimate EstimateWidebandLag(const std::vector<FuelLog>& logs, const FuelSetup& setup);
 
 }  // namespace quarn

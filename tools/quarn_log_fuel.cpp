@@ -173,7 +173,7 @@ int FuelCommand(int argc, char** argv, const VehicleData& vehicle) {
     for (std::size_t k = 0; k < files.size(); ++k)
         if (!ReadLog(files[k], vehicle, rate, logs[k])) return kExitBadInput;
     if (autoLag) {
-        const LagEstimate e = EstimateWidebandLag(logs, setup.wotTpsVolts);
+        const LagEstimate e = EstimateWidebandLag(logs, setup);
         if (e.ms) setup.lagMs = *e.ms;
         std::fprintf(stderr, "quarn-log: wideband lag %s: %.0f ms\n",
                      e.ms ? "from the tip-ins" : "not found, kept", setup.lagMs);
