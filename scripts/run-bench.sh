@@ -6,6 +6,7 @@ build=${1:-build}
 QT_QPA_PLATFORM=offscreen "$build/bin/quarn-bench-scope" --benchmark_min_time=1
 "$build/bin/quarn-bench-dyno" --benchmark_min_time=1
 "$build/bin/quarn-bench-analysis" --benchmark_min_time=1
+"$build/bin/quarn-bench-fuel" --benchmark_min_time=1
 QT_QPA_PLATFORM=offscreen "$build/bin/viewer_bench" 2>/dev/null
 QT_QPA_PLATFORM=offscreen "$build/bin/recording_holes_bench" 2>/dev/null
 "$build/bin/quarn_log_bench" "$build/bin" || true

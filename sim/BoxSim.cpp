@@ -65,6 +65,7 @@ BoxSim::BoxSim(BoxOptions options)
       m_engine(m_opt.seed, m_opt.pullEveryRun),
       m_lamp(m_opt.codes, m_opt.lampLeadInSeconds, m_opt.jitterSeconds, m_opt.seed),
       m_rate(m_opt.startRate) {
+    m_engine.SetFuelling(m_opt.fuelling);
     m_start = m_wireFreeAt = Clock::now();
 }
 

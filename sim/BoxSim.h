@@ -26,6 +26,9 @@ struct BoxOptions {
     std::string replayPath;  // frames from this log instead of the model
     std::uint64_t seed = EngineModel::kDefaultSeed;
     bool pullEveryRun = false;  // every run of the drive is a dyno pull
+    // The box's car has a tune whose MAF transfer is off by a known error,
+    // so a fuel analysis of the demo drive has something to find.
+    EngineModel::Fuelling fuelling{{{1.0, 0}, {1.6, 4}, {2.2, 6}, {3.0, -3}, {4.0, -5}}, 12.0, 0.15};
     LampCodes codes;  // self-test codes and the lamp's pattern
     double jitterSeconds = 0;
     double lampLeadInSeconds = LampSequence::kDefaultLeadInSeconds;

@@ -37,6 +37,45 @@ constexpr double kHegoHeatSeconds = 30;  // oxygen sensor heaters need this long
 // One injector count is 4 / 3 500 000 s, so a millisecond is 875 counts.
 constexpr double kInjCountsPerMs = 875;
 
+// The model's airflow (rpm x charge) in kg/h: the top of the MAF's range is
+// about 1000 kg/h.
+constexpr double kKgPerHourPerAirflow = 0.09;
+constexpr double kMafZeroVolts = 0.4;
+constexpr double kMafSpanVolts = 4.3;
+constexpr double kMafExponent = 0.6;
+constexpr double kMafMaxVolts = 4.95;
+constexpr double kWidebandStoich = 14.7;  // the wideband's scale is gasoline AFR
+constexpr double kWidebandTau = 0.04;
+constexpr double kLbPerKg = 2.20462262;
+
+double MafVoltsFor(double airflow) {
+    return std::min(kMafZeroVolts + kMafSpanVolts * std::pow(std::max(0.0, airflow) / kMaxAirflow,
+                                                             kMafExponent),
+                    kMafMaxVolts);
+}
+
+// Rows of the computer's table: close together at low volts, where the
+// curve bends most, as the tables of real tunes are.
+std::vector<double> TableVolts() {
+    std::vector<double> v{0.0, 0.4};
+    for (int k = 9; k <= 20; ++k) v.push_back(k * 0.05);
+    for (int k = 11; k <= 16; ++k) v.push_back(k * 0.1);
+    for (int k = 9; k <= 15; ++k) v.push_back(k * 0.2);
+    for (int k = 13; k <= 20; ++k) v.push_back(k * 0.25);
+    return v;
+}
+
+double Interpolate(const std::vector<std::pair<double, double>>& xy, double x) {
+    if (xy.empty()) return 0;
+    if (x <= xy.front().first) return xy.front().second;
+    if (x >= xy.back().first) return xy.back().second;
+    std::size_t hi = 1;
+    while (xy[hi].first < x) ++hi;
+    const auto& [x0, y0] = xy[hi - 1];
+    const auto& [x1, y1] = xy[hi];
+    return y0 + (x - x0) / (x1 - x0) * (y1 - y0);
+}
+
 double Clamp01(double x) {
     return std::clamp(x, 0.0, 1.0);
 }
@@ -86,8 +125,35 @@ double EngineModel::PullWheelHp(double rpm) {
     return std::max(0.0, 350 * (1 - x * x));
 }
 
+double EngineModel::TrueMafKgPerHour(double volts) {
+    if (volts <= kMafZeroVolts) return 0;
+    return kMaxAirflow * std::pow((volts - kMafZeroVolts) / kMafSpanVolts, 1 / kMafExponent) *
+           kKgPerHourPerAirflow;
+}
+
+double EngineModel::MafErrorAt(const std::vector<std::pair<double, double>>& percent,
+                               double volts) {
+    return Interpolate(percent, volts) / 100;
+}
+
+std::vector<std::pair<double, double>> EngineModel::ComputerMafTable(
+    const std::vector<std::pair<double, double>>& errorPercent) {
+    std::vector<std::pair<double, double>> table;
+    for (double v : TableVolts())
+        table.emplace_back(v, TrueMafKgPerHour(v) * (1 + MafErrorAt(errorPercent, v)));
+    return table;
+}
+
+void EngineModel::SetFuelling(const Fuelling& fuelling) {
+    m_fuelling = fuelling;
+    m_fuelling.lagSeconds = std::clamp(fuelling.lagSeconds, 0.0, kMaxLagSeconds);
+    m_table = ComputerMafTable(m_fuelling.mafErrorPercent);
+}
+
 EngineModel::EngineModel(std::uint64_t seed, bool everyRunAPull)
     : m_seed(seed), m_everyRunAPull(everyRunAPull), m_rng(seed) {
+    SetFuelling(Fuelling{});
+    m_lambdaHistory.fill(1);
     m_ambientF = Uniform(45, 70);
     m_baro = Uniform(29.3, 29.9);
     m_ectF = m_ambientF;
@@ -358,14 +424,45 @@ void EngineModel::StepSensors() {
     Follow(m_hegoL, hegoTarget(m_richL), 0.05, dt);
     Follow(m_hegoR, hegoTarget(m_richR), 0.05, dt);
 
-    double afrTarget = 14.7 + (m_richL ? -0.3 : 0.3);
-    if (m_fuelCut)
-        afrTarget = 21;  // pure air: the wide-band sensor pins at the top of its scale
+    StepFuel(closedLoop, wot);
+}
+
+// The computer's fuel: airflow from its own table, divided by the AFR it
+// aims for, turned into a pulse by its injector data. The burnt mixture
+// follows from the true airflow.
+void EngineModel::StepFuel(bool closedLoop, bool wot) {
+    const double trueKgH = m_rpm * Charge() * kKgPerHourPerAirflow;
+    const double believedKgH = Interpolate(m_table, MafVoltsFor(m_rpm * Charge()));
+    double afr = kStoich;
+    double learned = 1;  // the adaptive trim: what cancels the table's error
+    if (closedLoop)
+        learned = believedKgH > 0 ? trueKgH / believedKgH : 1;
     else if (wot)
-        afrTarget = 11.9 - 0.05 * m_boost;
-    else if (!closedLoop)
-        afrTarget = 13.8;
-    Follow(m_afr, afrTarget, 0.15, dt);
+        afr = m_fuelling.targetAfr;
+    else
+        afr = 13.8 / (1 + 0.35 * Coldness());  // warm-up enrichment
+    auto pulse = [&](bool rich) {
+        const double trim = closedLoop ? learned * (1 + (rich ? kTrimSwing : -kTrimSwing)) : 1;
+        const double fuelLbPerCycle =
+            believedKgH * trim / afr * kLbPerKg / (std::max(m_rpm, 1.0) * 30 * kCylinders);
+        return std::pair{fuelLbPerCycle / (kInjectorLbHr / 3.6e6) + kInjectorOffsetMs,
+                         fuelLbPerCycle};
+    };
+    const auto [pulseL, fuelL] = pulse(m_richL);
+    m_pulseL = pulseL;
+    m_pulseR = pulse(m_richR).first;
+
+    // The wideband sits in the left bank's exhaust; fuel cut shows pure air,
+    // which pins it at the top of its scale.
+    const double airLbPerCycle = trueKgH * kLbPerKg / (std::max(m_rpm, 1.0) * 30 * kCylinders);
+    const double lambda =
+        m_fuelCut || !(fuelL > 0) ? 21 / kWidebandStoich : airLbPerCycle / fuelL / kStoich;
+    const std::size_t now = static_cast<std::size_t>(m_steps) % kLagSteps;
+    m_lambdaHistory[now] = lambda;
+    const auto lagSteps = static_cast<std::size_t>(std::lround(m_fuelling.lagSeconds / kStepSeconds));
+    const double seen = m_lambdaHistory[(now + kLagSteps - std::min(lagSteps, kLagSteps - 1)) % kLagSteps];
+    Follow(m_wideLambda, seen, kWidebandTau, kStepSeconds);
+    m_afr = m_wideLambda * kWidebandStoich;
 }
 
 double EngineModel::VoltsForTemp(double degF) const {
@@ -392,7 +489,7 @@ RawFrame EngineModel::BuildFrame(double t) const {
     const double charge = Charge();
     const double airflow = m_rpm * charge;
 
-    const double mafVolts = 0.4 + 4.3 * std::pow(airflow / kMaxAirflow, 0.6);
+    const double mafVolts = MafVoltsFor(airflow);
     const double tpsVolts = 0.98 + 3.55 * m_throttle;
     auto volts = [&](double v, int channel) {
         return AnalogWord((v + Noise(t, channel, 0.008)) / 5.0);
@@ -400,7 +497,7 @@ RawFrame EngineModel::BuildFrame(double t) const {
     auto scaled = [&](double fraction, int channel) {
         return AnalogWord(fraction + Noise(t, channel, 0.0015));
     };
-    f.analog[0] = volts(std::min(mafVolts, 4.95), 0);
+    f.analog[0] = volts(mafVolts, 0);
     f.analog[1] = volts(tpsVolts, 1);
     f.analog[2] = volts(VoltsForTemp(m_ectF), 2);
     f.analog[3] = volts(VoltsForTemp(m_actF), 3);
@@ -423,10 +520,8 @@ RawFrame EngineModel::BuildFrame(double t) const {
     f.timer[1] = TimerWord((100 - advance) / degPerMs * kTicksPerMs);
 
     if (!m_fuelCut) {
-        const double enrich = (m_throttle > kWotThrottle ? 1.22 : 1.0) * (1 + 0.35 * Coldness());
-        const double pulseMs = 1.3 + 6.0 * charge * enrich;  // dead time plus fuel
-        f.timer[2] = TimerWord(pulseMs * kInjCountsPerMs);
-        f.timer[4] = TimerWord(pulseMs * kInjCountsPerMs * (1 + Noise(t, 11, 0.01)));
+        f.timer[2] = TimerWord(m_pulseL * kInjCountsPerMs);
+        f.timer[4] = TimerWord(m_pulseR * kInjCountsPerMs);
         f.status = kInjectorOnFlag;
     }
 

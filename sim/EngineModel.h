@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "decode/Conversion.h"
 #include "decode/Frame.h"
@@ -50,6 +52,37 @@ public:
     enum class Phase { Idle, Accelerate, Cruise, Decelerate, Pull };
 
     explicit EngineModel(std::uint64_t seed = kDefaultSeed, bool everyRunAPull = false);
+
+    // The fuelling: the engine computer meters fuel from its own MAF
+    // transfer table, which may differ from the sensor's true curve by an
+    // error (percent against volts, drawn straight between the points and
+    // held beyond them: +6 means the table reads 6 % more air than flows).
+    // In closed loop its trim, already learned, cancels that error and
+    // swings the mixture kTrimSwing either side of stoichiometric; at wide-open
+    // throttle it runs open loop at targetAfr and the error shows in the
+    // mixture. The wideband sees the mixture lagSeconds late.
+    struct Fuelling {
+        std::vector<std::pair<double, double>> mafErrorPercent;
+        double targetAfr = 12.0;
+        double lagSeconds = 0.15;
+    };
+    static constexpr double kStoich = 14.64;          // the simulated car runs on gasoline
+    static constexpr double kInjectorLbHr = 36;       // the default car's injectors, sequential
+    static constexpr double kInjectorOffsetMs = 1.0;
+    static constexpr int kCylinders = 8;
+    static constexpr double kTrimSwing = 0.008;
+    static constexpr double kMaxLagSeconds = 1.0;
+    void SetFuelling(const Fuelling& fuelling);
+    const Fuelling& CurrentFuelling() const { return m_fuelling; }
+
+    // Airflow (kg/h) through the sensor when it reads volts.
+    static double TrueMafKgPerHour(double volts);
+    // The error (a fraction) of the computer's table at volts.
+    static double MafErrorAt(const std::vector<std::pair<double, double>>& percent, double volts);
+    // The computer's MAF transfer table: (volts, kg/h) rows, the true curve
+    // times the error, as a tuner would read it out of the tune.
+    static std::vector<std::pair<double, double>> ComputerMafTable(
+        const std::vector<std::pair<double, double>>& errorPercent);
 
     // Wheel power (hp) at full throttle against engine rpm: 350 hp at
     // 5200 rpm, the torque peak lower down.
@@ -130,7 +163,15 @@ private:
     double m_actF = 0;
     double m_egtL = 0;
     double m_egtR = 0;
-    double m_afr = 14.7;
+    double m_afr = 14.7;  // what the wideband reads
+    Fuelling m_fuelling;
+    std::vector<std::pair<double, double>> m_table;  // the computer's, kg/h
+    static constexpr std::size_t kLagSteps = static_cast<std::size_t>(kMaxLagSeconds / kStepSeconds) + 1;
+    std::array<double, kLagSteps> m_lambdaHistory{};
+    double m_wideLambda = 1;
+    double m_pulseL = 0;  // ms, bank by bank
+    double m_pulseR = 0;
+    void StepFuel(bool closedLoop, bool wot);
     double m_hegoL = 0.45;
     double m_hegoR = 0.45;
     bool m_richL = false;

@@ -41,6 +41,14 @@ Options:
                        engine's known power curve (350 hp at 5200 rpm at the
                        wheels, 3500 lb car, CdA 0.70 m2, Crr 0.015); by default
                        the first run and every third one are pulls
+  --maf-error LIST     the error of the computer's MAF transfer table, as
+                       VOLTS:PERCENT points (straight between them, held
+                       beyond): +6 means the table reads 6 % more air than
+                       flows; "0" for none (1.0:+0,1.6:+4,2.2:+6,3.0:-3,4.0:-5)
+  --target-afr AFR     the open-loop AFR at wide-open throttle (12.0)
+  --wideband-lag MS    how late the wideband sees the mixture, up to 1000 (150)
+  --write-maf-table FILE  write the computer's MAF transfer table (volts and
+                       kg/h, tab-separated) to FILE and exit
   --codes LIST         self-test hard-fault codes (key on, engine off), comma
                        separated, 0 to 999; empty sends 11, the pass code (11)
   --memory-codes LIST  continuous-memory codes, sent after the separator
@@ -94,6 +102,10 @@ enum Option {
     kOptDropEvery,
     kOptUnplugAfter,
     kOptReplugAfter,
+    kOptMafError,
+    kOptTargetAfr,
+    kOptWidebandLag,
+    kOptWriteMafTable,
     kOptHelp,
 };
 
@@ -128,7 +140,31 @@ bool ParseCodes(std::string_view text, std::vector<int>& codes) {
     return true;
 }
 
-bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
+// VOLTS:PERCENT,... with increasing volts; "0" is no error.
+bool ParseMafError(std::string_view text, std::vector<std::pair<double, double>>& points) {
+    points.clear();
+    if (text == "0") return true;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const std::size_t colon = item.find(':');
+        if (colon == std::string_view::npos) return false;
+        std::string_view pct = item.substr(colon + 1);
+        if (!pct.empty() && pct.front() == '+') pct.remove_prefix(1);
+        double v = 0, p = 0;
+        if (!ParseNumber(item.substr(0, colon), v) || !ParseNumber(pct, p) || p <= -100 ||
+            (!points.empty() && v <= points.back().first))
+            return false;
+        points.emplace_back(v, p);
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+        if (text.empty()) return false;
+    }
+    return !points.empty();
+}
+
+bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help,
+                    std::string& tableFile) {
     static const option kLong[] = {
         {"link", required_argument, nullptr, kOptLink},
         {"start-rate", required_argument, nullptr, kOptStartRate},
@@ -149,6 +185,10 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
         {"drop-every", required_argument, nullptr, kOptDropEvery},
         {"unplug-after", required_argument, nullptr, kOptUnplugAfter},
         {"replug-after", required_argument, nullptr, kOptReplugAfter},
+        {"maf-error", required_argument, nullptr, kOptMafError},
+        {"target-afr", required_argument, nullptr, kOptTargetAfr},
+        {"wideband-lag", required_argument, nullptr, kOptWidebandLag},
+        {"write-maf-table", required_argument, nullptr, kOptWriteMafTable},
         {"help", no_argument, nullptr, kOptHelp},
         {nullptr, 0, nullptr, 0},
     };
@@ -227,6 +267,21 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
                 opt.replugAfterSeconds = s;
                 break;
             }
+            case kOptMafError:
+                ok = ParseMafError(arg, opt.fuelling.mafErrorPercent);
+                break;
+            case kOptTargetAfr:
+                ok = ParseNumber(arg, opt.fuelling.targetAfr) && opt.fuelling.targetAfr >= 6 &&
+                     opt.fuelling.targetAfr <= 20;
+                break;
+            case kOptWidebandLag:
+                ok = ParseNonNegative(arg, ms) && ms <= 1000;
+                opt.fuelling.lagSeconds = ms / 1000;
+                break;
+            case kOptWriteMafTable:
+                tableFile = arg;
+                ok = !arg.empty();
+                break;
             case kOptHelp:
                 help = true;
                 break;
@@ -253,13 +308,24 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help) {
 int main(int argc, char** argv) {
     quarn::BoxOptions opt;
     bool help = false;
-    if (!ParseArguments(argc, argv, opt, help)) {
+    std::string tableFile;
+    if (!ParseArguments(argc, argv, opt, help, tableFile)) {
         std::fprintf(stderr, "Try quarn-boxsim --help\n");
         return 2;
     }
     if (help) {
         std::fputs(kUsage, stdout);
         return 0;
+    }
+    if (!tableFile.empty()) {
+        std::FILE* out = std::fopen(tableFile.c_str(), "w");
+        if (!out) {
+            std::perror(("quarn-boxsim: " + tableFile).c_str());
+            return 1;
+        }
+        for (const auto& [v, kgh] : quarn::EngineModel::ComputerMafTable(opt.fuelling.mafErrorPercent))
+            std::fprintf(out, "%.2f\t%.2f\n", v, kgh);
+        return std::fclose(out) == 0 ? 0 : 1;
     }
 
     // The event loop takes these blockedSignals as readable data, so they are

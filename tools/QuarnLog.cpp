@@ -11,6 +11,10 @@
 #include "tools/QuarnLog.h"
 #include "tools/ReportCommand.h"
 
+namespace quarn {
+int RunFuelCommand(const cli::Args& args, const VehicleData& vehicle);
+}
+
 namespace quarn::cli {
 namespace {
 
@@ -48,6 +52,14 @@ const Command kCommands[] = {
      "a drive report: distance, fuel, acceleration times, gears, pulls, channels\n"
      "and events, as PDF or HTML",
      RunReportCommand},
+    {"fuel", {"transfer", "units", "injector", "cylinders", "fuel", "target", "lag", "wot", "clamp"},
+     {"smooth"},
+     "fuel LOG... --transfer FILE [--units kg/h|lb/min] [--injector SLOPE[,OFFSET[,BP,LOW]][,bank]]\n"
+     "       [--cylinders N] [--fuel gasoline|e10|e85|STOICH] [--target AFR] [--lag MS|auto]\n"
+     "       [--wot VOLTS] [--clamp PERCENT] [--smooth]",
+     "what to change in the MAF transfer: per row of the table, the open-loop\n"
+     "(wideband) and closed-loop (injector pulse) corrections and the suggested airflow",
+     RunFuelCommand},
 };
 
 void PrintHelp(std::FILE* to) {
@@ -87,7 +99,8 @@ void PrintHelp(std::FILE* to) {
                  "  quarn-log heatmap --x RPM --y MAF --z WideO2 --filter 'ECT>160' drive.qz0\n"
                  "  quarn-log pulls drive.qz0\n"
                  "  quarn-log dyno --pull 2 --corrected --humidity 40 drive.qz0\n"
-                 "  quarn-log report drive.qz0 -o drive.pdf\n");
+                 "  quarn-log report drive.qz0 -o drive.pdf\n"
+                 "  quarn-log fuel drive.qz0 --transfer maf.tsv --lag auto\n");
 }
 
 bool Contains(const std::vector<std::string>& list, const std::string& name) {
