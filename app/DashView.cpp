@@ -17,6 +17,7 @@
 #include "settings/UserChoices.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
+#include "widgets/NightScheme.h"
 #include "widgets/Twips.h"
 
 namespace quarn {
@@ -78,6 +79,11 @@ void SuperDash::OnAlarm(const AlarmEvent& event, DialGauge* dial) {
 
 void SuperDash::ShowAlarmPanel() {
     const std::vector<AlarmEvent> on = m_alarms.Active();
+    // Panels 4 and 5 hold only link notices: while none shows, an alarm
+    // takes their room, and its text reads whole.
+    const bool notice = !m_panels[3]->text().isEmpty();
+    m_panels[3]->setVisible(notice || on.empty());
+    m_panels[4]->setVisible(!notice && on.empty());
     if (on.empty()) {
         m_alarmPanel->clear();
         m_alarmPanel->setToolTip(QString());
@@ -126,6 +132,7 @@ void SuperDash::PlaybackStarting() {
 
 void SuperDash::SetNight(bool night) {
     m_night = night;
+    ApplyNightScheme(night);
     if (m_nightEntry) m_nightEntry->setChecked(night);
     const DialScheme scheme = night ? DialScheme::Night : DialScheme::Day;
     for (Gauge g : kDashboardGauges) gauge(g)->SetScheme(scheme);

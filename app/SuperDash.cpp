@@ -405,8 +405,8 @@ void SuperDash::ShowLinkNotice(const QString& text) {
     QLabel* panel = m_panels[3];
     panel->setText(text);
     panel->setToolTip(text);
-    m_panels[4]->setVisible(text.isEmpty());
     panel->setFixedWidth(text.isEmpty() ? Twips(kPanelWidth) : 2 * Twips(kPanelWidth) + 80);
+    ShowAlarmPanel();
 }
 
 QColor SuperDash::lampColour() const {
