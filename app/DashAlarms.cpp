@@ -26,6 +26,7 @@ void SuperDash::OnAlarm(const AlarmEvent& event, DialGauge* dial) {
 void SuperDash::ShowAlarmPanel() {
     QLabel* panel = m_status.alarmPanel();
     const std::vector<AlarmEvent> on = m_alarms.Active();
+    m_status.SetAlarmShowing(!on.empty());
     if (on.empty()) {
         panel->clear();
         panel->setToolTip(QString());

@@ -16,6 +16,7 @@
 #include "settings/UserChoices.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
+#include "widgets/NightScheme.h"
 #include "widgets/Twips.h"
 
 namespace quarn {
@@ -68,6 +69,7 @@ void SuperDash::BuildViewEntries() {
 
 void SuperDash::SetNight(bool night) {
     m_night = night;
+    ApplyNightScheme(night);
     if (m_nightEntry) m_nightEntry->setChecked(night);
     const DialScheme scheme = night ? DialScheme::Night : DialScheme::Day;
     for (Gauge g : kDashboardGauges) gauge(g)->SetScheme(scheme);

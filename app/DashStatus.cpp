@@ -104,8 +104,19 @@ void DashStatus::ShowLinkNotice(const QString& text) {
     QLabel* panel = m_panels[3];
     panel->setText(text);
     panel->setToolTip(text);
-    m_panels[4]->setVisible(text.isEmpty());
     panel->setFixedWidth(text.isEmpty() ? Twips(kPanelWidth) : 2 * Twips(kPanelWidth) + 80);
+    ArrangeNoticePanels();
+}
+
+void DashStatus::SetAlarmShowing(bool showing) {
+    m_alarmShowing = showing;
+    ArrangeNoticePanels();
+}
+
+void DashStatus::ArrangeNoticePanels() {
+    const bool notice = !m_panels[3]->text().isEmpty();
+    m_panels[3]->setVisible(notice || !m_alarmShowing);
+    m_panels[4]->setVisible(!notice && !m_alarmShowing);
 }
 
 QColor DashStatus::lampColour() const {

@@ -29,13 +29,19 @@ public:
     QString PanelText(int panel) const override;
     void SetComStat(std::int16_t code) override;
     void ShowLinkNotice(const QString& text) override;
+    // Whether the alarm panel holds an alarm: panels 4 and 5 hold only link
+    // notices, so while none shows an alarm takes their room and reads whole.
+    void SetAlarmShowing(bool showing);
 
     QColor lampColour() const;
     QWidget* lamp() const;
     QLabel* alarmPanel() const { return m_alarmPanel; }
 
 private:
+    void ArrangeNoticePanels();
+
     std::array<QLabel*, kPanels> m_panels{};
+    bool m_alarmShowing = false;
     QLabel* m_alarmPanel = nullptr;
     ComStatLamp* m_lamp = nullptr;
 };

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "Version.h"
 #include "app/DemoBox.h"
@@ -26,9 +27,36 @@
 
 namespace {
 
+// The dashboard filling a 1366 x 768 and an 800 x 480 screen, by night and
+// by day; then the program ends.
+void ShowScreenSizes(quarn::SuperDash& dash, const QDir& out, std::size_t step = 0) {
+    struct Shot {
+        QSize size;
+        bool night;
+        const char* name;
+    };
+    static const Shot kShots[] = {
+        {{1366, 768}, true, "dashboard_1366x768_night.png"},
+        {{1366, 768}, false, "dashboard_1366x768.png"},
+        {{800, 480}, false, "dashboard_800x480.png"},
+        {{800, 480}, true, "dashboard_800x480_night.png"},
+    };
+    if (step == std::size(kShots)) {
+        dash.SetNight(false);
+        dash.close();
+        return;
+    }
+    dash.SetNight(kShots[step].night);
+    dash.resize(kShots[step].size);
+    QTimer::singleShot(400, &dash, [&dash, out, step] {
+        dash.grab().save(out.filePath(QString::fromLatin1(kShots[step].name)));
+        ShowScreenSizes(dash, out, step + 1);
+    });
+}
+
 // An alarm (the coolant's danger limit set just below its value for the
 // picture), taken while the flashing rim is lit; then the night scheme,
-// without remembering it.
+// without remembering it, and the screen sizes.
 void ShowAlarmAndNight(quarn::SuperDash& dash, const QDir& out) {
     quarn::AlarmLimitSet limits = dash.alarms().limits();
     const int ect = quarn::AlarmChannelIndex(quarn::Gauge::ECT);
@@ -44,7 +72,7 @@ void ShowAlarmAndNight(quarn::SuperDash& dash, const QDir& out) {
         dash.SetNight(true);
         QTimer::singleShot(500, &dash, [&dash, out] {
             dash.grab().save(out.filePath(QStringLiteral("dashboard_night.png")));
-            dash.close();
+            ShowScreenSizes(dash, out);
         });
     });
     poll->start();

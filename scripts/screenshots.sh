@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the demo headless and saves pictures of the windows into
-# docs/screenshots (dashboard, an alarm, night, TPS tool, setup dialog, logging control, splash,
+# docs/screenshots (dashboard, an alarm, night, the dashboard at 1366x768 and
+# 800x480 by day and night, TPS tool, setup dialog, logging control, splash,
 # every dial, the settings windows and alarm limits, the self test, a scope with a trace, the dyno
 # and the log viewer).
 set -euo pipefail

@@ -22,6 +22,7 @@
 #include <limits>
 
 #include "viewer/LogTable.h"
+#include "widgets/NightScheme.h"
 
 namespace quarn {
 namespace {
@@ -58,13 +59,24 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
     auto* controls = new QGridLayout;
     layout->addLayout(controls);
 
+    // Two groups a row, so the tab (beside the viewer's side table) fits a
+    // 1280-pixel screen: X and Y, then Z with what to count, then the
+    // filters.
+    const auto group = [&](int index, const QString& label, std::initializer_list<QWidget*> fields) {
+        const int row = index / 2, col = (index % 2) * 2;
+        controls->addWidget(new QLabel(label, this), row, col, Qt::AlignRight);
+        auto* box = new QHBoxLayout;
+        for (QWidget* w : fields) box->addWidget(w);
+        box->addStretch(1);
+        controls->addLayout(box, row, col + 1);
+    };
+    controls->setColumnStretch(4, 1);
+
     const char* axisNames[3] = {"X", "Y", "Z (mean)"};
     for (int a = 0; a < 3; ++a) {
-        controls->addWidget(new QLabel(QString::fromLatin1(axisNames[a]), this), 0, a * 3);
         m_axis[a] = new QComboBox(this);
         m_axis[a]->setObjectName(QStringLiteral("HeatAxis%1").arg(a));
         for (const ViewerChannel& c : channels) m_axis[a]->addItem(c.name);
-        controls->addWidget(m_axis[a], 0, a * 3 + 1);
         if (a < 2) {
             m_step[a] = new QDoubleSpinBox(this);
             m_step[a]->setObjectName(QStringLiteral("HeatStep%1").arg(a));
@@ -72,18 +84,27 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
             m_step[a]->setDecimals(3);
             m_step[a]->setRange(0.001, 1e6);
             m_step[a]->setToolTip(QStringLiteral("Cell width; at most %1 cells").arg(kMaxCells));
-            controls->addWidget(m_step[a], 0, a * 3 + 2);
+            group(a, QString::fromLatin1(axisNames[a]), {m_axis[a], m_step[a]});
             connect(m_step[a], &QDoubleSpinBox::valueChanged, this, [this] { ScheduleRecompute(); });
         }
         connect(m_axis[a], &QComboBox::currentIndexChanged, this, [this, a] { ChannelChanged(a); });
     }
+    group(2, QString::fromLatin1(axisNames[2]), {m_axis[2]});
+
     m_selectionOnly = new QCheckBox(QStringLiteral("Only the selected range"), this);
-    controls->addWidget(m_selectionOnly, 0, 9);
     connect(m_selectionOnly, &QCheckBox::toggled, this, [this] { ScheduleRecompute(); });
+    auto* showMean = new QRadioButton(QStringLiteral("Mean"), this);
+    m_showCount = new QRadioButton(QStringLiteral("Count"), this);
+    showMean->setChecked(true);
+    m_copy = new QPushButton(QStringLiteral("Copy"), this);
+    m_copy->setObjectName(QStringLiteral("HeatCopy"));
+    m_copy->setToolTip(QStringLiteral("Copy means and counts as tab-separated text for a "
+                                      "spreadsheet"));
+    group(3, QString(), {m_selectionOnly, showMean, m_showCount, m_copy});
+    connect(m_showCount, &QRadioButton::toggled, this, [this] { ShowResult(); });
+    connect(m_copy, &QPushButton::clicked, this, &HeatMapTab::Copy);
 
     for (int f = 0; f < kFilters; ++f) {
-        controls->addWidget(new QLabel(QStringLiteral("Only where"), this), 1, f * 3,
-                            Qt::AlignRight);
         m_filterChannel[f] = new QComboBox(this);
         m_filterChannel[f]->addItem(QStringLiteral("(no filter)"), -1);
         for (std::size_t i = 0; i < channels.size(); ++i)
@@ -96,11 +117,8 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
         m_filterValue[f] = new QDoubleSpinBox(this);
         m_filterValue[f]->setRange(-1e6, 1e6);
         m_filterValue[f]->setDecimals(2);
-        auto* row = new QHBoxLayout;
-        row->addWidget(m_filterChannel[f]);
-        row->addWidget(m_filterOp[f]);
-        row->addWidget(m_filterValue[f]);
-        controls->addLayout(row, 1, f * 3 + 1, 1, 2);
+        group(4 + f, QStringLiteral("Only where"),
+              {m_filterChannel[f], m_filterOp[f], m_filterValue[f]});
         connect(m_filterChannel[f], &QComboBox::currentIndexChanged, this,
                 [this] { ScheduleRecompute(); });
         connect(m_filterOp[f], &QComboBox::currentIndexChanged, this,
@@ -108,23 +126,11 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
         connect(m_filterValue[f], &QDoubleSpinBox::valueChanged, this,
                 [this] { ScheduleRecompute(); });
     }
-    auto* show = new QHBoxLayout;
-    auto* showMean = new QRadioButton(QStringLiteral("Mean"), this);
-    m_showCount = new QRadioButton(QStringLiteral("Count"), this);
-    showMean->setChecked(true);
-    m_copy = new QPushButton(QStringLiteral("Copy"), this);
-    m_copy->setObjectName(QStringLiteral("HeatCopy"));
-    m_copy->setToolTip(QStringLiteral("Copy means and counts as tab-separated text for a "
-                                      "spreadsheet"));
-    show->addWidget(showMean);
-    show->addWidget(m_showCount);
-    show->addWidget(m_copy);
-    controls->addLayout(show, 1, 9);
-    connect(m_showCount, &QRadioButton::toggled, this, [this] { ShowResult(); });
-    connect(m_copy, &QPushButton::clicked, this, &HeatMapTab::Copy);
 
     m_caption = new QLabel(this);
     m_caption->setObjectName(QStringLiteral("HeatCaption"));
+    // A long caption wraps rather than widening the window.
+    m_caption->setWordWrap(true);
     layout->addWidget(m_caption);
     auto* split = new QSplitter(Qt::Vertical, this);
     m_table = new QTableWidget(this);
@@ -143,9 +149,9 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
     m_plot->plotLayout()->addElement(0, 1, m_scale);
     m_map->setColorScale(m_scale);
     m_scale->setGradient(Gradient());
-    auto* group = new QCPMarginGroup(m_plot);
-    m_plot->axisRect()->setMarginGroup(QCP::msBottom | QCP::msTop, group);
-    m_scale->setMarginGroup(QCP::msBottom | QCP::msTop, group);
+    auto* margins = new QCPMarginGroup(m_plot);
+    m_plot->axisRect()->setMarginGroup(QCP::msBottom | QCP::msTop, margins);
+    m_scale->setMarginGroup(QCP::msBottom | QCP::msTop, margins);
     split->addWidget(m_plot);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
@@ -248,6 +254,12 @@ void HeatMapTab::showEvent(QShowEvent* event) {
     if (m_dirty) m_recompute.start();
 }
 
+void HeatMapTab::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The cells' colours follow the night scheme, which comes with a new palette.
+    if (event->type() == QEvent::PaletteChange) ShowResult();
+}
+
 void HeatMapTab::Recompute() {
     m_recompute.stop();
     m_dirty = false;
@@ -280,6 +292,7 @@ void HeatMapTab::ShowResult() {
     const int cols = static_cast<int>(r.Cols());
     const int rows = static_cast<int>(r.RowsOfCells());
     const bool counts = m_showCount->isChecked();
+    const bool night = NightSchemeOn();
     m_table->clear();
     m_table->setColumnCount(cols);
     m_table->setRowCount(rows);
@@ -301,13 +314,20 @@ void HeatMapTab::ShowResult() {
             if (count == 0) continue;
             auto* item = new QTableWidgetItem(counts ? QString::number(count) : MeanText(r.mean[cell]));
             item->setTextAlignment(Qt::AlignCenter);
-            // Pale enough for black text to stay readable.
             const QColor c = counts ? gradient.color(static_cast<double>(count),
                                                      QCPRange(0, static_cast<double>(maxCount)))
                                     : gradient.color(r.mean[cell], range);
-            item->setBackground(QColor((c.red() * 3 + 255 * 2) / 5,
-                                       (c.green() * 3 + 255 * 2) / 5, (c.blue() * 3 + 255 * 2) / 5));
-            item->setForeground(Qt::black);
+            if (night) {
+                // Dark enough not to dazzle; the figures a warm grey that reads
+                // on every band of the gradient.
+                item->setBackground(QColor(c.red() / 3, c.green() / 3, c.blue() / 3));
+                item->setForeground(QColor(0xd8, 0x90, 0x60));
+            } else {
+                // Pale enough for black text to stay readable.
+                item->setBackground(QColor((c.red() * 3 + 255 * 2) / 5, (c.green() * 3 + 255 * 2) / 5,
+                                           (c.blue() * 3 + 255 * 2) / 5));
+                item->setForeground(Qt::black);
+            }
             item->setToolTip(QStringLiteral("%1 %2 – %3, %4 %5 – %6\nmean %7: %8\n%9 records")
                                  .arg(x, EdgeText(r.xEdges[static_cast<std::size_t>(xi)]),
                                       EdgeText(r.xEdges[static_cast<std::size_t>(xi) + 1]), y,

@@ -126,43 +126,98 @@ struct FaceWord {
     QPointF baseline;
     QRectF ink;
     QColor colour;
+    // The caption may move towards the hub, this far at most, to clear the
+    // numerals above it.
+    double give = 0;
 };
 
-// The word centred (by its ink) on centre, moved inwards as far as needed to
-// stay inside the bezel's square: a unit text at 0.95 of the radius would
-// otherwise lie on the bezel or hang off the bottom of a small dial.
+// Every text is drawn with a pixel of outline all round (DrawOutlined).
+constexpr double kOutlinePx = 1;
+// How far, in fractions of the radius, a caption may move down from its
+// place to make room for the numerals over it on a small dial.
+constexpr double kCaptionGive = 0.12;
+
+// The gap, outlines apart, that keeps two texts apart to the eye: above or
+// below each other a couple of pixels, side by side on one line half an em,
+// or they read as one ("1500 EGT 1500").
+QSizeF Clearance(double textPx) {
+    return {2 * kOutlinePx + std::max(2.0, 0.5 * textPx),
+            2 * kOutlinePx + std::max(2.0, 0.15 * textPx)};
+}
+
+// Whether ink, outline included, lies inside the bezel's inner edge.
+bool InsideBezel(const QRectF& ink, const DialFrame& frame) {
+    const double inside = frame.radius * (1 - kBezelWidth) - kOutlinePx;
+    const QRectF drawn = ink.adjusted(-kOutlinePx, -kOutlinePx, kOutlinePx, kOutlinePx);
+    for (QPointF corner : {drawn.topLeft(), drawn.topRight(), drawn.bottomLeft(), drawn.bottomRight()}) {
+        const QPointF d = corner - frame.centre;
+        if (d.x() * d.x() + d.y() * d.y() > inside * inside) return false;
+    }
+    return true;
+}
+
+// Moves ink towards the centre, half a pixel at a time, until it lies
+// inside the bezel: a unit text at 0.95 of the radius would otherwise lie on
+// the bezel, its corners cut by the ring.
+void IntoTheBezel(QRectF& ink, const DialFrame& frame) {
+    const QPointF towards = frame.centre - ink.center();
+    const double length = std::hypot(towards.x(), towards.y());
+    if (length < 0.5) return;
+    const QPointF step = towards * (0.5 / length);
+    for (double moved = 0; moved < length && !InsideBezel(ink, frame); moved += 0.5)
+        ink.translate(step);
+}
+
+// The word centred (by its ink) on centre and moved into the bezel.
 FaceWord PlaceWord(const QString& text, QPointF centre, const QFontMetricsF& fm,
                    const DialFrame& frame, QColor colour) {
     const QRectF tight = fm.tightBoundingRect(text);
     QRectF ink = tight;
     ink.moveCenter(centre);
-    const double inside = std::max(0.0, frame.radius * (1 - kBezelWidth) - 1);
-    const QRectF bounds(frame.centre.x() - inside, frame.centre.y() - inside, 2 * inside,
-                        2 * inside);
-    if (ink.bottom() > bounds.bottom()) ink.moveBottom(bounds.bottom());
-    if (ink.top() < bounds.top()) ink.moveTop(bounds.top());
-    if (ink.right() > bounds.right()) ink.moveRight(bounds.right());
-    if (ink.left() < bounds.left()) ink.moveLeft(bounds.left());
+    IntoTheBezel(ink, frame);
     // The tight rectangle is relative to the baseline origin.
     return {text, ink.topLeft() - tight.topLeft(), ink, colour};
 }
 
+// A word that comes too near one placed before it moves up or down, away
+// from it, until clear: "TDC" above "Advance" on a small dial.
+void SeparateWords(std::vector<FaceWord>& words, QSizeF clear) {
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        FaceWord& w = words[i];
+        for (std::size_t j = 0; j < i; ++j) {
+            const QRectF other =
+                words[j].ink.adjusted(-clear.width(), -clear.height(), clear.width(), clear.height());
+            if (!other.intersects(w.ink)) continue;
+            const double shift = w.ink.center().y() < words[j].ink.center().y()
+                                     ? other.top() - w.ink.bottom()
+                                     : other.bottom() - w.ink.top();
+            w.ink.translate(0, shift);
+            w.baseline += QPointF(0, shift);
+        }
+    }
+}
+
 std::vector<FaceWord> LayoutWords(const GaugeSpec& face, const DialFrame& frame,
                                   const DialColours& colours, double scale) {
-    const QFontMetricsF fm(TextFont(scale));
+    const QFont font = TextFont(scale);
+    const QFontMetricsF fm(font);
     std::vector<FaceWord> words;
     const auto at = [&frame](double x, double y) {
         return frame.centre + QPointF(x * frame.radius, -y * frame.radius);
     };
-    if (!face.caption.isEmpty())
+    if (!face.caption.isEmpty()) {
         words.push_back(
             PlaceWord(face.caption, at(0, face.captionRadius), fm, frame, colours.scale));
+        if (face.captionRadius > 0) words.back().give = kCaptionGive * frame.radius;
+    }
     if (!face.unitText.isEmpty())
         words.push_back(PlaceWord(face.unitText, at(0, -face.unitRadius), fm, frame, colours.unit));
     for (const GaugeText& t : face.extraTexts) {
         if (!t.text.isEmpty())
             words.push_back(PlaceWord(t.text, at(t.x, t.y), fm, frame, colours.unit));
     }
+    // Two words stacked (TDC over Advance) want a line's leading between them.
+    SeparateWords(words, Clearance(font.pixelSize()) + QSizeF(0, 1));
     return words;
 }
 
@@ -205,7 +260,7 @@ bool AnyOverlap(const std::vector<Numeral>& numerals, double pad) {
 // scales would collide it is drawn once, on the vertical axis between them.
 // A numeral that would cover a word of the face is left out; its tick stays.
 NumeralLayout LayoutNumerals(const GaugeSpec& face, const DialFrame& frame,
-                             const std::vector<FaceWord>& words, double scale) {
+                             std::vector<FaceWord>& words, double scale) {
     const QFontMetricsF fm(NumeralFont(face.numeralSize, scale));
     const double first = face.numeralMin.value_or(face.minimum);
     const double last = face.numeralMax.value_or(face.maximum);
@@ -242,13 +297,35 @@ NumeralLayout LayoutNumerals(const GaugeSpec& face, const DialFrame& frame,
         }
         if (!AnyOverlap(layout.numerals, pad)) break;
     }
-    // Both are drawn with a pixel of outline all round: a numeral less than
-    // a pixel clear of a word runs into it ("-30" over "'F" on ACT and ECT).
-    const double wordPad = 1;
+    const QSizeF clear = Clearance(std::max(NumeralFont(face.numeralSize, scale).pixelSize(),
+                                            TextFont(scale).pixelSize()));
+    const auto hits = [&clear](const QRectF& word, const QRectF& other) {
+        return word.adjusted(-clear.width(), -clear.height(), clear.width(), clear.height())
+            .intersects(other);
+    };
+    const auto hitsAny = [&](const FaceWord& w) {
+        return std::any_of(layout.numerals.begin(), layout.numerals.end(),
+                           [&](const Numeral& n) { return hits(w.ink, n.ink); });
+    };
+    for (FaceWord& w : words) {
+        if (w.give <= 0 || !hitsAny(w)) continue;
+        FaceWord moved = w;
+        for (double down = 0.5; down <= w.give; down += 0.5) {
+            moved.ink = w.ink.translated(0, down);
+            const bool clearOfWords = std::none_of(words.begin(), words.end(), [&](const FaceWord& o) {
+                return &o != &w && hits(o.ink, moved.ink);
+            });
+            if (!clearOfWords) break;
+            if (!hitsAny(moved)) {
+                moved.baseline = w.baseline + QPointF(0, down);
+                w = moved;
+                break;
+            }
+        }
+    }
     std::erase_if(layout.numerals, [&](const Numeral& n) {
-        return std::any_of(words.begin(), words.end(), [&](const FaceWord& w) {
-            return w.ink.adjusted(-wordPad, -wordPad, wordPad, wordPad).intersects(n.ink);
-        });
+        return std::any_of(words.begin(), words.end(),
+                           [&](const FaceWord& w) { return hits(w.ink, n.ink); });
     });
     return layout;
 }
@@ -456,6 +533,20 @@ QPointF DialPoint(const DialFrame& frame, double angle, double radiusFraction) {
     return frame.centre + QPointF(std::sin(rad) * r, -std::cos(rad) * r);
 }
 
+std::vector<FaceText> LayoutFaceTexts(const GaugeSpec& gauge, QSize size, double textScale) {
+    const DialFrame frame = DialFrameFor(QSizeF(size));
+    if (frame.radius <= 0) return {};
+    std::vector<FaceWord> words = LayoutWords(gauge, frame, ColoursOf(DialScheme::Day), textScale);
+    const NumeralLayout numerals = LayoutNumerals(gauge, frame, words, textScale);
+    const auto drawn = [](QRectF ink) {
+        return ink.adjusted(-kOutlinePx, -kOutlinePx, kOutlinePx, kOutlinePx);
+    };
+    std::vector<FaceText> texts;
+    for (const FaceWord& w : words) texts.push_back({w.text, drawn(w.ink), false});
+    for (const Numeral& n : numerals.numerals) texts.push_back({n.text, drawn(n.ink), true});
+    return texts;
+}
+
 // The static face in physical pixels, so it blits sharp on a high-density
 // screen.
 QPixmap RenderDialFace(const GaugeSpec& gauge, QSize size, qreal dpr, const DialColours& colours,
@@ -472,7 +563,7 @@ QPixmap RenderDialFace(const GaugeSpec& gauge, QSize size, qreal dpr, const Dial
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     const int scales = gauge.dual ? 2 : 1;
-    const std::vector<FaceWord> words = LayoutWords(gauge, frame, colours, textScale);
+    std::vector<FaceWord> words = LayoutWords(gauge, frame, colours, textScale);
     const NumeralLayout numerals = LayoutNumerals(gauge, frame, words, textScale);
     PaintDial(p, frame, colours);
     PaintBands(p, gauge, frame, scales, colours);

@@ -2,7 +2,11 @@
 
 #include <QColor>
 #include <QPixmap>
+#include <QRectF>
 #include <QSize>
+#include <QString>
+
+#include <vector>
 
 #include "widgets/DialGauge.h"
 
@@ -33,6 +37,19 @@ struct DialColours {
 // dark: near-black faces, dark red marks and words, bands at a third of
 // their brightness, an amber needle.
 const DialColours& ColoursOf(DialScheme scheme);
+
+// A text of the face and where it is drawn: its ink with the outline round
+// it, in the face's pixels.
+struct FaceText {
+    QString text;
+    QRectF drawn;
+    bool numeral = false;
+};
+
+// The numerals and words the face of this size writes, where it writes them
+// (the caption first, then the unit and the other words, then the
+// numerals).
+std::vector<FaceText> LayoutFaceTexts(const GaugeSpec& gauge, QSize size, double textScale);
 
 // The static face (ring, bands, ticks, numerals, words) in physical pixels,
 // so it blits sharp on a high-density screen. textScale scales the fonts,

@@ -1,6 +1,7 @@
 // Saves pictures of the Log Viewer for the documentation: a simulated drive
-// with markers and a selected range, its heat map, and a second drive
-// compared with it. Usage: viewer_pictures [output folder]
+// with markers and a selected range, its heat map, a second drive compared
+// with it, and the heat map by night; all on a 1366 x 768 screen. Usage:
+// viewer_pictures [output folder]
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
+#include "widgets/NightScheme.h"
 #include "SimLog.h"
 
 using namespace quarn;
@@ -55,7 +57,8 @@ int main(int argc, char** argv) {
     PictureHost host;
     LogViewer viewer(host);
     viewer.showMessage = [](const QString&) {};
-    viewer.resize(1400, 860);
+    // A 1366 x 768 screen less a title bar and a panel.
+    viewer.resize(1366, 704);
     viewer.show();
     // The viewer reads a log on a worker; the picture waits until it shows.
     auto show = [&viewer](const QString& log, bool second) {
@@ -95,5 +98,9 @@ int main(int argc, char** argv) {
     plots.SetKeyRange(18, 48);
     plots.SetCursorKey(30);
     ok = Save(viewer, out, "viewer_compare.png") && ok;
+
+    ApplyNightScheme(true);
+    viewer.tabs()->setCurrentWidget(viewer.heatMap());
+    ok = Save(viewer, out, "viewer_night.png") && ok;
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }
