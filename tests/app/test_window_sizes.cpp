@@ -236,9 +236,9 @@ TEST_F(WindowSizeTest, AlarmTakesTheRoomOfTheEmptyNoticePanels) {
     EXPECT_TRUE(whole()) << alarm->text().toStdString() << " cut at " << alarm->width() << " px";
 
     // A link notice still shows while the alarm is on.
-    dash->ShowLinkNotice(QStringLiteral("The adapter was unplugged"));
+    dash->status().ShowLinkNotice(QStringLiteral("The adapter was unplugged"));
     EXPECT_TRUE(notice->isVisible());
-    dash->ShowLinkNotice(QString());
+    dash->status().ShowLinkNotice(QString());
     EXPECT_FALSE(notice->isVisible());
 
     dash->NeedleValue(Gauge::Tach, 1000);
