@@ -99,6 +99,7 @@ QString KeyOf(const QString& name) {
 }  // namespace
 
 std::optional<ViewerLayout> LayoutStore::Load(const QString& name) const {
+    if (name.isEmpty()) return std::nullopt;
     QSettings s(m_file, QSettings::IniFormat);
     s.beginGroup(QLatin1String(kGroup));
     return LayoutFromJson(s.value(KeyOf(name)).toString());
