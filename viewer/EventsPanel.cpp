@@ -65,6 +65,7 @@ EventsPanel::EventsPanel(QWidget* parent) : QWidget(parent) {
                              QStringLiteral("Duration (s)"), QStringLiteral("Peak"),
                              QStringLiteral("Minimum")});
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_list->header()->setStretchLastSection(false);
     layout->addWidget(m_list, 1);
 
     auto* buttons = new QHBoxLayout;
