@@ -13,6 +13,7 @@ struct MathChannel {
     QString name;
     QString unit;
     QString formula;
+    bool operator==(const MathChannel&) const = default;
 };
 
 struct MathChannelResult {

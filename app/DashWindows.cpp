@@ -38,6 +38,8 @@ public:
         const auto car = ReadRememberedVehicle();
         return car && SameNumbers(Vehicle(), car->car) ? car->car.description : QString();
     }
+    AlarmLimitSet AlarmLimits() const override { return m_dash.alarms().limits(); }
+    QString UserSettingsFile() const override { return UserSettingsPath(); }
     void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) override {
         m_dash.ShowLogging();
         m_dash.logging()->PlayRange(log, first, last);

@@ -32,7 +32,7 @@ depends=$(field Depends)
 echo "Depends: $depends"
 names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//')
 for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
-         libqcustomplot2.1-qt6 fonts-liberation2; do
+         libqcustomplot2.1-qt6 libmuparser2v5 fonts-liberation2; do
   grep -qxF "$p" <<<"$names" || problem "Depends lacks $p"
 done
 # Debian package names only, each with an optional version.

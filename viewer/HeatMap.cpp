@@ -75,7 +75,7 @@ HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
     const std::size_t cols = map.Cols(), rowsOfCells = map.RowsOfCells();
     map.mean.assign(cols * rowsOfCells, 0.0);
     map.count.assign(cols * rowsOfCells, 0);
-    const int channelCount = static_cast<int>(ViewerChannels().size());
+    const int channelCount = table.ChannelCount();
     auto valid = [&](int id) { return id >= 0 && id < channelCount; };
     if (cols == 0 || rowsOfCells == 0 || !valid(x) || !valid(y) || !valid(z)) return map;
     for (const HeatFilter& f : filters)

@@ -168,9 +168,30 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
 
 void HeatMapTab::SetTable(const LogTable* table) {
     m_logTable = table;
+    ChannelsChanged();
     m_hasSelection = false;
     ChannelChanged(0);
     ChannelChanged(1);
+    ScheduleRecompute();
+}
+
+void HeatMapTab::ChannelsChanged() {
+    // The log's own channels never change; the math channels after them do.
+    const std::size_t own = ViewerChannels().size();
+    const auto& channels = m_logTable ? m_logTable->Channels() : ViewerChannels();
+    auto refill = [&](QComboBox* box, int before) {
+        const QSignalBlocker block(box);
+        const QString current = box->currentText();
+        while (box->count() > before + static_cast<int>(own)) box->removeItem(box->count() - 1);
+        for (std::size_t i = own; i < channels.size(); ++i)
+            box->addItem(channels[i].name, static_cast<int>(i));
+        if (box->currentText() != current) {
+            const int at = box->findText(current);
+            box->setCurrentIndex(at >= 0 ? at : 0);
+        }
+    };
+    for (QComboBox* box : m_axis) refill(box, 0);
+    for (QComboBox* box : m_filterChannel) refill(box, 1);
     ScheduleRecompute();
 }
 
@@ -358,10 +379,11 @@ void HeatMapTab::ShowResult() {
     } else {
         m_map->data()->fill(std::numeric_limits<double>::quiet_NaN());
     }
-    const auto& channels = ViewerChannels();
     auto unit = [&](int axis) {
         const int id = m_axis[static_cast<std::size_t>(axis)]->currentIndex();
-        return id >= 0 ? channels[static_cast<std::size_t>(id)].unit : QString();
+        return m_logTable && id >= 0 && id < m_logTable->ChannelCount()
+                   ? m_logTable->Channels()[static_cast<std::size_t>(id)].unit
+                   : QString();
     };
     std::int64_t counted = 0;
     for (std::int64_t c : r.count) counted += c;

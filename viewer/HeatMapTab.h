@@ -38,6 +38,9 @@ public:
 
     // The log to map (null: none). It must outlive its use here.
     void SetTable(const LogTable* table);
+    // The table's math channels changed: the pickers list them after the
+    // log's own channels.
+    void ChannelsChanged();
     // Rows [row0, row1) for "Only the selected range".
     void SetSelection(bool has, std::size_t row0, std::size_t row1);
     // Rows were added to the table: the cells grow to hold them.

@@ -7,7 +7,7 @@
 
 namespace quarn {
 
-// A log table's channels as the formulas, statistics and event search read
+// A log table's channels, its math channels included, as the formulas, statistics and event search read
 // them, with every row's time in seconds (estimated where the sidecar has
 // none). Holds spans into the table: keep the table alive and unchanged.
 class LogColumns {

@@ -118,6 +118,7 @@ bool LogTable::Load(const QString& path, const VehicleData& vehicle, double esti
     m_path = path;
     m_vehicle = vehicle;
     m_rate = estimatedFrameRate > 0 ? estimatedFrameRate : 1;
+    m_channels = ViewerChannels();
     m_columns.assign(Sources().size(), {});
     m_index.assign(Sources().size(), {});
     m_records.clear();
@@ -206,7 +207,39 @@ std::int64_t LogTable::Refresh(LogLoadReport* report) {
     }
     UpdateAxis(before);
     UpdateMarkers();
+    PadMathColumns();
     return static_cast<std::int64_t>(Rows() - before);
+}
+
+int LogTable::ChannelId(const QString& name) const {
+    for (std::size_t i = 0; i < m_channels.size(); ++i)
+        if (m_channels[i].name.compare(name, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+void LogTable::SetMathColumns(std::vector<ViewerChannel> channels,
+                              std::vector<std::vector<float>> columns) {
+    const std::size_t own = Sources().size();
+    m_channels.resize(own);
+    m_columns.resize(own);
+    m_index.resize(own);
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        channels[i].math = true;
+        m_channels.push_back(std::move(channels[i]));
+        m_columns.push_back(i < columns.size() ? std::move(columns[i]) : std::vector<float>());
+        m_index.emplace_back();
+    }
+    PadMathColumns();
+}
+
+void LogTable::PadMathColumns() {
+    // Every column holds a value for every row, whatever the plots or the
+    // analyses read; rows the formulas have not seen yet are gaps.
+    for (std::size_t c = Sources().size(); c < m_columns.size(); ++c) {
+        m_columns[c].resize(Rows(), std::numeric_limits<float>::quiet_NaN());
+        if (m_index[c].Blocks() * EnvelopeIndex::kBlock > m_columns[c].size()) m_index[c].Clear();
+        m_index[c].Extend(m_columns[c]);
+    }
 }
 
 void LogTable::ReloadMarkers() {

@@ -21,6 +21,7 @@ struct ViewerChannel {
     QString name;
     QString unit;
     bool raw = false;  // a timer word as the box sent it, not an engineering value
+    bool math = false;  // the user's formula over the other channels
 };
 
 // Every channel, engineering values first. Channel ids are indexes here.
@@ -71,6 +72,15 @@ public:
     const QString& Path() const { return m_path; }
     const VehicleData& Vehicle() const { return m_vehicle; }
     std::size_t Rows() const { return m_records.size(); }
+    // The log's own channels (ViewerChannels(), the same ids) and after
+    // them the math channels last set: every list of channels reads this.
+    const std::vector<ViewerChannel>& Channels() const { return m_channels; }
+    int ChannelCount() const { return static_cast<int>(m_channels.size()); }
+    // The id of the channel of that name (case-insensitive), or -1.
+    int ChannelId(const QString& name) const;
+    // Replaces the math channels with these, each a column of Rows() values.
+    // Rows read later get NaN in them until they are set again.
+    void SetMathColumns(std::vector<ViewerChannel> channels, std::vector<std::vector<float>> columns);
     // The values of channel id, one per row.
     const std::vector<float>& Column(int id) const { return m_columns[static_cast<std::size_t>(id)]; }
     // Block minima and maxima of Column(id), for MinMaxEnvelope.
@@ -117,12 +127,14 @@ private:
     void ReadSidecarTail();
     void UpdateAxis(std::size_t from);
     void UpdateMarkers();
+    void PadMathColumns();
 
     QString m_path;
     std::uint64_t m_markerRevision = 0;
     std::size_t m_retimedFrom = 0;
     VehicleData m_vehicle;
     double m_rate = 1;
+    std::vector<ViewerChannel> m_channels = ViewerChannels();
     std::vector<std::vector<float>> m_columns;
     std::vector<EnvelopeIndex> m_index;
     std::vector<std::int64_t> m_records;

@@ -140,6 +140,7 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
     });
 
     BuildMenus();
+    BuildTools();
     m_plots->SetPlots({});
     UpdateTitle();
     UpdateSelection();
@@ -312,6 +313,8 @@ void LogViewer::UpdateMarkers() {
             const SidecarMarker& m = m_second->Markers()[static_cast<std::size_t>(i)];
             lines.push_back({MarkerKey(*m_second, i), m.name, m.kind, true});
         }
+    if (m_cursorA) lines.push_back({*m_cursorA, QStringLiteral("A"), QStringLiteral("cursor"), false});
+    if (m_cursorB) lines.push_back({*m_cursorB, QStringLiteral("B"), QStringLiteral("cursor"), false});
     m_plots->SetMarkers(std::move(lines));
     m_side->SetMarkers(entries);
     UpdateCompareChoices();
@@ -432,6 +435,7 @@ void LogViewer::UpdateSelection() {
     } else {
         m_heat->SetSelection(false, 0, 0);
     }
+    m_toolsTimer.start();
 }
 
 bool LogViewer::AddMarkerAt(double key, const QString& name) {

@@ -7,10 +7,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "analysis/MathChannel.h"
+#include "decode/Alarms.h"
 #include "decode/VehicleData.h"
 #include "viewer/LogTable.h"
+#include "viewer/ViewerLayout.h"
 
 class QCheckBox;
 class QComboBox;
@@ -19,11 +23,18 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QDockWidget;
 class QTabWidget;
 
 namespace quarn {
 
+class EventsPanel;
 class HeatMapTab;
+class HistogramTab;
+class LayoutStore;
+class MathPanel;
+class ScatterTab;
+class StatisticsPanel;
 class ViewerDyno;
 class ViewerPlots;
 class ViewerSide;
@@ -40,6 +51,11 @@ public:
     virtual QString CarName() const { return {}; }
     // What the user wrote about that car, for the dyno sheet; may be empty.
     virtual QString CarDescription() const { return {}; }
+    // The alarm limits in force, drawn across the plots of their channels.
+    virtual AlarmLimitSet AlarmLimits() const { return DefaultAlarmLimits(); }
+    // The per-user settings file, where the saved layouts are kept; empty
+    // saves none.
+    virtual QString UserSettingsFile() const { return {}; }
     // Plays records first..last of the log through the dashboard and the
     // scopes. May run the whole playback before it returns.
     virtual void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) = 0;
@@ -106,6 +122,44 @@ public:
     void SetFollow(bool follow);
     void FollowTick();
 
+    // Math channels (LogViewerTools.cpp): every log shown gets them, after
+    // its own channels, in every list of channels. Evaluated again now;
+    // MathErrors() holds one entry per channel (empty when it worked).
+    void SetMathChannels(std::vector<MathChannel> channels);
+    const std::vector<MathChannel>& MathChannels() const { return m_mathChannels; }
+    const std::vector<ExpressionError>& MathErrors() const { return m_mathErrors; }
+
+    // Cursors A and B, keys on the plots' axis; the side table shows both,
+    // B−A and Δt.
+    void SetCursorA(std::optional<double> key);
+    void SetCursorB(std::optional<double> key);
+    std::optional<double> CursorA() const { return m_cursorA; }
+    std::optional<double> CursorB() const { return m_cursorB; }
+
+    // Layouts: what is shown now, under a name, and the reverse. Channels
+    // the log lacks are told in one message, and what can be is applied.
+    ViewerLayout CurrentLayout(const QString& name) const;
+    void ApplyLayout(const ViewerLayout& layout);
+    // Where layouts are kept; the per-user settings file unless a test
+    // gives another.
+    void SetLayoutStore(std::unique_ptr<LayoutStore> store);
+    LayoutStore& layouts() const { return *m_layouts; }
+
+    // Rows [first, last) the window's tools work on: the selection, else
+    // the visible range, warming-up rows left out.
+    void ToolRows(std::size_t& first, std::size_t& last) const;
+    // Puts the cursor on a row and brings it into view.
+    void GoToRow(std::size_t row);
+
+    MathPanel* mathPanel() const { return m_mathPanel; }
+    EventsPanel* eventsPanel() const { return m_events; }
+    StatisticsPanel* statisticsPanel() const { return m_statistics; }
+    ScatterTab* scatter() const { return m_scatter; }
+    HistogramTab* histogram() const { return m_histogram; }
+    QDockWidget* toolDock() const { return m_toolDock; }
+    // Shows the tool dock on the page of that tool.
+    void ShowTool(QWidget* page);
+
     const LogTable* table() const { return m_table.get(); }
     const LogTable* secondTable() const { return m_second.get(); }
     ViewerPlots* plots() const { return m_plots; }
@@ -132,6 +186,12 @@ protected:
 
 private:
     void BuildMenus();
+    void BuildTools();
+    void ChannelsChanged();
+    void UpdateLimitLines();
+    void UpdateCursorPair();
+    void UpdateTools();
+    void MathEvaluated(const std::vector<ExpressionError>& errors);
     QWidget* BuildCompareBar();
     // What a worker shares with the window.
     struct Job {
@@ -174,6 +234,19 @@ private:
     ViewerSide* m_side = nullptr;
     HeatMapTab* m_heat = nullptr;
     ViewerDyno* m_dyno = nullptr;
+    MathPanel* m_mathPanel = nullptr;
+    EventsPanel* m_events = nullptr;
+    StatisticsPanel* m_statistics = nullptr;
+    ScatterTab* m_scatter = nullptr;
+    HistogramTab* m_histogram = nullptr;
+    QDockWidget* m_toolDock = nullptr;
+    QTabWidget* m_toolTabs = nullptr;
+    std::vector<MathChannel> m_mathChannels;
+    std::vector<ExpressionError> m_mathErrors;
+    std::optional<double> m_cursorA, m_cursorB;
+    std::unique_ptr<LayoutStore> m_layouts;
+    QTimer m_mathRefresh;  // a followed log's math columns, evaluated again
+    QTimer m_toolsTimer;   // the tools follow the selection and the view
     QProgressBar* m_progress = nullptr;
     QLabel* m_status = nullptr;
     QCheckBox* m_follow = nullptr;

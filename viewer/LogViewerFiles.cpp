@@ -16,7 +16,12 @@
 #include "logging/LogExport.h"
 #include "logging/TravelExport.h"
 #include "viewer/HeatMapTab.h"
+#include "viewer/EventsPanel.h"
+#include "viewer/HistogramTab.h"
 #include "viewer/LogViewer.h"
+#include "viewer/MathColumns.h"
+#include "viewer/ScatterTab.h"
+#include "viewer/StatisticsPanel.h"
 #include "viewer/ViewerDyno.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
@@ -47,6 +52,7 @@ struct ReadResult {
     LogLoadReport report;
     QString error;
     bool ok = false;
+    std::vector<ExpressionError> mathErrors;
 };
 
 }  // namespace
@@ -90,9 +96,14 @@ bool LogViewer::StartReading(const QString& path, bool second, std::function<voi
     // The worker gets copies: the dashboard may change its car meanwhile.
     const VehicleData vehicle = m_host.Vehicle();
     const double rate = m_host.FrameRate();
+    // A log opened anew takes the default layout's math channels, if the
+    // user chose one, evaluated with the reading.
+    if (!second && (!m_table || m_table->Path() != path) && m_layouts)
+        if (auto layout = m_layouts->Load(m_layouts->DefaultName())) m_mathChannels = layout->math;
+    const std::vector<MathChannel> math = m_mathChannels;
     RunOnWorker<ReadResult>(
         this,
-        [job, path, vehicle, rate] {
+        [job, path, vehicle, rate, math] {
             ReadResult r;
             r.table = std::make_shared<LogTable>();
             r.ok = r.table->Load(
@@ -104,6 +115,7 @@ bool LogViewer::StartReading(const QString& path, bool second, std::function<voi
                 },
                 &r.report, &r.error);
             if (!r.ok) r.table.reset();
+            else if (!math.empty()) r.mathErrors = ApplyMathChannels(*r.table, math);
             return r;
         },
         [this, path, second, shown = std::move(shown)](ReadResult r) {
@@ -117,7 +129,13 @@ bool LogViewer::StartReading(const QString& path, bool second, std::function<voi
                     true);
                 return;
             }
+            const bool newFile = !second && (!m_table || m_table->Path() != path);
+            if (!second) MathEvaluated(r.mathErrors.size() == m_mathChannels.size()
+                                           ? r.mathErrors
+                                           : std::vector<ExpressionError>(m_mathChannels.size()));
             ShowRead(second, path, std::move(r.table), r.report, r.error);
+            if (newFile && m_layouts)
+                if (auto layout = m_layouts->Load(m_layouts->DefaultName())) ApplyLayout(*layout);
             if (shown) shown();
             emit logShown(second);
         });
@@ -196,6 +214,11 @@ void LogViewer::Loaded(bool second) {
             m_plots->SetPlots(m_plots->Plots());
         }
         m_heat->SetTable(m_table.get());
+        m_events->SetTable(m_table.get());
+        m_statistics->SetTable(m_table.get());
+        m_scatter->SetTable(m_table.get());
+        m_histogram->SetTable(m_table.get());
+        ChannelsChanged();
         const VehicleData& car = m_table->Vehicle();
         m_dyno->SetTable(m_table.get(), DynoVehicle{car.weight(), car.cda(), car.crr()},
                          m_host.CarName(), m_host.CarDescription());
@@ -227,6 +250,8 @@ void LogViewer::FollowTick() {
         m_plots->DataGrew();
         m_heat->DataGrew();
         m_dyno->DataGrew();
+        if (!m_mathChannels.empty() && !m_mathRefresh.isActive()) m_mathRefresh.start();
+        m_toolsTimer.start();
         UpdateCursorValues(m_plots->CursorKey());
         UpdateSelection();
     }

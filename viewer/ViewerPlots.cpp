@@ -20,8 +20,8 @@ const QString kSelectionLayer = QStringLiteral("selection");
 // The narrowest view: a key range below this says nothing more.
 constexpr double kMinSpan = 1e-4;
 
-QString ChannelLabel(int id) {
-    const auto& channels = ViewerChannels();
+QString ChannelLabel(const LogTable* table, int id) {
+    const auto& channels = table ? table->Channels() : ViewerChannels();
     if (id < 0 || id >= static_cast<int>(channels.size())) return {};
     const ViewerChannel& c = channels[static_cast<std::size_t>(id)];
     return QStringLiteral("%1 (%2)").arg(c.name, c.unit);
@@ -110,7 +110,7 @@ QCPGraph* ViewerPlots::AddTrace(Plot& plot, int log, int slot, int id) {
     graph->setPen(pen);
     // The envelope holds at most two points per pixel column already.
     graph->setAdaptiveSampling(false);
-    graph->setName(ChannelLabel(id));
+    graph->setName(ChannelLabel(m_logs[0].table, id));
     graph->removeFromLegend();
     // The second log's traces share the names; the colours tell the logs
     // apart, with their key above the plots.
@@ -163,11 +163,12 @@ void ViewerPlots::Build() {
             QCPAxis* value = p.rect->axis(slot == 0 ? QCPAxis::atLeft : QCPAxis::atRight);
             if (id < 0) continue;
             value->setVisible(true);
-            value->setLabel(ChannelLabel(id));
+            value->setLabel(ChannelLabel(m_logs[0].table, id));
             const QColor colour = kTraceColours[0][slot];
             value->setLabelColor(colour);
             value->setTickLabelColor(colour);
             for (int log = 0; log < (two ? 2 : 1); ++log) p.trace[log][slot] = AddTrace(p, log, slot, id);
+            AddLimitLines(p, slot, id);
         }
         p.legend->setVisible(p.legend->itemCount() > 0);
         p.cursor = new QCPItemStraightLine(this);
@@ -232,7 +233,7 @@ int ViewerPlots::PlotWidth() const {
 void ViewerPlots::Fill(QCPGraph* graph, const PlottedLog& log, int channel, int columns,
                        double& lo, double& hi) {
     m_points.clear();
-    if (log.table && log.keys && channel >= 0) {
+    if (log.table && log.keys && channel >= 0 && channel < log.table->ChannelCount()) {
         MinMaxEnvelope(*log.keys, log.table->Column(channel), m_lo - log.offset,
                        m_hi - log.offset, columns, m_envelope, &log.table->Index(channel));
         m_points.resize(static_cast<qsizetype>(m_envelope.x.size()));

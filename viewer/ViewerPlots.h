@@ -4,9 +4,11 @@
 
 #include <qcustomplot.h>
 
+#include <optional>
 #include <vector>
 
 #include "viewer/Envelope.h"
+#include "viewer/LimitLines.h"
 #include "viewer/ViewerMarkers.h"
 
 class QRubberBand;
@@ -67,6 +69,11 @@ public:
     // Where the last replot drew the markers' names.
     const std::vector<QRect>& MarkerLabelRects() const { return m_markerFlags->LabelRects(); }
 
+    // Values drawn across the plots of their channel (by name): the car's
+    // alarm limits and the user's constants.
+    void SetLimitLines(std::vector<LimitLine> lines);
+    const std::vector<LimitLine>& LimitLines() const { return m_limitLines; }
+
     // The key range every plot shows.
     void SetKeyRange(double lo, double hi);
     double KeyLo() const { return m_lo; }
@@ -106,6 +113,10 @@ signals:
     void keyRangeChanged(double lo, double hi);
     void plotsChanged();
     void addMarkerRequested(double key);
+    // which: 0 for A, 1 for B; no key clears it.
+    void cursorPairRequested(int which, std::optional<double> key);
+    // The user added or removed a line of their own.
+    void userLinesChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -128,6 +139,7 @@ private:
     enum class Drag { None, Pan, Select, Box };
 
     void AddWarmUpBands(Plot& plot);
+    void AddLimitLines(Plot& plot, int slot, int id);
     void Build();
     void UpdateTraces();
     void UpdateCursor();
@@ -145,6 +157,7 @@ private:
     std::vector<PlotChannels> m_channels;
     std::vector<Plot> m_plots;
     std::vector<PlotMarker> m_markers;
+    std::vector<LimitLine> m_limitLines;
     QSet<QString> m_hiddenKinds;
     MarkerLayer* m_markerLines = nullptr;
     MarkerLayer* m_markerFlags = nullptr;

@@ -132,7 +132,7 @@ void ViewerPlots::ShowChannelMenu(int plot, QPoint globalPos) {
     // of a recording that runs meanwhile.
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    const auto& channels = ViewerChannels();
+    const auto& channels = m_logs[0].table ? m_logs[0].table->Channels() : ViewerChannels();
     const double key = KeyAtPixel(mapFromGlobal(globalPos).x());
     auto channelMenu = [&](const QString& title, bool allowNone, auto apply) {
         QMenu* sub = menu->addMenu(title);
@@ -174,6 +174,38 @@ void ViewerPlots::ShowChannelMenu(int plot, QPoint globalPos) {
     menu->addSeparator();
     menu->addAction(QStringLiteral("Add a marker here"), this,
                     [this, key] { emit addMarkerRequested(key); });
+    menu->addAction(QStringLiteral("Cursor A here"), this,
+                    [this, key] { emit cursorPairRequested(0, key); });
+    menu->addAction(QStringLiteral("Cursor B here"), this,
+                    [this, key] { emit cursorPairRequested(1, key); });
+    menu->addAction(QStringLiteral("Clear cursors A and B"), this, [this] {
+        emit cursorPairRequested(0, std::nullopt);
+        emit cursorPairRequested(1, std::nullopt);
+    });
+    if (onPlot && m_channels[static_cast<std::size_t>(plot)].first >= 0) {
+        // A constant where the pointer is, on the plot's left channel.
+        const int id = m_channels[static_cast<std::size_t>(plot)].first;
+        const QCPAxis* value = m_plots[static_cast<std::size_t>(plot)].rect->axis(QCPAxis::atLeft);
+        const double v = value->pixelToCoord(mapFromGlobal(globalPos).y());
+        const double step = std::pow(10.0, std::floor(std::log10(std::max(value->range().size(), 1e-9))) - 2);
+        const double rounded = std::round(v / step) * step;
+        if (id < static_cast<int>(channels.size())) {
+            const QString name = channels[static_cast<std::size_t>(id)].name;
+            menu->addAction(QStringLiteral("Line at %1 %2").arg(rounded).arg(name), this,
+                            [this, name, rounded] {
+                                auto lines = m_limitLines;
+                                lines.push_back(UserLine(name, rounded));
+                                SetLimitLines(std::move(lines));
+                                emit userLinesChanged();
+                            });
+            menu->addAction(QStringLiteral("Remove my lines on %1").arg(name), this, [this, name] {
+                auto lines = m_limitLines;
+                std::erase_if(lines, [&](const LimitLine& l) { return l.User() && l.channel == name; });
+                SetLimitLines(std::move(lines));
+                emit userLinesChanged();
+            });
+        }
+    }
     menu->addAction(QStringLiteral("Fit all"), this, [this] { FitAll(); });
     menu->popup(globalPos);
 }

@@ -48,38 +48,27 @@ ViewerSide::ViewerSide(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    const auto& channels = ViewerChannels();
-    m_values = new QTableWidget(kFirstChannelRow + static_cast<int>(channels.size()), 3, this);
+    m_values = new QTableWidget(kFirstChannelRow, kColumns, this);
     m_values->setObjectName(QStringLiteral("CursorValues"));
-    m_values->setHorizontalHeaderLabels(
-        {QStringLiteral("At the cursor"), QStringLiteral("Value"), QStringLiteral("Second log")});
+    m_values->setHorizontalHeaderLabels({QStringLiteral("At the cursor"), QStringLiteral("Value"),
+                                         QStringLiteral("Second log"), QStringLiteral("A"),
+                                         QStringLiteral("B"), QStringLiteral("B−A")});
     m_values->verticalHeader()->hide();
     m_values->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_values->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_values->setSelectionMode(QAbstractItemView::NoSelection);
-    m_values->setColumnHidden(2, true);
     m_values->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_values->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    m_values->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    for (int c = 1; c < kColumns; ++c) {
+        m_values->setColumnHidden(c, c > 1);
+        m_values->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    }
     m_values->setToolTip(QStringLiteral("Double-click a channel to add a plot of it"));
-    auto label = [this](int row, const QString& text) {
-        auto* item = new QTableWidgetItem(text);
-        m_values->setItem(row, 0, item);
-        for (int c = 1; c < 3; ++c) {
-            auto* value = new QTableWidgetItem;
-            value->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            m_values->setItem(row, c, value);
-        }
-        return item;
-    };
     QFont bold = font();
     bold.setBold(true);
-    label(kRecordRow, QStringLiteral("Record"))->setFont(bold);
-    label(kTimeRow, QStringLiteral("Time"))->setFont(bold);
-    label(kClockRow, QStringLiteral("Clock"))->setFont(bold);
-    for (std::size_t i = 0; i < channels.size(); ++i)
-        label(kFirstChannelRow + static_cast<int>(i),
-              QStringLiteral("%1 (%2)").arg(channels[i].name, channels[i].unit));
+    Label(kRecordRow, QStringLiteral("Record"))->setFont(bold);
+    Label(kTimeRow, QStringLiteral("Time"))->setFont(bold);
+    Label(kClockRow, QStringLiteral("Clock"))->setFont(bold);
+    SetChannels(ViewerChannels());
     connect(m_values, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (row >= kFirstChannelRow) emit channelActivated(row - kFirstChannelRow);
     });
@@ -126,6 +115,33 @@ ViewerSide::ViewerSide(QWidget* parent) : QWidget(parent) {
     });
 }
 
+QTableWidgetItem* ViewerSide::Label(int row, const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    m_values->setItem(row, 0, item);
+    for (int c = 1; c < kColumns; ++c) {
+        auto* value = new QTableWidgetItem;
+        value->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_values->setItem(row, c, value);
+    }
+    return item;
+}
+
+void ViewerSide::SetChannels(const std::vector<ViewerChannel>& channels) {
+    m_channelCount = static_cast<int>(channels.size());
+    m_values->setRowCount(kFirstChannelRow + m_channelCount);
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const QString text = QStringLiteral("%1 (%2)").arg(channels[i].name, channels[i].unit);
+        const int row = kFirstChannelRow + static_cast<int>(i);
+        QTableWidgetItem* item = m_values->item(row, 0);
+        if (!item) item = Label(row, text);
+        else if (item->text() != text) item->setText(text);
+        // Math channels in italics: a formula's values, not the car's.
+        QFont f = font();
+        f.setItalic(channels[i].math);
+        item->setFont(f);
+    }
+}
+
 void ViewerSide::SetValue(int row, int column, const QString& text) {
     QTableWidgetItem* item = m_values->item(row, column);
     if (item && item->text() != text) item->setText(text);
@@ -133,7 +149,8 @@ void ViewerSide::SetValue(int row, int column, const QString& text) {
 
 void ViewerSide::ShowValues(const LogTable* table, std::size_t row, const LogTable* second,
                             std::size_t secondRow, bool secondInRange) {
-    const int channels = static_cast<int>(ViewerChannels().size());
+    if (table && table->ChannelCount() != m_channelCount) SetChannels(table->Channels());
+    const int channels = m_channelCount;
     m_values->setColumnHidden(2, second == nullptr);
     for (int column = 1; column <= 2; ++column) {
         const LogTable* t = column == 1 ? table : second;
@@ -145,8 +162,39 @@ void ViewerSide::ShowValues(const LogTable* table, std::size_t row, const LogTab
         SetValue(kClockRow, column, clock);
         for (int c = 0; c < channels; ++c)
             SetValue(kFirstChannelRow + c, column,
-                     shown ? FormatValue(t->Column(c)[r]) : QString());
+                     shown && c < t->ChannelCount() ? FormatValue(t->Column(c)[r]) : QString());
     }
+}
+
+void ViewerSide::ShowCursorPair(const LogTable* table, const std::optional<std::size_t>& a,
+                                const std::optional<std::size_t>& b) {
+    const bool any = table && table->Rows() > 0 && (a || b);
+    for (int c = kColumnA; c <= kColumnDelta; ++c) m_values->setColumnHidden(c, !any);
+    if (!any) return;
+    if (table->ChannelCount() != m_channelCount) SetChannels(table->Channels());
+    for (int which = 0; which < 2; ++which) {
+        const std::optional<std::size_t>& row = which == 0 ? a : b;
+        const int column = which == 0 ? kColumnA : kColumnB;
+        QString clock;
+        SetValue(kRecordRow, column, row ? QString::number(table->Records()[*row]) : QString());
+        SetValue(kTimeRow, column, row ? TimeText(*table, *row, &clock) : QString());
+        SetValue(kClockRow, column, clock);
+        for (int c = 0; c < m_channelCount; ++c)
+            SetValue(kFirstChannelRow + c, column,
+                     row ? FormatValue(table->Column(c)[*row]) : QString());
+    }
+    const bool both = a && b;
+    SetValue(kRecordRow, kColumnDelta,
+             both ? QString::number(table->Records()[*b] - table->Records()[*a]) : QString());
+    // Δt: the time between the two cursors.
+    SetValue(kTimeRow, kColumnDelta,
+             both ? QString::number(table->SecondsAt(*b) - table->SecondsAt(*a), 'f', 3) +
+                        QStringLiteral(" s")
+                  : QString());
+    SetValue(kClockRow, kColumnDelta, QString());
+    for (int c = 0; c < m_channelCount; ++c)
+        SetValue(kFirstChannelRow + c, kColumnDelta,
+                 both ? FormatValue(table->Column(c)[*b] - table->Column(c)[*a]) : QString());
 }
 
 void ViewerSide::SetMarkers(const std::vector<MarkerEntry>& markers) {

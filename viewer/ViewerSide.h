@@ -4,16 +4,19 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace quarn {
 
 class LogTable;
+struct ViewerChannel;
 
 // The viewer's side panel: every channel's value at the cursor (and the
 // second log's, when one is compared), the record number and the time; and
@@ -28,6 +31,10 @@ public:
     // secondRow of second when a second log is shown.
     void ShowValues(const LogTable* table, std::size_t row, const LogTable* second,
                     std::size_t secondRow, bool secondInRange);
+    // The values at cursors A and B (rows of table) and B−A; the time row
+    // of B−A is Δt. The three columns show while either cursor is set.
+    void ShowCursorPair(const LogTable* table, const std::optional<std::size_t>& a,
+                        const std::optional<std::size_t>& b);
 
     struct MarkerEntry {
         QString at;    // where it is on the axis, as text
@@ -57,6 +64,11 @@ public:
     static constexpr int kTimeRow = 1;
     static constexpr int kClockRow = 2;
     static constexpr int kFirstChannelRow = 3;
+    // Columns of the values table.
+    static constexpr int kColumnA = 3;
+    static constexpr int kColumnB = 4;
+    static constexpr int kColumnDelta = 5;
+    static constexpr int kColumns = 6;
 
 signals:
     void markerActivated(int index);
@@ -68,12 +80,16 @@ signals:
 
 private:
     void SetValue(int row, int column, const QString& text);
+    QTableWidgetItem* Label(int row, const QString& text);
+    // One row per channel, math channels included.
+    void SetChannels(const std::vector<ViewerChannel>& channels);
 
     QTableWidget* m_values = nullptr;
     QTreeWidget* m_markers = nullptr;
     QPushButton* m_add = nullptr;
     QPushButton* m_rename = nullptr;
     QPushButton* m_delete = nullptr;
+    int m_channelCount = 0;
     QSet<QString> m_hiddenKinds;
     std::vector<QString> m_kinds;  // of each row
     bool m_filling = false;  // list changes made here are no renames

@@ -1,17 +1,23 @@
 // Saves pictures of the Log Viewer for the documentation: a simulated drive
-// with markers and a selected range, its heat map, a second drive compared
+// with markers and a selected range, its heat map, a math channel with
+// its formulas, the scatter tab, the event list, a second drive compared
 // with it, and the heat map by night; all on a 1366 x 768 screen. Usage:
 // viewer_pictures [output folder]
 
 #include <QApplication>
 #include <QDir>
+#include <QDockWidget>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <cstdlib>
 
+#include "viewer/EventsPanel.h"
 #include "viewer/HeatMapTab.h"
+#include "viewer/MathPanel.h"
+#include "viewer/ScatterTab.h"
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
@@ -91,7 +97,40 @@ int main(int argc, char** argv) {
     viewer.heatMap()->Recompute();
     ok = Save(viewer, out, "viewer_heatmap.png") && ok;
 
+    // A math channel plotted under the mixture it comes from, a formula
+    // with a mistake beside it.
     viewer.tabs()->setCurrentIndex(0);
+    viewer.SetMathChannels({{QStringLiteral("Lambda"), QStringLiteral("λ"), QStringLiteral("WideO2 / 14.7")},
+                            {QStringLiteral("LoadPct"), QStringLiteral("%"),
+                             QStringLiteral("smooth(MAF, 0.5) / 5 * 100")},
+                            {QStringLiteral("Lean"), QString(), QStringLiteral("Lambda > 1.05 and")}});
+    const LogTable& t = *viewer.table();
+    auto id = [&](const char* name) { return t.ChannelId(QString::fromLatin1(name)); };
+    const auto kept = plots.Plots();
+    plots.SetPlots({{id("RPM"), -1}, {id("WideO2"), -1}, {id("Lambda"), -1}, {id("LoadPct"), id("TPS")}});
+    viewer.ShowTool(viewer.mathPanel());
+    viewer.toolDock()->resize(viewer.toolDock()->width(), 200);
+    ok = Save(viewer, out, "viewer_math.png") && ok;
+
+    viewer.tabs()->setCurrentWidget(viewer.scatter());
+    plots.ClearSelection();
+    plots.FitAll();
+    viewer.toolDock()->hide();
+    viewer.scatter()->SetChannels(id("RPM"), id("MAF"), id("Lambda"));
+    viewer.scatter()->SetWhere(QStringLiteral("TPS > 0.5"));
+    viewer.scatter()->Redraw();
+    ok = Save(viewer, out, "viewer_scatter.png") && ok;
+
+    viewer.tabs()->setCurrentIndex(0);
+    viewer.ShowTool(viewer.eventsPanel());
+    viewer.eventsPanel()->where()->setText(QStringLiteral("RPM > 3000 and TPS > 2"));
+    viewer.eventsPanel()->Search();
+    viewer.eventsPanel()->Step(1);
+    ok = Save(viewer, out, "viewer_events.png") && ok;
+    viewer.toolDock()->hide();
+    viewer.SetMathChannels({});
+    plots.SetPlots(kept);
+
     plots.ClearSelection();
     if (!show(second, true)) return EXIT_FAILURE;
     viewer.AlignSecond(0, 1);  // its "Full throttle" with the first one's
