@@ -190,6 +190,10 @@ void LogViewer::BuildMenus() {
     follow->setCheckable(true);
     connect(follow, &QAction::toggled, m_follow, &QCheckBox::setChecked);
     connect(m_follow, &QCheckBox::toggled, follow, &QAction::setChecked);
+    view->addSeparator();
+    QAction* dashboard =
+        view->addAction(QStringLiteral("&Dashboard"), this, [this] { m_host.OpenDashboard(); });
+    dashboard->setObjectName(QStringLiteral("ViewerDashboard"));
 }
 
 QWidget* LogViewer::BuildCompareBar() {
