@@ -156,7 +156,9 @@ bool LogTable::Load(const QString& path, const VehicleData& vehicle, double esti
     const auto times = static_cast<std::int64_t>(side.times.size());
     QString problem;
     if (!side.found) {
-        if (QFileInfo::exists(SidecarPath(path)))
+        if (QFileInfo::exists(SidecarPath(path)) && !SidecarIsReadable(path))
+            problem = QStringLiteral("%1 is not a regular file.").arg(sideName);
+        else if (QFileInfo::exists(SidecarPath(path)))
             problem = QStringLiteral("%1 is not a time file of this program.").arg(sideName);
     } else if (side.cut) {
         problem = QStringLiteral("%1 is damaged.").arg(sideName);
@@ -249,7 +251,7 @@ bool LogTable::ReadRecords(LogReader& reader, const Progress& progress, std::int
 
 void LogTable::ReadSidecarTail() {
     Scanner& s = *m_scanner;
-    if (!s.sidecarUsable) return;
+    if (!s.sidecarUsable || !SidecarIsReadable(m_path)) return;
     QFile file(SidecarPath(m_path));
     if (!file.open(QIODevice::ReadOnly) || !file.seek(s.sidecarOffset)) return;
     const QByteArray more = file.readAll();
