@@ -353,7 +353,10 @@ void HeatMapTab::ShowResult() {
                        (r.warmingUp ? QStringLiteral(" %1 records at the start, still warming up, "
                                                      "were left out.")
                                           .arg(r.warmingUp)
-                                    : QString()));
+                                    : QString()) +
+                       (r.damaged ? QStringLiteral(" %1 damaged records were left out.")
+                                        .arg(r.damaged)
+                                  : QString()));
     m_plot->xAxis->setLabel(x);
     m_plot->yAxis->setLabel(y);
     m_scale->axis()->setLabel(QStringLiteral("Mean %1").arg(z));

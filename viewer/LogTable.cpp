@@ -122,6 +122,7 @@ bool LogTable::Load(const QString& path, const VehicleData& vehicle, double esti
     m_index.assign(Sources().size(), {});
     m_records.clear();
     m_warmUpRows = 0;
+    m_damaged.clear();
     m_axis.clear();
     m_markers.clear();
     m_start = QDateTime();
@@ -223,10 +224,12 @@ bool LogTable::ReadRecords(LogReader& reader, const Progress& progress, std::int
     bool cancelled = false;
     const LogScan read = ScanLogFrom(
         reader, m_scanner->run,
-        [&](std::int64_t n, bool, const ChannelRecord& raw, const ChannelRecord& rec) {
+        [&](std::int64_t n, bool badChecksum, const ChannelRecord& raw, const ChannelRecord& rec) {
+            if (badChecksum) m_damaged.push_back(m_records.size());
             for (std::size_t c = 0; c < sources.size(); ++c)
-                m_columns[c].push_back(sources[c].word ? static_cast<float>(raw.*sources[c].word)
-                                                       : rec.*sources[c].value);
+                m_columns[c].push_back(badChecksum ? std::numeric_limits<float>::quiet_NaN()
+                                       : sources[c].word ? static_cast<float>(raw.*sources[c].word)
+                                                         : rec.*sources[c].value);
             m_records.push_back(n);
             // The conversion runs from the log's start, so the rows that
             // warm up are the first ones.
