@@ -52,6 +52,10 @@ void DashAlerts::EndProgram() {
     // alone. The box closing, or going with its owner, ends the wait.
     while (m_critical && m_critical->isVisible())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (m_failed && m_stayOpen && m_stayOpen()) {
+        m_failed = false;
+        return;
+    }
     if (m_release) m_release();
     std::fflush(nullptr);
     // The call may come from deep inside nested event handlers (a wait inside

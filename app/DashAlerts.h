@@ -22,7 +22,11 @@ public:
     void ShowCritical(const QString& title, const QString& text, const QString& detail) override;
     void ShowSettingsNotSaved(const QString& text) override;
     // Waits, serving window events, until the critical message is closed.
-    [[noreturn]] void EndProgram() override;
+    // After a failure, returns instead of ending when stayOpen says so.
+    void EndProgram() override;
+    // Asked after a failure: true keeps the program running (windows that
+    // need no box are open), having stopped what needed it.
+    void SetStayOpen(std::function<bool()> stayOpen) { m_stayOpen = std::move(stayOpen); }
 
     // The critical message while it is open.
     QMessageBox* criticalBox() const { return m_critical; }
@@ -30,6 +34,7 @@ public:
 private:
     QPointer<QWidget> m_owner;
     std::function<void()> m_release;
+    std::function<bool()> m_stayOpen;
     bool m_failed = false;
     QPointer<QMessageBox> m_critical;
 };

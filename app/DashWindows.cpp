@@ -44,6 +44,7 @@ public:
         m_dash.ShowLogging();
         m_dash.logging()->PlayRange(log, first, last);
     }
+    void OpenDashboard() override { m_dash.OpenDashboard(); }
 
 private:
     SuperDash& m_dash;

@@ -104,6 +104,8 @@ SuperDash::SuperDash(DashOptions options)
       m_monitor(m_link, m_status, m_state, m_path),
       m_log(m_link, m_status, m_state, m_monitor, m_path, *this),
       m_sound(std::make_unique<AlarmSound>()) {
+    if (auto* dashAlerts = dynamic_cast<DashAlerts*>(&m_alerts))
+        dashAlerts->SetStayOpen([this] { return KeepReviewing(); });
     setObjectName(QStringLiteral("SuperDash"));
     setWindowTitle(QStringLiteral("Quarn_Dash"));
     // Every window of the program lives beside the monitoring loop.
@@ -177,6 +179,7 @@ QSize SuperDash::BaseGround() {
 SuperDash::~SuperDash() {
     // The logging window detaches itself from m_log, which would be gone
     // before the child windows are deleted; the viewer uses m_viewerHost.
+    disconnect(m_viewerGone);
     delete m_logging.data();
     delete m_logViewer.data();
 }
@@ -250,6 +253,7 @@ QAction* SuperDash::AddMenuEntry(QMenu* menu, const char* caption, const char* n
 }
 
 void SuperDash::Form_Load(Splash* splash) {
+    m_loaded = true;
     m_state.Monitoring = false;
     m_link.SetComPort(m_link.ReadSettings());
     m_link.SetCurBaud(QStringLiteral("115200"));
@@ -267,6 +271,7 @@ void SuperDash::Form_Load(Splash* splash) {
     }
     m_link.ConnectLink();
     m_started = true;
+    if (m_link.PortFailed()) return;
     m_state.Monitoring = !m_state.Monitoring;
     if (!m_state.Monitoring) return;
     show();
@@ -288,7 +293,7 @@ void SuperDash::GoLive() {
     m_link.ConnectLink();
     // The connection yields: a nested handler may have started a loop or a
     // playback meanwhile.
-    if (m_monitor.Running() || m_log.Playing()) return;
+    if (m_link.PortFailed() || m_monitor.Running() || m_log.Playing()) return;
     m_state.Monitoring = true;
     m_state.StartSeconds = RoundSecondsHalfEven(m_clock.TimeOfDay());
     m_monitor.MonitorLoop();
@@ -340,6 +345,10 @@ void SuperDash::ReapplyScopeSelections() {
 }
 
 void SuperDash::Label1_Click() {
+    if (m_review && !m_loaded) {
+        Form_Load(nullptr);
+        return;
+    }
     if (m_link.ComPort() == 0) {
         // No port chosen yet: there is nothing to connect to.
         ShowComSetup();
@@ -358,7 +367,54 @@ void SuperDash::AbandonWork() {
     if (m_logging) m_logging->AbandonExport();
 }
 
+void SuperDash::StartReview(const QString& file) {
+    m_review = true;
+    m_splashSeconds = 0;
+    m_link.SetKeepPortOnError(true);
+    // A range played from the viewer goes through the dashboard's conversion.
+    m_conversion.InitTempTable();
+    m_conversion.InitPressureTable();
+    ShowLogViewer(file);
+    m_viewerGone = connect(m_logViewer, &QObject::destroyed, this, [this] {
+        if (!isVisible() && !(m_logging && m_logging->isVisible())) close();
+    });
+}
+
+void SuperDash::OpenDashboard() {
+    show();
+    raise();
+    activateWindow();
+    if (!m_review) return;
+    // Queued: the viewer's menu closes first, and the start-up's waits do
+    // not run inside its handler.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_loaded) Form_Load(nullptr);
+        else if (!m_monitor.Running()) GoLive();
+    });
+}
+
+bool SuperDash::ViewerOpen() const {
+    return m_logViewer && !m_logViewer->Closed();
+}
+
+bool SuperDash::KeepReviewing() {
+    if (!m_review || !ViewerOpen()) return false;
+    m_state.Monitoring = false;
+    if (m_link.PortFailed()) {
+        m_port->Close();
+        m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
+        m_status.SetComStat(LinkStatus::kLampRed);
+    }
+    return true;
+}
+
 void SuperDash::closeEvent(QCloseEvent* event) {
+    // The viewer stays while a review goes on; a recording or a playback
+    // ends with the program, as always.
+    if (m_review && !m_state.Recording && !m_log.Playing() && KeepReviewing()) {
+        event->accept();
+        return;
+    }
     event->accept();
     AbandonWork();
     m_alerts.EndProgram();

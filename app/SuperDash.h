@@ -72,6 +72,15 @@ public:
 
     // The start-up sequence; while monitoring it does not return.
     void Form_Load(Splash* splash);
+    // Reviewing logs: the log viewer at once, with file, and no splash and
+    // no connection. The dashboard waits until OpenDashboard; a serial port
+    // error then leaves the viewer open and the saved port as it was, and
+    // the program ends when the last of the two windows closes.
+    void StartReview(const QString& file);
+    // The viewer's Dashboard entry: shows the dashboard, and in a review
+    // session starts it (and its connection) the first time.
+    void OpenDashboard();
+    bool Reviewing() const { return m_review; }
 
     // GaugeSink
     void SelectNeedle(Gauge gauge, std::int16_t needle) override;
@@ -162,6 +171,10 @@ private:
     // Stops the work on workers before the program ends, so that none of it
     // is left half done on disk.
     void AbandonWork();
+    // The dashboard's work stops so the review goes on: after a failed port,
+    // or when the dashboard is closed with the viewer still open.
+    bool KeepReviewing();
+    bool ViewerOpen() const;
     void BuildGauges(QWidget* ground);
     void BuildMenus();
     void ReportUserSettingsProblem();
@@ -208,6 +221,9 @@ private:
     // The start-up sequence has reached its monitoring loop: from then on a
     // stopped loop can be brought back.
     bool m_started = false;
+    bool m_loaded = false;  // Form_Load has begun
+    bool m_review = false;
+    QMetaObject::Connection m_viewerGone;
     std::unique_ptr<ScopeSlots> m_scopes;
     QPointer<ComSetup> m_comSetup;
     QPointer<QuarnFeatures> m_quarnFeatures;

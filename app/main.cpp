@@ -24,6 +24,8 @@
 #include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
 #include "settings/ComSetup.h"
+#include "viewer/LogViewer.h"
+#include "viewer/ViewerPlots.h"
 
 namespace {
 
@@ -118,6 +120,29 @@ void ScheduleRecording(quarn::SuperDash& dash, const QString& file) {
     poll->start();
 }
 
+// For the benchmark (QUARN_VIEW_TIMING set): the seconds from the process
+// start to the first drawing of the log's plots, on standard error, then the
+// end of the program.
+void ReportWhenPlotted(quarn::SuperDash& dash, std::chrono::steady_clock::time_point start) {
+    quarn::LogViewer* viewer = dash.logViewer();
+    if (!viewer) return;
+    QObject::connect(
+        viewer, &quarn::LogViewer::logShown, viewer,
+        [viewer, start](bool) {
+            QObject::connect(
+                viewer->plots(), &QCustomPlot::afterReplot, viewer,
+                [start] {
+                    const std::chrono::duration<double> took =
+                        std::chrono::steady_clock::now() - start;
+                    std::fprintf(stderr, "quarn-dash: view_plotted_seconds=%.3f\n", took.count());
+                    QCoreApplication::exit(0);
+                },
+                Qt::SingleShotConnection);
+            viewer->plots()->replot(QCustomPlot::rpQueuedReplot);
+        },
+        Qt::SingleShotConnection);
+}
+
 // The program's options. Built before any application object exists, so
 // that --help, --version and a refused value need no screen.
 struct Options {
@@ -143,7 +168,8 @@ struct Options {
         QStringLiteral("Start recording into file (replacing it) once the link is up."),
         QStringLiteral("file")};
     const QCommandLineOption view{QStringLiteral("view"),
-                                  QStringLiteral("Open file in the Log Viewer at the start."),
+                                  QStringLiteral("Review file in the Log Viewer, without the box: the "
+                                                 "dashboard opens from its View menu."),
                                   QStringLiteral("file")};
     const QCommandLineOption scopes{QStringLiteral("scopes"),
                                     QStringLiteral("Open this many scope windows at the start."),
@@ -259,8 +285,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    const bool review = parser.isSet(options.view);
     quarn::Splash splash;
-    splash.show();
+    // Reviewing logs needs neither the box nor the wait for it.
+    if (!review) splash.show();
     quarn::SuperDash dash;
 
     const bool printStats = parser.isSet(stats);
@@ -293,11 +321,15 @@ int main(int argc, char** argv) {
         });
     }
 
-    QTimer::singleShot(0, &dash, [&dash, &splash] { dash.Form_Load(&splash); });
-    if (parser.isSet(options.view)) {
-        // Runs inside the start-up's first wait, once Form_Load has begun.
+    if (review) {
         const QString file = parser.value(options.view);
-        QTimer::singleShot(0, &dash, [&dash, file] { dash.ShowLogViewer(file); });
+        const bool timing = qEnvironmentVariableIsSet("QUARN_VIEW_TIMING");
+        QTimer::singleShot(0, &dash, [&dash, file, timing, programStart] {
+            dash.StartReview(file);
+            if (timing) ReportWhenPlotted(dash, programStart);
+        });
+    } else {
+        QTimer::singleShot(0, &dash, [&dash, &splash] { dash.Form_Load(&splash); });
     }
     return QApplication::exec();
 }

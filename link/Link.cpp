@@ -75,6 +75,7 @@ void Link::ConnectLink() {
     } connecting(m_connecting);
     const int outer = m_activeConnection;
     m_activeConnection = ++m_lastConnection;
+    m_portFailed = false;
     try {
         RunConnection();
     } catch (const Superseded&) {
@@ -284,8 +285,9 @@ void Link::ReportSerialPortError(const QString& reason) {
     m_alerts.ShowCritical(QString::fromLatin1(kErrorTitle), QString::fromLatin1(kErrorText),
                           detail);
     // The next start then asks for the port again instead of failing the same way.
-    WriteSettings(0);
+    if (!m_keepPortOnError) WriteSettings(0);
     Yield();
+    m_portFailed = true;
     m_alerts.EndProgram();
 }
 

@@ -136,6 +136,13 @@ public:
     // Callers that caught SerialPortError outside ConnectLink use it too, and
     // pass its text as the reason; without one the message names the port.
     void ReportSerialPortError(const QString& reason = QString());
+    // The last connection or monitoring loop ended in a serial port error
+    // whose report returned (a session reviewing logs goes on without the
+    // box); cleared when the next connection starts.
+    bool PortFailed() const { return m_portFailed; }
+    // Keeps the saved port after a serial port error: a user reviewing logs
+    // away from the car has not chosen a wrong port.
+    void SetKeepPortOnError(bool keep) { m_keepPortOnError = keep; }
     // Leaves the box at 9600 and the port open at 9600 with its input emptied.
     void ResetBoxRate();
     // Sets CurBaud to MaxBaud and returns the highest rate, up to it, at which
@@ -228,6 +235,8 @@ private:
     // the old rate first.
     bool m_keepDevice = false;
     bool m_rejoin = false;
+    bool m_portFailed = false;
+    bool m_keepPortOnError = false;
 
     std::int16_t m_comPort = 0;
     QString m_maxBaud = QStringLiteral("115200");

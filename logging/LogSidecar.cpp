@@ -1,9 +1,11 @@
 #include "logging/LogSidecar.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,7 +55,13 @@ QString SidecarPath(const QString& logPath) {
     return logPath + QStringLiteral(".meta");
 }
 
+bool SidecarIsReadable(const QString& logPath) {
+    // A named pipe would hold the reader until a writer came, for ever.
+    return QFileInfo(SidecarPath(logPath)).isFile();
+}
+
 SidecarContents ReadSidecar(const QString& logPath, std::int64_t logRecords) {
+    if (!SidecarIsReadable(logPath)) return {};
     QFile file(SidecarPath(logPath));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return ParseSidecar(file.readAll(), logRecords);
@@ -171,11 +179,25 @@ QByteArray MarkerLine(std::int64_t record, const QByteArray& kind, const QString
 // recording appending at the same time never sees half of it.
 bool AppendLine(const QString& logPath, const QByteArray& line, bool mayCreate, QString* error) {
     const QByteArray path = QFile::encodeName(SidecarPath(logPath));
-    int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const QFileInfo info(SidecarPath(logPath));
+    if (info.exists() && !info.isFile()) {
+        if (error) *error = QStringLiteral("%1 is not a regular file.").arg(info.fileName());
+        return false;
+    }
+    // Without O_NONBLOCK, opening a named pipe would wait for a reader;
+    // writes to a regular file ignore the flag.
+    int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        if (error) *error = QStringLiteral("%1 is not a regular file.").arg(info.fileName());
+        return false;
+    }
     QByteArray whole = line + '\n';
     if (fd < 0 && errno == ENOENT && mayCreate) {
         // The log has no sidecar: start one that holds markers only.
-        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK,
+                    0666);
         if (fd >= 0) whole.prepend(kHeader + "\nnotimes\n");
     }
     if (fd < 0) {

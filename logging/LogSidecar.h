@@ -69,6 +69,10 @@ private:
     bool m_done = false;  // not a sidecar, or cut: nothing more is read
 };
 
+// Whether the sidecar of logPath is a regular file, the only kind read: a
+// named pipe there would hold its reader for ever.
+bool SidecarIsReadable(const QString& logPath);
+
 // Reads the sidecar of logPath. At most logRecords record times are
 // returned, and markers only for those records. A last line without '\n'
 // and lines of unknown words are ignored; a damaged known line or a time

@@ -44,7 +44,9 @@ void Monitor::MonitorLoop() {
     const Link::UnplugWatch watch(m_link);
     m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     try {
-        while (m_state.Monitoring) {
+        // A failed port was reported already, by a connection here or one
+        // nested in a wait (a click on "COM Status").
+        while (m_state.Monitoring && !m_link.PortFailed()) {
             try {
                 if (m_link.AdapterUnplugged()) {
                     Reconnect();
@@ -64,6 +66,7 @@ void Monitor::MonitorLoop() {
                 if (!m_link.NoticeUnplug()) throw;
             }
         }
+        if (m_link.PortFailed()) return;
         DropOutstandingAnswer();
     } catch (const SerialPortError& error) {
         // The port failed otherwise: the same path as a port that cannot be
@@ -130,6 +133,8 @@ void Monitor::Reconnect() {
             !m_link.WaitForAdapter([this] { return m_state.Monitoring; }))
             return;  // stopped while the adapter was away
         m_link.ConnectLink();
+        // Told already; whoever reviews logs without the box goes on.
+        if (m_link.PortFailed()) return;
         if (m_link.AdapterUnplugged()) continue;
         if (m_status.PanelText(LinkStatus::kLinkPanel) != kComRetry) break;
         m_link.WaitSeconds(kReconnectPauseSeconds);

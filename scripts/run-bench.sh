@@ -31,3 +31,8 @@ start=$(date +%s.%N)
 "$build/bin/quarn-log" export "$tmp/hour.qz0" >/dev/null
 end=$(date +%s.%N)
 python3 -c "import sys; t=float(sys.argv[2])-float(sys.argv[1]); print(f'  {t:.3f} s, {1e6/t:,.0f} records/s')" "$start" "$end"
+echo "quarn-dash --view of the same log, from the process start to its plots drawn (5 runs):"
+for _ in 1 2 3 4 5; do
+  QT_QPA_PLATFORM=offscreen QUARN_VIEW_TIMING=1 XDG_CONFIG_HOME="$tmp" \
+    timeout 30 "$build/bin/quarn-dash" --view "$tmp/hour.qz0" 2>&1 | grep -o 'view_plotted_seconds=.*' || echo "  not plotted"
+done | sed 's/^/  /'

@@ -1,52 +1,67 @@
 #include "viewer/Envelope.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quarn {
+
+namespace {
+
+constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
+
+// The lowest and the highest value and the first NaN of rows in a range.
+// lo and hi stay kNoRow when every value is NaN.
+struct LowHighGap {
+    std::size_t lo = kNoRow, hi = kNoRow, gap = kNoRow;
+    void Take(const std::vector<float>& v, std::size_t i) {
+        if (std::isnan(v[i])) {
+            gap = std::min(gap, i);
+            return;
+        }
+        if (lo == kNoRow || v[i] < v[lo]) lo = i;
+        if (hi == kNoRow || v[i] > v[hi]) hi = i;
+    }
+};
+
+LowHighGap LowHigh(const std::vector<float>& v, std::size_t first, std::size_t last,
+                   const EnvelopeIndex* index) {
+    LowHighGap r;
+    constexpr std::size_t B = EnvelopeIndex::kBlock;
+    std::size_t i = first;
+    if (index && last - first > 2 * B) {
+        for (; i < last && i % B != 0; ++i) r.Take(v, i);
+        for (; i + B <= last && i / B < index->Blocks(); i += B) {
+            const std::size_t b = i / B;
+            r.Take(v, index->Lowest(b));
+            r.Take(v, index->Highest(b));
+            if (index->FirstGap(b) != EnvelopeIndex::kNone) r.Take(v, index->FirstGap(b));
+        }
+    }
+    for (; i < last; ++i) r.Take(v, i);
+    return r;
+}
+
+}  // namespace
 
 void EnvelopeIndex::Extend(const std::vector<float>& values) {
     const std::size_t blocks = values.size() / kBlock;
     m_lo.reserve(blocks);
     m_hi.reserve(blocks);
+    m_gap.reserve(blocks);
     for (std::size_t b = m_lo.size(); b < blocks; ++b) {
-        std::size_t lo = b * kBlock, hi = lo;
-        for (std::size_t i = lo + 1; i < (b + 1) * kBlock; ++i) {
-            if (values[i] < values[lo]) lo = i;
-            if (values[i] > values[hi]) hi = i;
-        }
-        m_lo.push_back(static_cast<std::uint32_t>(lo));
-        m_hi.push_back(static_cast<std::uint32_t>(hi));
+        const LowHighGap r = LowHigh(values, b * kBlock, (b + 1) * kBlock, nullptr);
+        // A block of NaN only: its first row stands for it, a NaN as well.
+        m_lo.push_back(static_cast<std::uint32_t>(r.lo == kNoRow ? r.gap : r.lo));
+        m_hi.push_back(static_cast<std::uint32_t>(r.hi == kNoRow ? r.gap : r.hi));
+        m_gap.push_back(r.gap == kNoRow ? kNone : static_cast<std::uint32_t>(r.gap));
     }
 }
 
 void EnvelopeIndex::Clear() {
     m_lo.clear();
     m_hi.clear();
+    m_gap.clear();
 }
-
-namespace {
-
-// The rows of the lowest and the highest value in [first, last).
-void LowHigh(const std::vector<float>& v, std::size_t first, std::size_t last,
-             const EnvelopeIndex* index, std::size_t& lo, std::size_t& hi) {
-    lo = hi = first;
-    auto take = [&](std::size_t i) {
-        if (v[i] < v[lo]) lo = i;
-        if (v[i] > v[hi]) hi = i;
-    };
-    constexpr std::size_t B = EnvelopeIndex::kBlock;
-    std::size_t i = first + 1;
-    if (index && last - first > 2 * B) {
-        for (; i < last && i % B != 0; ++i) take(i);
-        for (; i + B <= last && i / B < index->Blocks(); i += B) {
-            take(index->Lowest(i / B));
-            take(index->Highest(i / B));
-        }
-    }
-    for (; i < last; ++i) take(i);
-}
-
-}  // namespace
 
 void MinMaxEnvelope(const std::vector<double>& times, const std::vector<float>& values, double t0,
                     double t1, int columns, EnvelopePoints& out, const EnvelopeIndex* index) {
@@ -92,14 +107,12 @@ void MinMaxEnvelope(const std::vector<double>& times, const std::vector<float>& 
                        std::lower_bound(begin + static_cast<std::ptrdiff_t>(i),
                                         begin + static_cast<std::ptrdiff_t>(stop), columnEnd) -
                        begin));
-        std::size_t lo, hi;
-        LowHigh(values, i, j, index, lo, hi);
-        if (lo == hi) {
-            put(lo);
-        } else {
-            put(std::min(lo, hi));
-            put(std::max(lo, hi));
-        }
+        const LowHighGap r = LowHigh(values, i, j, index);
+        // The column's points in the order of their rows, each once.
+        std::size_t rows3[3] = {r.lo, r.hi, r.gap};
+        std::sort(std::begin(rows3), std::end(rows3));
+        for (std::size_t k = 0; k < 3; ++k)
+            if (rows3[k] != kNoRow && (k == 0 || rows3[k] != rows3[k - 1])) put(rows3[k]);
         i = j;
     }
     if (stop < last) put(stop);

@@ -10,7 +10,8 @@ namespace quarn {
 // column the lowest and the highest value of the rows in it, in the order
 // they occur, so no spike is lost however far out the view is zoomed.
 // Where a window holds fewer rows than twice the columns, every row is
-// given as it is.
+// given as it is. A NaN value is a gap (a damaged record): a column holding
+// one gives the NaN too, at its place, so no gap is lost either.
 struct EnvelopePoints {
     std::vector<double> x;
     std::vector<double> y;
@@ -29,9 +30,12 @@ public:
     std::size_t Blocks() const { return m_lo.size(); }
     std::uint32_t Lowest(std::size_t block) const { return m_lo[block]; }
     std::uint32_t Highest(std::size_t block) const { return m_hi[block]; }
+    // The first NaN row of the block, or kNone.
+    std::uint32_t FirstGap(std::size_t block) const { return m_gap[block]; }
+    static constexpr std::uint32_t kNone = UINT32_MAX;
 
 private:
-    std::vector<std::uint32_t> m_lo, m_hi;  // row numbers
+    std::vector<std::uint32_t> m_lo, m_hi, m_gap;  // row numbers
 };
 
 // times must never decrease. The row just before t0 and the row just after

@@ -87,6 +87,10 @@ HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
         map.warmingUp = static_cast<std::int64_t>(settled - row0);
         row0 = settled;
     }
+    // Their values are NaN, which no cell takes; counted to be said.
+    const auto& damaged = table.DamagedRows();
+    map.damaged = std::lower_bound(damaged.begin(), damaged.end(), row1) -
+                  std::lower_bound(damaged.begin(), damaged.end(), row0);
     const float* xs = table.Column(x).data();
     const float* ys = table.Column(y).data();
     const float* zs = table.Column(z).data();

@@ -30,13 +30,14 @@ struct HeatMapResult {
     std::vector<std::int64_t> count;
     double zMin = 0, zMax = 0;  // over cells with a count
     std::int64_t warmingUp = 0;  // rows of the range left out as still warming up
+    std::int64_t damaged = 0;    // rows of frames failing their checksum, left out
     std::size_t Cols() const { return xEdges.size() < 2 ? 0 : xEdges.size() - 1; }
     std::size_t RowsOfCells() const { return yEdges.size() < 2 ? 0 : yEdges.size() - 1; }
 };
 
 // The mean of channel z in each x-by-y cell over rows [row0, row1) of
 // table that meet every filter. Values outside the edges are not counted,
-// nor are rows still warming up.
+// nor are rows still warming up or of damaged frames.
 HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
                              const std::vector<double>& xEdges, const std::vector<double>& yEdges,
                              const std::vector<HeatFilter>& filters, std::size_t row0,

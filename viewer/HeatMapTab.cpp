@@ -41,6 +41,42 @@ QCPColorGradient Gradient() {
     return g;
 }
 
+// A step as typed: up to three decimals, none shown that are zero, so a
+// step of 500 reads "500" and one of 7.5 keeps its half.
+class StepBox final : public QDoubleSpinBox {
+public:
+    using QDoubleSpinBox::QDoubleSpinBox;
+    QString textFromValue(double value) const override {
+        QString text = locale().toString(value, 'f', decimals());
+        text.remove(locale().groupSeparator());
+        if (text.contains(locale().decimalPoint())) {
+            while (text.endsWith(u'0')) text.chop(1);
+            if (text.endsWith(locale().decimalPoint())) text.chop(1);
+        }
+        return text;
+    }
+};
+
+// The cells Edges makes of lo..hi at this step.
+double CellCount(double step, double lo, double hi) {
+    const double start = std::floor(lo / step) * step;
+    return std::floor((hi - start) / step) + 1;
+}
+
+// As Edges allows: the span over the step at most kMaxCells.
+bool Fits(double step, double lo, double hi) {
+    return (hi - lo) / step <= kMaxCells;
+}
+
+// The smallest round step (1, 2 or 5 times a power of ten) that fits.
+double SmallestFittingStep(double lo, double hi) {
+    const double rough = std::max((hi - lo) / kMaxCells, 1e-3);
+    double decade = std::pow(10, std::floor(std::log10(rough)));
+    for (;; decade *= 10)
+        for (double m : {1.0, 2.0, 5.0})
+            if (m * decade >= rough && Fits(m * decade, lo, hi)) return m * decade;
+}
+
 QString EdgeText(double v) {
     return QString::number(v, 'g', 6);
 }
@@ -78,14 +114,17 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
         m_axis[a]->setObjectName(QStringLiteral("HeatAxis%1").arg(a));
         for (const ViewerChannel& c : channels) m_axis[a]->addItem(c.name);
         if (a < 2) {
-            m_step[a] = new QDoubleSpinBox(this);
+            m_step[a] = new StepBox(this);
             m_step[a]->setObjectName(QStringLiteral("HeatStep%1").arg(a));
             m_step[a]->setPrefix(QStringLiteral("step "));
             m_step[a]->setDecimals(3);
             m_step[a]->setRange(0.001, 1e6);
             m_step[a]->setToolTip(QStringLiteral("Cell width; at most %1 cells").arg(kMaxCells));
             group(a, QString::fromLatin1(axisNames[a]), {m_axis[a], m_step[a]});
-            connect(m_step[a], &QDoubleSpinBox::valueChanged, this, [this] { ScheduleRecompute(); });
+            // Taken when typed out (Enter or leaving the box), not at each
+            // digit: "1" on the way to "100" would be refused.
+            m_step[a]->setKeyboardTracking(false);
+            connect(m_step[a], &QDoubleSpinBox::valueChanged, this, [this, a] { StepTyped(a); });
         }
         connect(m_axis[a], &QComboBox::currentIndexChanged, this, [this, a] { ChannelChanged(a); });
     }
@@ -230,8 +269,42 @@ void HeatMapTab::MeasureSpan(int axis) {
 }
 
 void HeatMapTab::DataGrew() {
-    MeasureSpan(0);
-    MeasureSpan(1);
+    for (int axis = 0; axis < 2; ++axis) {
+        MeasureSpan(axis);
+        // A followed recording widened the span past the cells allowed: the
+        // box shows the step the map then uses.
+        const double step = m_step[axis]->value();
+        if (!Fits(step, m_lo[axis], m_hi[axis])) {
+            double wider = step;
+            while (!Fits(wider, m_lo[axis], m_hi[axis])) wider *= 2;
+            const QSignalBlocker block(m_step[axis]);
+            m_step[axis]->setValue(wider);
+        }
+    }
+    ScheduleRecompute();
+}
+
+void HeatMapTab::StepTyped(int axis) {
+    const double step = m_step[axis]->value();
+    if (!Fits(step, m_lo[axis], m_hi[axis])) {
+        const double cells = CellCount(step, m_lo[axis], m_hi[axis]);
+        const double fits = SmallestFittingStep(m_lo[axis], m_hi[axis]);
+        m_stepProblem =
+            QStringLiteral(" A step of %1 for %2 would make %3 cells; at most %4 fit, so the "
+                           "step stays %5 (%6 or more fits).")
+                .arg(EdgeText(step), m_axis[axis]->currentText())
+                .arg(cells, 0, 'f', 0)
+                .arg(kMaxCells)
+                .arg(EdgeText(m_accepted[axis]), EdgeText(fits));
+        {
+            const QSignalBlocker block(m_step[axis]);
+            m_step[axis]->setValue(m_accepted[axis]);
+        }
+        ShowResult();
+        return;
+    }
+    m_accepted[axis] = step;
+    m_stepProblem.clear();
     ScheduleRecompute();
 }
 
@@ -244,8 +317,9 @@ void HeatMapTab::ChannelChanged(int axis) {
         if (edges.size() >= 2) {
             const QSignalBlocker block(m_step[axis]);
             const double step = edges[1] - edges[0];
-            m_step[axis]->setDecimals(step >= 10 ? 0 : step >= 1 ? 1 : 3);
             m_step[axis]->setValue(step);
+            m_accepted[axis] = m_step[axis]->value();
+            m_stepProblem.clear();
         }
     }
     ScheduleRecompute();
@@ -395,7 +469,11 @@ void HeatMapTab::ShowResult() {
                        (r.warmingUp ? QStringLiteral(" %1 records at the start, still warming up, "
                                                      "were left out.")
                                           .arg(r.warmingUp)
-                                    : QString()));
+                                    : QString()) +
+                       (r.damaged ? QStringLiteral(" %1 damaged records were left out.")
+                                        .arg(r.damaged)
+                                  : QString()) +
+                       m_stepProblem);
     m_plot->xAxis->setLabel(x);
     m_plot->yAxis->setLabel(y);
     m_scale->axis()->setLabel(QStringLiteral("Mean %1").arg(z));

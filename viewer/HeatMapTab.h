@@ -68,6 +68,9 @@ private:
     void ScheduleRecompute();
     void ChannelChanged(int axis);
     void MeasureSpan(int axis);
+    // Takes the step typed, or refuses one that makes more cells than fit,
+    // saying why and putting back the step in use.
+    void StepTyped(int axis);
     std::vector<double> Edges(int axis) const;
     void ShowResult();
 
@@ -77,6 +80,8 @@ private:
     std::array<QComboBox*, 3> m_axis{};
     std::array<QDoubleSpinBox*, 2> m_step{};
     std::array<double, 2> m_lo{}, m_hi{};  // the X and Y columns' spans
+    std::array<double, 2> m_accepted{1, 1};  // the steps in use
+    QString m_stepProblem;  // why the last step typed was refused
     std::array<QComboBox*, kFilters> m_filterChannel{};
     std::array<QComboBox*, kFilters> m_filterOp{};
     std::array<QDoubleSpinBox*, kFilters> m_filterValue{};

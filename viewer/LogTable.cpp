@@ -123,6 +123,7 @@ bool LogTable::Load(const QString& path, const VehicleData& vehicle, double esti
     m_index.assign(Sources().size(), {});
     m_records.clear();
     m_warmUpRows = 0;
+    m_damaged.clear();
     m_axis.clear();
     m_markers.clear();
     m_start = QDateTime();
@@ -157,7 +158,9 @@ bool LogTable::Load(const QString& path, const VehicleData& vehicle, double esti
     const auto times = static_cast<std::int64_t>(side.times.size());
     QString problem;
     if (!side.found) {
-        if (QFileInfo::exists(SidecarPath(path)))
+        if (QFileInfo::exists(SidecarPath(path)) && !SidecarIsReadable(path))
+            problem = QStringLiteral("%1 is not a regular file.").arg(sideName);
+        else if (QFileInfo::exists(SidecarPath(path)))
             problem = QStringLiteral("%1 is not a time file of this program.").arg(sideName);
     } else if (side.cut) {
         problem = QStringLiteral("%1 is damaged.").arg(sideName);
@@ -254,10 +257,12 @@ bool LogTable::ReadRecords(LogReader& reader, const Progress& progress, std::int
     bool cancelled = false;
     const LogScan read = ScanLogFrom(
         reader, m_scanner->run,
-        [&](std::int64_t n, bool, const ChannelRecord& raw, const ChannelRecord& rec) {
+        [&](std::int64_t n, bool badChecksum, const ChannelRecord& raw, const ChannelRecord& rec) {
+            if (badChecksum) m_damaged.push_back(m_records.size());
             for (std::size_t c = 0; c < sources.size(); ++c)
-                m_columns[c].push_back(sources[c].word ? static_cast<float>(raw.*sources[c].word)
-                                                       : rec.*sources[c].value);
+                m_columns[c].push_back(badChecksum ? std::numeric_limits<float>::quiet_NaN()
+                                       : sources[c].word ? static_cast<float>(raw.*sources[c].word)
+                                                         : rec.*sources[c].value);
             m_records.push_back(n);
             // The conversion runs from the log's start, so the rows that
             // warm up are the first ones.
@@ -282,7 +287,7 @@ bool LogTable::ReadRecords(LogReader& reader, const Progress& progress, std::int
 
 void LogTable::ReadSidecarTail() {
     Scanner& s = *m_scanner;
-    if (!s.sidecarUsable) return;
+    if (!s.sidecarUsable || !SidecarIsReadable(m_path)) return;
     QFile file(SidecarPath(m_path));
     if (!file.open(QIODevice::ReadOnly) || !file.seek(s.sidecarOffset)) return;
     const QByteArray more = file.readAll();

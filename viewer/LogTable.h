@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,7 +52,9 @@ struct LogLoadReport {
 // A log held in memory as columns, one row per whole frame, converted
 // exactly as playback and the CSV export convert it (one conversion run
 // from record 1, with the car given at opening). Malformed and short
-// records have no row; frames failing their checksum do, as in playback.
+// records have no row. A frame failing its checksum has one, and goes
+// through the conversion as in playback, but every value of its row is NaN:
+// a gap in the plots, and nothing any analysis counts.
 class LogTable {
 public:
     // done and total in records; returning false cancels the opening.
@@ -89,6 +92,11 @@ public:
     // shown as converted, but left out of every analysis.
     std::size_t WarmUpRows() const { return m_warmUpRows; }
     bool WarmingUp(std::size_t row) const { return row < m_warmUpRows; }
+    // The rows of frames failing their checksum (values NaN), in order.
+    const std::vector<std::size_t>& DamagedRows() const { return m_damaged; }
+    bool Damaged(std::size_t row) const {
+        return std::binary_search(m_damaged.begin(), m_damaged.end(), row);
+    }
     // The record number (from 1) of every row.
     const std::vector<std::int64_t>& Records() const { return m_records; }
     // The key of every row on the plots' axis, never decreasing: seconds
@@ -139,6 +147,7 @@ private:
     std::vector<EnvelopeIndex> m_index;
     std::vector<std::int64_t> m_records;
     std::size_t m_warmUpRows = 0;
+    std::vector<std::size_t> m_damaged;
     std::vector<double> m_axis;
     TimeBase m_base = TimeBase::Records;
     QDateTime m_start;

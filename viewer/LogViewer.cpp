@@ -195,6 +195,10 @@ void LogViewer::BuildMenus() {
     follow->setCheckable(true);
     connect(follow, &QAction::toggled, m_follow, &QCheckBox::setChecked);
     connect(m_follow, &QCheckBox::toggled, follow, &QAction::setChecked);
+    view->addSeparator();
+    QAction* dashboard =
+        view->addAction(QStringLiteral("&Dashboard"), this, [this] { m_host.OpenDashboard(); });
+    dashboard->setObjectName(QStringLiteral("ViewerDashboard"));
 }
 
 QWidget* LogViewer::BuildCompareBar() {
@@ -417,11 +421,29 @@ void LogViewer::UpdateSelection() {
                    .arg(m_table->Rows());
         if (m_table->Base() == TimeBase::Records)
             text += QStringLiteral(", numbered (no record times)");
-        if (has)
-            text += QStringLiteral("   Selected: records %1 to %2 (%3 s)")
+        if (const std::size_t damaged = m_table->DamagedRows().size())
+            text += QStringLiteral(", %1 damaged records shown as gaps").arg(damaged);
+        if (has) {
+            // Without record times the axis counts records: the span in
+            // seconds is the side table's estimate, and says so.
+            bool loEstimated = false, hiEstimated = false;
+            const double seconds =
+                m_table->SecondsAt(m_table->RowOfRecord(last), &hiEstimated) -
+                m_table->SecondsAt(m_table->RowOfRecord(first), &loEstimated);
+            const QString span =
+                m_table->Base() == TimeBase::Records
+                    ? QStringLiteral("%1 records, %2 s estimated")
+                          .arg(last - first + 1)
+                          .arg(seconds, 0, 'f', 2)
+                    : QStringLiteral("%1 s%2")
+                          .arg(m_plots->SelectionHi() - m_plots->SelectionLo(), 0, 'f', 2)
+                          .arg(loEstimated || hiEstimated ? QStringLiteral(" estimated")
+                                                          : QString());
+            text += QStringLiteral("   Selected: records %1 to %2 (%3)")
                         .arg(first)
                         .arg(last)
-                        .arg(m_plots->SelectionHi() - m_plots->SelectionLo(), 0, 'f', 2);
+                        .arg(span);
+        }
     } else {
         text = QStringLiteral("Open a log with File → Open, or drop a log file here.");
     }

@@ -59,6 +59,8 @@ public:
     // Plays records first..last of the log through the dashboard and the
     // scopes. May run the whole playback before it returns.
     virtual void PlayRecords(const QString& log, std::int64_t first, std::int64_t last) = 0;
+    // Shows the dashboard, starting it when the viewer came first.
+    virtual void OpenDashboard() {}
 };
 
 // The Log Viewer window: a whole log as stacked plots on one time axis, the

@@ -1,5 +1,7 @@
 #include "viewer/TableDyno.h"
 
+#include <algorithm>
+
 #include "viewer/LogTable.h"
 
 namespace quarn {
@@ -7,12 +9,30 @@ namespace quarn {
 DynoInput DynoInputOf(const LogTable& t) {
     DynoInput input;
     if (t.Rows() == 0) return input;
-    auto column = [&](const char* name) -> const std::vector<float>& {
-        return t.Column(ViewerChannelId(QString::fromLatin1(name)));
+    // The dyno's columns by the names the viewer gives its channels, without
+    // the rows of damaged frames: a pull runs on across them.
+    const std::vector<std::size_t>& damaged = t.DamagedRows();
+    std::vector<std::size_t> rows;
+    rows.reserve(t.Rows() - std::min(t.Rows(), damaged.size()));
+    for (std::size_t i = 0, d = 0; i < t.Rows(); ++i) {
+        if (d < damaged.size() && damaged[d] == i) {
+            ++d;
+            continue;
+        }
+        rows.push_back(i);
+    }
+    auto column = [&](const char* name) {
+        const std::vector<float>& all = t.Column(ViewerChannelId(QString::fromLatin1(name)));
+        std::vector<float> kept(rows.size());
+        for (std::size_t k = 0; k < rows.size(); ++k) kept[k] = all[rows[k]];
+        return kept;
     };
-    input.Record.assign(t.Records().begin(), t.Records().end());
-    input.Seconds.resize(t.Rows());
-    for (std::size_t i = 0; i < t.Rows(); ++i) input.Seconds[i] = t.SecondsAt(i);
+    input.Record.resize(rows.size());
+    input.Seconds.resize(rows.size());
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        input.Record[k] = static_cast<double>(t.Records()[rows[k]]);
+        input.Seconds[k] = t.SecondsAt(rows[k]);
+    }
     input.Rpm = column("RPM");
     input.TpsVolts = column("TPS");
     input.Mph = column("MPH");
@@ -21,7 +41,8 @@ DynoInput DynoInputOf(const LogTable& t) {
     input.VssPeriod = column("VssPeriod");
     input.VssPeriodPrev = column("VssPeriodPrev");
     input.AccelInterval = column("AccelInterval");
-    input.warmUp = t.WarmUpRows();
+    input.warmUp = static_cast<std::size_t>(
+        std::lower_bound(rows.begin(), rows.end(), t.WarmUpRows()) - rows.begin());
     return input;
 }
 

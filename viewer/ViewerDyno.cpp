@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "dyno/DynoView.h"
 #include "viewer/LogTable.h"
 #include "viewer/TableDyno.h"

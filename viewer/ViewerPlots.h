@@ -42,7 +42,9 @@ struct PlottedLog {
 // redraw costs the same at any zoom and no spike is lost.
 //
 // Mouse: the wheel zooms around the pointer, dragging pans, Ctrl-drag zooms
-// to a box, Shift-drag selects a range, the cursor line follows the pointer.
+// to a box, Shift-drag selects a range, the cursor line follows the pointer
+// and a tooltip gives that plot's values there. Keys: Left and Right move
+// the cursor a record (ten with Shift), Ctrl-Left and Ctrl-Right pan.
 // The right button opens a menu to change the channels.
 class ViewerPlots : public QCustomPlot {
     Q_OBJECT
@@ -92,6 +94,12 @@ public:
     void DataGrew();
 
     void SetCursorKey(double key);
+    // Moves the cursor by rows of the first log (back when negative), the
+    // view following it.
+    void StepCursor(int rows);
+    // The values of a plot's channels at a key, one a line, for the tooltip
+    // while the pointer is over that plot; empty off the plots.
+    QString PlotValuesAt(int plot, double key) const;
     double CursorKey() const { return m_cursor; }
     bool HasCursor() const { return m_hasCursor; }
 

@@ -8,6 +8,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 #include "viewer/LogTable.h"
@@ -62,13 +63,17 @@ void ViewerPlots::mouseMoveEvent(QMouseEvent* event) {
         case Drag::Box:
             m_band->setGeometry(QRect(m_pressPos, pos).normalized());
             break;
-        case Drag::None:
-            // The names of markers too close together to be written out.
-            if (const QString names = MarkersNear(pos.x()); !names.isEmpty())
-                QToolTip::showText(event->globalPosition().toPoint(), names, this);
+        case Drag::None: {
+            // The names of markers too close together to be written out,
+            // else the values of the plot under the pointer.
+            QString tip = MarkersNear(pos.x());
+            if (tip.isEmpty()) tip = PlotValuesAt(PlotAt(pos), key);
+            if (!tip.isEmpty())
+                QToolTip::showText(event->globalPosition().toPoint(), tip, this);
             else
                 QToolTip::hideText();
             break;
+        }
     }
     // The pan moved the keys under the pointer: the cursor stays on the
     // record it showed.
@@ -107,11 +112,16 @@ void ViewerPlots::wheelEvent(QWheelEvent* event) {
 void ViewerPlots::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Left:
-            PanBy(-0.1);
+        case Qt::Key_Right: {
+            const int sign = event->key() == Qt::Key_Left ? -1 : 1;
+            // Ctrl pans the view; otherwise the cursor moves a record, or
+            // ten with Shift.
+            if (event->modifiers() & Qt::ControlModifier)
+                PanBy(0.1 * sign);
+            else
+                StepCursor(sign * (event->modifiers() & Qt::ShiftModifier ? 10 : 1));
             break;
-        case Qt::Key_Right:
-            PanBy(0.1);
-            break;
+        }
         case Qt::Key_Escape:
             ClearSelection();
             break;
@@ -120,6 +130,54 @@ void ViewerPlots::keyPressEvent(QKeyEvent* event) {
             return;
     }
     event->accept();
+}
+
+void ViewerPlots::StepCursor(int rows) {
+    const PlottedLog& log = m_logs[0];
+    if (!log.keys || log.keys->empty()) return;
+    const std::vector<double>& keys = *log.keys;
+    const auto last = static_cast<std::ptrdiff_t>(keys.size()) - 1;
+    std::ptrdiff_t row = 0;
+    if (m_hasCursor) {
+        // The row at the cursor: the nearest key, the later one of a tie.
+        const double at = m_cursor - log.offset;
+        row = std::lower_bound(keys.begin(), keys.end(), at) - keys.begin();
+        if (row > last || (row > 0 && at - keys[row - 1] < keys[row] - at)) --row;
+    }
+    row = std::clamp<std::ptrdiff_t>(row + rows, 0, last);
+    const double key = keys[static_cast<std::size_t>(row)] + log.offset;
+    // The view follows a cursor that steps out of it.
+    if (key < m_lo) SetKeyRange(key, key + (m_hi - m_lo));
+    else if (key > m_hi) SetKeyRange(key - (m_hi - m_lo), key);
+    SetCursorKey(key);
+}
+
+QString ViewerPlots::PlotValuesAt(int plot, double key) const {
+    if (plot < 0 || plot >= static_cast<int>(m_channels.size())) return {};
+    const auto& channels = ViewerChannels();
+    const PlotChannels& shown = m_channels[static_cast<std::size_t>(plot)];
+    const bool two = m_logs[1].table != nullptr;
+    QStringList lines;
+    for (int id : {shown.first, shown.second}) {
+        if (id < 0) continue;
+        const ViewerChannel& channel = channels[static_cast<std::size_t>(id)];
+        for (const PlottedLog& log : m_logs) {
+            if (!log.table || !log.keys || log.keys->empty()) continue;
+            const std::vector<double>& keys = *log.keys;
+            const double at = key - log.offset;
+            if (at < keys.front() || at > keys.back()) continue;
+            auto row = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), at) -
+                                                keys.begin());
+            if (row == keys.size() || (row > 0 && at - keys[row - 1] < keys[row] - at)) --row;
+            const float v = log.table->Column(id)[row];
+            QString line = channel.name + QStringLiteral(": ") +
+                           (std::isnan(v) ? QStringLiteral("damaged record")
+                                          : QString::number(v, 'g', 5) + u' ' + channel.unit);
+            if (two) line += QStringLiteral("  (%1)").arg(log.name);
+            lines << line;
+        }
+    }
+    return lines.join(u'\n');
 }
 
 void ViewerPlots::contextMenuEvent(QContextMenuEvent* event) {

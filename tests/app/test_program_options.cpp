@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "TestUtil.h"
@@ -15,8 +16,8 @@ namespace {
 // Runs quarn-dash in a folder of its own with a fresh user configuration;
 // screen says which window system it may reach (empty: none at all). The
 // timeout ends a program that would run on.
-test::CommandResult RunDash(const std::string& args, const std::string& screen) {
-    test::TempDir dir;
+test::CommandResult RunDash(const std::string& args, const std::string& screen,
+                           const test::TempDir& dir = test::TempDir()) {
     std::string line = "cd " + dir.path().string() + " && env -u DISPLAY -u WAYLAND_DISPLAY";
     line += screen.empty() ? " -u QT_QPA_PLATFORM" : " QT_QPA_PLATFORM=" + screen;
     line += " XDG_CONFIG_HOME=" + dir.path().string() + " timeout 20 " +
@@ -55,6 +56,31 @@ TEST(ProgramOptions, ValuesItCannotUseAreRefusedAtOnce) {
     // And without one, before any window system is needed.
     const test::CommandResult r = RunDash("--quit-after -5", "");
     EXPECT_EQ(r.exitCode, 1) << r.err;
+}
+
+// At home, with the port of the car's adapter saved: the log is plotted at
+// once, nothing tries the port, and the saved port stays.
+TEST(ProgramOptions, ViewPlotsTheLogWithoutTheBoxAndKeepsTheSavedPort) {
+    test::TempDir dir;
+    {
+        std::ofstream ini(dir.File("quarnom.ini"), std::ios::binary);
+        ini << " 3 \r\n";
+        // 500 records of a quiet frame: header (1, 38, 0), 38 zero bytes
+        // (checksum 0 included) and the zero fill.
+        std::ofstream log(dir.File("drive.qz0"), std::ios::binary);
+        for (int i = 0; i < 500; ++i) {
+            char rec[48] = {1, 0, 38};
+            log.write(rec, sizeof rec);
+        }
+    }
+    const test::CommandResult r =
+        RunDash("--view drive.qz0", "offscreen QUARN_VIEW_TIMING=1 QUARN_COM3=/nonexistent", dir);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("view_plotted_seconds="), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Serial Port Error"), std::string::npos) << r.err;
+    std::ifstream ini(dir.File("quarnom.ini"), std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(ini)), {});
+    EXPECT_EQ(saved, " 3 \r\n");
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include "SimLog.h"
@@ -51,6 +53,39 @@ TEST(Envelope, KeepsEverySpikeInAtMostTwoPointsPerColumn) {
     EXPECT_LT(out.x.front(), 100);
     EXPECT_GT(out.x.back(), 101);
     EXPECT_EQ(out.y[1], v[25000]);
+}
+
+// A damaged record is a NaN: zoomed out or in, indexed or not, the trace
+// breaks there, and the columns around it keep their lowest and highest.
+TEST(Envelope, ADamagedRecordStaysAGapAtAnyZoom) {
+    const std::size_t n = 200000;
+    std::vector<double> t(n);
+    std::vector<float> v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        t[i] = static_cast<double>(i);
+        v[i] = static_cast<float>(i % 100);
+    }
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    v[123457] = nan;
+    for (std::size_t i = 64 * 1000; i < 64 * 1002; ++i) v[i] = nan;  // two whole blocks
+    EnvelopeIndex index;
+    index.Extend(v);
+    const EnvelopeIndex* indexed = &index;
+    for (const EnvelopeIndex* with : {static_cast<const EnvelopeIndex*>(nullptr), indexed}) {
+        EnvelopePoints out;
+        MinMaxEnvelope(t, v, 0, t.back(), 500, out, with);
+        EXPECT_TRUE(std::is_sorted(out.x.begin(), out.x.end()));
+        std::vector<double> gaps;
+        for (std::size_t i = 0; i < out.y.size(); ++i)
+            if (std::isnan(out.y[i])) gaps.push_back(out.x[i]);
+        EXPECT_EQ(gaps, (std::vector<double>{64000, 123457})) << (with ? "indexed" : "plain");
+        EXPECT_EQ(*std::max_element(out.y.begin(), out.y.end(),
+                                    [](double a, double b) { return !(a >= b); }),
+                  99);
+    }
+    EnvelopePoints close;
+    MinMaxEnvelope(t, v, 123450, 123460, 500, close, &index);
+    EXPECT_TRUE(std::isnan(close.y[8])) << close.x[8];
 }
 
 TEST(HeatMap, CellMeansAndCountsMatchACountByHandWithAFilter) {
@@ -148,6 +183,44 @@ TEST(HeatMap, LeavesOutTheRecordsStillWarmingUp) {
         EXPECT_EQ(counted, static_cast<std::int64_t>(r.row1 - std::max<std::size_t>(r.row0, kWarmUpFrames)) *
                                (r.row1 > kWarmUpFrames));
     }
+}
+
+// A frame failing its checksum: its row is NaN throughout, counted as
+// damaged, and in no cell of the map.
+TEST(HeatMap, LeavesOutDamagedFramesAndSaysHowMany) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("drive.qz0"));
+    test::SimLogOptions drive;
+    drive.seconds = 4;
+    ASSERT_GT(test::WriteSimLog(log, drive), 500);
+    {
+        // The checksum byte of records 100 and 300 made wrong.
+        QFile f(log);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        for (qint64 record : {100, 300}) {
+            const qint64 at = (record - 1) * kRecordBytes + 10 + 37;
+            ASSERT_TRUE(f.seek(at));
+            char c = 0;
+            ASSERT_TRUE(f.getChar(&c));
+            ASSERT_TRUE(f.seek(at));
+            ASSERT_TRUE(f.putChar(static_cast<char>(c + 1)));
+        }
+    }
+    LogTable table;
+    ASSERT_TRUE(table.Load(log, VehicleData(), 250, nullptr, nullptr, nullptr));
+    ASSERT_EQ(table.DamagedRows(), (std::vector<std::size_t>{99, 299}));
+    const int rpm = ViewerChannelId(QStringLiteral("RPM")), maf = ViewerChannelId(QStringLiteral("MAF"));
+    EXPECT_TRUE(std::isnan(table.Column(rpm)[99]));
+    EXPECT_TRUE(std::isnan(table.Column(ViewerChannelId(QStringLiteral("VssPeriod")))[299]));
+    EXPECT_FALSE(std::isnan(table.Column(rpm)[100]));
+
+    const HeatMapResult all = ComputeHeatMap(table, rpm, maf, maf, DefaultHeatEdges(rpm, 0, 6800),
+                                             DefaultHeatEdges(maf, 0, 5), {}, 0, table.Rows());
+    EXPECT_EQ(all.damaged, 2);
+    std::int64_t counted = 0;
+    for (std::int64_t c : all.count) counted += c;
+    EXPECT_EQ(counted, static_cast<std::int64_t>(table.Rows()) - kWarmUpFrames - 2);
+    EXPECT_EQ(ComputeHeatMap(table, rpm, maf, maf, all.xEdges, all.yEdges, {}, 200, 400).damaged, 1);
 }
 
 }  // namespace

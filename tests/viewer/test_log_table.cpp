@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include "SimLog.h"
 #include "logging/LogExport.h"
 #include "viewer/LogTable.h"
@@ -132,6 +134,15 @@ TEST_F(LogTableTest, ASidecarThatDoesNotFitIsReportedAndIgnored) {
     // Garbage.
     relog(900, "PK\x03\x04" + whole.mid(4));
     expectIgnored("not a sidecar", "not a time file", 900);
+    // A named pipe: read, it would hold the viewer until a writer came.
+    ASSERT_TRUE(QFile::remove(sidecar));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(sidecar).constData(), 0600), 0);
+    expectIgnored("a named pipe", "not a regular file", 900);
+    EXPECT_FALSE(ReadSidecar(log, 900).found);
+    QString error;
+    EXPECT_FALSE(SidecarAddMarker(log, 5, QStringLiteral("user"), QStringLiteral("x"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("not a regular file"))) << error.toStdString();
+    ASSERT_TRUE(QFile::remove(sidecar));
 
     // Cut by a crash after its last record: used, the missing time estimated.
     relog(402, whole + "t 1.");

@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QStatusBar>
 #include <QClipboard>
 #include <QPointer>
 #include <QPushButton>
@@ -374,6 +377,95 @@ TEST_F(ViewerWindowTest, CopyHoldsTheMeanOfTheFilteredRowsOfEachCell) {
     for (std::string cell; std::getline(row, cell, '\t');) cells.push_back(cell);
     ASSERT_GT(cells.size(), cx + 1);
     EXPECT_NEAR(std::stod(cells[cx + 1]), sum / static_cast<double>(n), 1e-3);
+}
+
+}  // namespace
+}  // namespace quarn
+
+namespace quarn {
+namespace {
+
+// The keys step the cursor by records, Shift by ten, the view following it
+// past its edge; hovering a plot gives that plot's values at the pointer.
+TEST_F(ViewerWindowTest, ArrowKeysStepTheCursorByRecordsAndHoverGivesThatPlotsValues) {
+    ASSERT_TRUE(Show(Drive("keys.qz0", 4, false)));  // records 1..1000, keyed by number
+    ViewerPlots& plots = *viewer->plots();
+    plots.SetKeyRange(100, 200);
+    plots.SetCursorKey(150);
+    QTest::keyClick(&plots, Qt::Key_Right);
+    EXPECT_DOUBLE_EQ(plots.CursorKey(), 151);
+    QTest::keyClick(&plots, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_DOUBLE_EQ(plots.CursorKey(), 141);
+    EXPECT_DOUBLE_EQ(plots.KeyLo(), 100) << "the view stays while the cursor is in it";
+    plots.SetCursorKey(199.6);
+    QTest::keyClick(&plots, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_DOUBLE_EQ(plots.CursorKey(), 210);
+    EXPECT_DOUBLE_EQ(plots.KeyHi(), 210);
+    EXPECT_DOUBLE_EQ(plots.KeyLo(), 110);
+    for (int i = 0; i < 120; ++i) QTest::keyClick(&plots, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_DOUBLE_EQ(plots.CursorKey(), 1000) << "stops at the last record";
+    QTest::keyClick(&plots, Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(plots.CursorKey(), 1000) << "Ctrl pans, the cursor stays";
+    EXPECT_LT(plots.KeyHi(), 1000);
+
+    // Each plot's own channel, at the record under the pointer.
+    const LogTable& t = *viewer->table();
+    ASSERT_GE(plots.Plots().size(), 2u);
+    for (int plot : {0, 1}) {
+        const int id = plots.Plots()[static_cast<std::size_t>(plot)].first;
+        const QString text = plots.PlotValuesAt(plot, 500.2);
+        const QString expected = ViewerChannels()[static_cast<std::size_t>(id)].name +
+                                 QStringLiteral(": ") +
+                                 QString::number(t.Column(id)[t.RowOfRecord(500)], 'g', 5);
+        EXPECT_TRUE(text.startsWith(expected)) << text.toStdString();
+    }
+    EXPECT_TRUE(plots.PlotValuesAt(-1, 500).isEmpty());
+}
+
+// A log without times: the selection is counted in records, its seconds
+// estimated and labelled so; damaged frames are counted as gaps.
+TEST_F(ViewerWindowTest, TheStatusBarCountsRecordsEstimatesSecondsAndNamesTheGaps) {
+    const QString path = Drive("untimed.qz0", 20, false);  // 5000 records
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const qint64 at = 2999 * kRecordBytes + 10 + 37;  // record 3000's checksum
+        ASSERT_TRUE(f.seek(at));
+        char c = 0;
+        ASSERT_TRUE(f.getChar(&c));
+        ASSERT_TRUE(f.seek(at));
+        ASSERT_TRUE(f.putChar(static_cast<char>(c ^ 0x55)));
+    }
+    ASSERT_TRUE(Show(path));
+    viewer->plots()->SetSelection(1, 4000);
+    const QString text = viewer->statusBar()->findChild<QLabel*>()->text();
+    EXPECT_TRUE(text.contains(QStringLiteral("1 damaged records shown as gaps"))) << text.toStdString();
+    // 4000 records at the host's 250 a second.
+    EXPECT_TRUE(text.contains(QStringLiteral("(4000 records, 16.00 s estimated)")))
+        << text.toStdString();
+}
+
+// A step typed is the step used, fractions included; one making more cells
+// than fit is refused, with the reason, and the box shows the step in use.
+TEST_F(ViewerWindowTest, HeatMapStepsAreUsedAsTypedOrRefusedWithTheReason) {
+    ASSERT_TRUE(Show(Drive("steps.qz0", 60)));
+    HeatMapTab& heat = *viewer->heatMap();
+    heat.SetChannels(ViewerChannelId(QStringLiteral("MPH")), ViewerChannelId(QStringLiteral("RPM")),
+                     ViewerChannelId(QStringLiteral("WideO2")));
+    heat.xStep()->setValue(7.5);
+    EXPECT_DOUBLE_EQ(heat.xStep()->value(), 7.5);
+    EXPECT_EQ(heat.xStep()->text(), QStringLiteral("step 7.5"));
+    heat.Recompute();
+    EXPECT_DOUBLE_EQ(heat.Result().xEdges[1] - heat.Result().xEdges[0], 7.5);
+
+    const double before = heat.yStep()->value();
+    heat.yStep()->setValue(1);  // RPM in cells of 1 rpm
+    EXPECT_DOUBLE_EQ(heat.yStep()->value(), before);
+    heat.Recompute();
+    EXPECT_DOUBLE_EQ(heat.Result().yEdges[1] - heat.Result().yEdges[0], before);
+    const QString caption = heat.findChild<QLabel*>(QStringLiteral("HeatCaption"))->text();
+    EXPECT_TRUE(caption.contains(QStringLiteral("A step of 1 for RPM would make"))) << caption.toStdString();
+    EXPECT_TRUE(caption.contains(QStringLiteral("at most 64 fit"))) << caption.toStdString();
 }
 
 }  // namespace
