@@ -63,6 +63,9 @@ void SuperDash::ResetPeaks() {
 }
 
 void SuperDash::PlaybackStarting() {
+    // The frames now come from a file: the lamp tells of the link, which
+    // carries none of them.
+    m_status.SetComStat(LinkStatus::kLampGrey);
     ResetPeaks();
     m_alarms.Reset();
     for (Gauge g : kDashboardGauges) gauge(g)->SetAlarmLevel(AlarmLevel::None);

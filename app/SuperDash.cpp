@@ -355,14 +355,57 @@ void SuperDash::Label1_Click() {
     m_log.ShowActivity();
 }
 
+void SuperDash::PlaybackEnded() {
+    if (!m_started || m_link.ComPort() == 0) return;
+    if (m_monitor.Running()) {
+        // The loop under the playback goes on, through a fresh connection:
+        // the box was left with a request nobody read.
+        m_state.ComResetPending = true;
+        m_state.Monitoring = true;
+        return;
+    }
+    // From the event loop, not from inside the playback that is ending: the
+    // loop runs until monitoring stops.
+    QTimer::singleShot(0, this, [this] { GoLive(); });
+}
+
 void SuperDash::AbandonWork() {
     if (m_logging) m_logging->AbandonExport();
 }
 
 void SuperDash::closeEvent(QCloseEvent* event) {
+    if (m_state.Recording && !m_quitConfirmed) {
+        // Asked without a nested loop: the recording goes on while the
+        // question is open.
+        event->ignore();
+        if (m_quitQuestion) {
+            m_quitQuestion->raise();
+            return;
+        }
+        m_quitQuestion = OpenChoice(
+            this, QMessageBox::Question, QStringLiteral("Quarn Dash"),
+            QStringLiteral("Recording into \"%1\" is running. Stop the recording and quit?")
+                .arg(m_log.RecordingFile()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+            [this](QMessageBox::StandardButton button) {
+                if (button != QMessageBox::Yes) return;
+                StopRecording();
+                m_quitConfirmed = true;
+                close();
+            });
+        return;
+    }
     event->accept();
     AbandonWork();
     m_alerts.EndProgram();
+}
+
+void SuperDash::StopRecording() {
+    // Through the window's Stop when it exists, so its buttons agree.
+    if (m_logging)
+        m_logging->Halt_Click();
+    else
+        m_log.recorder().Stop();
 }
 
 }  // namespace quarn

@@ -26,6 +26,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 
 namespace quarn {
 
@@ -91,6 +92,10 @@ public:
     void ReapplyScopeSelections() override;
     // A playback starts with the peaks reset and no alarm on.
     void PlaybackStarting() override;
+    // Live monitoring comes back after a playback, when a port is set.
+    void PlaybackEnded() override;
+    // Ends a running recording (or a trigger waiting to start one).
+    void StopRecording();
 
     void ShowComSetup();
     void ShowQuarnFeatures();
@@ -217,6 +222,9 @@ private:
     QPointer<SelfTester> m_selfTester;
     QPointer<Logging> m_logging;
     std::unique_ptr<LogViewerHost> m_viewerHost;
+    // Closing while recording asks first; the answer closes again.
+    QPointer<QMessageBox> m_quitQuestion;
+    bool m_quitConfirmed = false;
     QPointer<LogViewer> m_logViewer;
 };
 

@@ -182,9 +182,9 @@ void Logging::Marker_Click() {
 
 void Logging::StartPlayback(std::int64_t first, std::int64_t last) {
     const bool resuming = m_log.player().Paused() && m_log.Playing();
-    m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Log Playback"));
-    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
-    m_status.SetPanelText(3, QString());
+    // A fresh playback says so once its log has opened: one that cannot
+    // play leaves live monitoring and the status bar as they were.
+    if (resuming) ShowPlaybackStatus();
     m_record->setEnabled(false);
     m_play->setEnabled(false);
     m_halt->setEnabled(true);
@@ -197,6 +197,12 @@ void Logging::StartPlayback(std::int64_t first, std::int64_t last) {
     if (!resuming) m_host.ReapplyScopeSelections();
     m_log.player().Play(first, last);
     m_slider->setEnabled(false);
+}
+
+void Logging::ShowPlaybackStatus() {
+    m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Log Playback"));
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
+    m_status.SetPanelText(3, QString());
 }
 
 void Logging::Pause_Click() {

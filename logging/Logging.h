@@ -66,6 +66,7 @@ public:
     void HaltAction() override { Halt_Click(); }
     void AskOverwrite(const QString& file, std::function<void(bool)> answer) override;
     void ShowProblem(const QString& text) override;
+    void ShowPlaybackStatus() override;
 
     // Exports the log into csv, asking first when csv exists. Returns once
     // the export has begun; the window says how it ended.
