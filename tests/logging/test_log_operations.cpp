@@ -94,6 +94,10 @@ protected:
     }
     void ShowDashboard() override {}
     void ReapplyScopeSelections() override {}
+    void PlaybackStarting() override { ++playbacksStarted; }
+    void PlaybackEnded() override { ++playbacksEnded; }
+    int playbacksStarted = 0;
+    int playbacksEnded = 0;
 
     std::string Path() const { return view.name.toStdString(); }
     void MakeLog(int records) {
@@ -268,6 +272,9 @@ TEST_F(LogOperationsTest, PlaybackShowsEveryRecordInOrderAndEndsWithHalt) {
     EXPECT_TRUE(player.StopRequested());  // stays set until the next playback
     EXPECT_FALSE(player.Playing());
     EXPECT_TRUE(view.problems.empty());
+    // The host hears of the start and of the end, when live data may return.
+    EXPECT_EQ(playbacksStarted, 1);
+    EXPECT_EQ(playbacksEnded, 1);
 }
 
 TEST_F(LogOperationsTest, ARangeShowsExactlyItsRecordsAsTheWholeLogShowsThem) {
@@ -354,6 +361,8 @@ TEST_F(LogOperationsTest, DamagedRecordsAreSkippedAndReportedOnceAtTheEnd) {
 }
 
 TEST_F(LogOperationsTest, AMissingOrEmptyNameIsReportedAndNoFileIsCreated) {
+    // A Play that plays nothing leaves live monitoring running.
+    state.Monitoring = true;
     view.name = dir.filePath(QStringLiteral("typo.qz0"));
     player.Play();
     EXPECT_FALSE(QFileInfo::exists(view.name));
@@ -376,7 +385,17 @@ TEST_F(LogOperationsTest, AMissingOrEmptyNameIsReportedAndNoFileIsCreated) {
     player.Play();
     ASSERT_EQ(view.problems.size(), 4u);
     EXPECT_NE(view.problems[3].find("empty"), std::string::npos) << view.problems[3];
+    // And a range past the end of a log plays nothing either.
+    MakeLog(5);
+    view.name = QString::fromStdString(Path());
+    player.Play(10, 20);
+    ASSERT_EQ(view.problems.size(), 5u);
+    EXPECT_NE(view.problems[4].find("are not in it"), std::string::npos) << view.problems[4];
     EXPECT_TRUE(status.PanelText(1).isEmpty());  // nothing plays or records now
+    EXPECT_TRUE(state.Monitoring);
+    EXPECT_EQ(playbacksStarted, 0);
+    EXPECT_EQ(playbacksEnded, 0);
+    EXPECT_TRUE(consumers.shown.empty());
 }
 
 // Records are placed on the time axis by the last measured frame rate of the
