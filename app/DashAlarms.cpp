@@ -9,6 +9,7 @@
 #include "app/ShowOnce.h"
 #include "app/SuperDash.h"
 #include "settings/LimitsWindow.h"
+#include "settings/UserChoices.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
 
@@ -51,7 +52,11 @@ void SuperDash::SetAlarmLimits(const AlarmLimitSet& limits) {
 void SuperDash::ShowLimits() {
     ShowOnce(m_limitsWindow, [this] {
         auto* window = new LimitsWindow(m_alarms.limits(), this);
-        window->onChanged = [this](const AlarmLimitSet& limits) { m_alarms.SetLimits(limits); };
+        window->onChanged = [this](const AlarmLimitSet& limits) {
+            m_alarms.SetLimits(limits);
+            // Kept as they are edited: a quit loses none of them.
+            RememberLimits(limits);
+        };
         return window;
     });
 }

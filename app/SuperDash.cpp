@@ -111,6 +111,13 @@ SuperDash::SuperDash(DashOptions options)
     // the default car.
     if (const std::optional<LoadedVehicle> car = RestoreRememberedVehicle(m_vehicle))
         m_alarms.SetLimits(car->car.limits);
+    // The limits last in force, edited or loaded, outlast the run.
+    if (const std::optional<AlarmLimitSet> limits = RememberedLimits()) m_alarms.SetLimits(*limits);
+    // A lost link that is not retried ends the recording that waits on it:
+    // a later one would leave a hole in the log.
+    m_monitor.SetOnLinkLost([this] {
+        if (m_state.Recording) StopRecording();
+    });
     // Port numbers lead to the devices the user bound them to.
     InstallPortBindings();
 
@@ -150,6 +157,7 @@ SuperDash::SuperDash(DashOptions options)
         return ScopeSlots::RecordTime{t->seconds, t->estimated};
     });
     BuildMenus();
+    ApplyDataloggingChoices(RememberedDataloggingChoices());
 
     // The frame rate of the last second, once a second.
     m_timer1.setInterval(1000);
@@ -196,6 +204,8 @@ void SuperDash::BuildGauges(QWidget* ground) {
 void SuperDash::BuildMenus() {
     // The menus stand in this order; a menu without entries stays hidden, so
     // no menu is ever empty.
+    m_mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    m_mnuFile->setObjectName(QStringLiteral("mnuFile"));
     m_mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     m_mnuView->setObjectName(QStringLiteral("mnuView"));
     m_mnuDiagnostic = menuBar()->addMenu(QStringLiteral("&Diagnostic"));
@@ -204,6 +214,19 @@ void SuperDash::BuildMenus() {
     m_mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
     m_mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+
+    // File
+    m_recordKey = AddMenuEntry(m_mnuFile, "&Record / Stop", "mnuFileRecordKey",
+                               [this] { m_log.recorder().ToggleByKey(); });
+    m_recordKey->setShortcut(QKeySequence(Qt::Key_F8));
+    m_recordKey->setShortcutContext(Qt::ApplicationShortcut);
+    m_recordKey->setToolTip(QStringLiteral("With \"Keyboard Triggered\" chosen in Session "
+                                           "Properties: starts a recording into a new file in "
+                                           "the datalog directory, and stops it"));
+    m_mnuFile->addSeparator();
+    QAction* quit = AddMenuEntry(m_mnuFile, "&Quit", "mnuFileQuit", [this] { close(); });
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::ApplicationShortcut);
 
     // View
     AddMenuEntry(m_mnuView, "Quarn Scope", "mnuViewquarnscope1", [this] { m_scopes->Open(); });
@@ -236,9 +259,12 @@ void SuperDash::BuildMenus() {
     AddMenuEntry(m_mnuSetup, "&Limits\u2026", "mnuLimits", [this] { ShowLimits(); });
 
     // Help
+    QAction* guide =
+        AddMenuEntry(m_mnuHelp, "&User Guide", "mnuHelpGuide", [this] { ShowUserGuide(); });
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
     AddMenuEntry(m_mnuHelp, "&About QUARN...", "mnuHelpAbout", [this] { ShowAbout(); });
 
-    for (QMenu* menu : {m_mnuView, m_mnuDiagnostic, m_mnuSetup, m_mnuHelp})
+    for (QMenu* menu : {m_mnuFile, m_mnuView, m_mnuDiagnostic, m_mnuSetup, m_mnuHelp})
         menu->menuAction()->setVisible(!menu->actions().isEmpty());
 }
 
@@ -353,6 +379,16 @@ void SuperDash::Label1_Click() {
     m_link.ConnectLink();
     // The connection left "Initializing" in panel 1; the loop below goes on.
     m_log.ShowActivity();
+}
+
+void SuperDash::ApplyDataloggingChoices(const DataloggingChoices& choices) {
+    Recorder& recorder = m_log.recorder();
+    recorder.SetDirectory(choices.directory);
+    recorder.SetMaxRate(choices.maxRate);
+    recorder.SetTpsTrigger(choices.start == DataloggingChoices::Start::TpsOver4V);
+    m_recordKey->setEnabled(choices.start == DataloggingChoices::Start::Keyboard);
+    m_monitor.SetReconnect(choices.reconnect);
+    if (m_logging) m_logging->SetDirectory(choices.directory);
 }
 
 void SuperDash::PlaybackEnded() {

@@ -22,6 +22,7 @@
 #include "link/SerialPort.h"
 #include "link/Settings.h"
 #include "logging/LogOperations.h"
+#include "settings/UserChoices.h"
 
 class QAction;
 class QLabel;
@@ -86,6 +87,7 @@ public:
     bool ScopeVisible(int slot) const override;
     void FeedScopes(int slot) override;
     void WriteLogRecord() override { m_log.recorder().Write(); }
+    void OfferLiveFrame() override { m_log.recorder().Offer(m_rec.TpsVolts); }
 
     // LoggingHost
     void ShowDashboard() override { show(); }
@@ -96,6 +98,15 @@ public:
     void PlaybackEnded() override;
     // Ends a running recording (or a trigger waiting to start one).
     void StopRecording();
+
+    // The Datalogging tab's choices put in force: the trigger, the folder,
+    // the rate cap and reconnecting.
+    void ApplyDataloggingChoices(const DataloggingChoices& choices);
+    // The short user guide, with the keyboard shortcuts of the menus.
+    void ShowUserGuide();
+    QWidget* userGuide() const;
+    // The guide's text, the shortcuts read from the menus' entries.
+    QString UserGuideText() const;
 
     void ShowComSetup();
     void ShowQuarnFeatures();
@@ -205,6 +216,9 @@ private:
     QAction* m_nightEntry = nullptr;
     QAction* m_muteEntry = nullptr;
     bool m_night = false;
+    QMenu* m_mnuFile = nullptr;
+    QAction* m_recordKey = nullptr;
+    QPointer<QWidget> m_userGuide;
     QMenu* m_mnuView = nullptr;
     QMenu* m_mnuDiagnostic = nullptr;
     QMenu* m_mnuSetup = nullptr;

@@ -35,10 +35,11 @@ class LinkStatus;
 class Logging : public QWidget, public LoggingView {
     Q_OBJECT
 public:
-    static const QString kDefaultLogFile;
-
     Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWidget* parent = nullptr);
     ~Logging() override;
+
+    // The datalog directory changed: an untouched default name follows it.
+    void SetDirectory(const QString& directory);
 
     void Record_Click();
     void Play_Click();
@@ -124,6 +125,9 @@ private:
     QPushButton* m_export = nullptr;
     QProgressBar* m_progress = nullptr;
     bool m_programMove = false;
+    // The name the box was given by default, while it still holds it.
+    QString m_defaultName;
+    void OfferDefaultName();
     ExportJob* m_exportJob = nullptr;
     // Moves the progress bar while an export runs.
     QTimer m_exportProgress;

@@ -47,12 +47,18 @@ void Monitor::MonitorLoop() {
         while (m_state.Monitoring) {
             try {
                 if (m_link.AdapterUnplugged()) {
-                    Reconnect();
+                    if (m_reconnect)
+                        Reconnect();
+                    else
+                        GiveUp();
                     continue;
                 }
                 WaitForFrame();
                 if (m_state.ComResetPending) {
-                    Reconnect();
+                    if (m_linkFailed && !m_reconnect)
+                        GiveUp();
+                    else
+                        Reconnect();
                 } else {
                     HandleFrame();
                 }
@@ -110,6 +116,7 @@ void Monitor::WaitForFrame() {
         }
         if (repeats > kMaxRepeats) {
             ++m_linkFailures;
+            m_linkFailed = true;
             m_state.ComResetPending = true;
             m_status.SetComStat(LinkStatus::kLampRed);
             m_status.SetPanelText(LinkStatus::kActivityPanel, kComFail);
@@ -136,6 +143,15 @@ void Monitor::Reconnect() {
     }
     m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     m_state.ComResetPending = false;
+    m_linkFailed = false;
+}
+
+void Monitor::GiveUp() {
+    m_state.ComResetPending = false;
+    m_linkFailed = false;
+    m_state.Monitoring = false;
+    m_status.ShowLinkNotice(QString::fromLatin1(kLinkLostNotice));
+    if (m_onLinkLost) m_onLinkLost();
 }
 
 void Monitor::HandleFrame() {
