@@ -73,7 +73,7 @@ void Recorder::Start() {
     });
 }
 
-void Recorder::Begin(const QString& name, Clock::TimePoint start) {
+void Recorder::Begin(const QString& name, Clock::TimePoint start, bool bringLoop) {
     m_file = name;
     m_nextRecord = 1;
     m_userMarkers = 0;
@@ -86,7 +86,7 @@ void Recorder::Begin(const QString& name, Clock::TimePoint start) {
     m_start = start;
     m_state.Recording = true;
     m_activityChanged();
-    if (m_monitor.Running()) return;
+    if (!bringLoop || m_monitor.Running()) return;
     // No monitoring loop runs (it ended with a playback): bring the link back
     // and run the loop from here until it stops again.
     m_link.ConnectLink();
@@ -100,7 +100,9 @@ void Recorder::Write() {
         // At most one record per spacing, on average: a frame that comes
         // early is left out, and a late one does not shift the ones after.
         if (now < m_nextDue) return;
-        m_nextDue = std::max(m_nextDue, now - m_minSpacing) + m_minSpacing;
+        const Clock::TimePoint from =
+            m_nextDue == Clock::TimePoint{} ? now : std::max(m_nextDue, now - m_minSpacing);
+        m_nextDue = from + m_minSpacing;
     }
     WriteFrame(m_link.RxBuf(), now);
 }
@@ -187,7 +189,8 @@ void Recorder::Offer(double tpsVolts) {
     // was received at. This frame is the ring's last.
     std::deque<RingFrame> ring;
     ring.swap(m_ring);
-    Begin(DatedFileName(QDateTime::currentDateTime()), ring.front().at);
+    // Only a loop's frames reach here: it goes on as it is.
+    Begin(DatedFileName(QDateTime::currentDateTime()), ring.front().at, false);
     m_triggered = true;
     for (const RingFrame& f : ring)
         if (!WriteFrame(f.frame, f.at)) return;

@@ -86,7 +86,8 @@ private:
         ByteBuffer frame;
         Clock::TimePoint at;
     };
-    void Begin(const QString& name, Clock::TimePoint start);
+    // With bringLoop, a monitoring loop is run from here when none runs.
+    void Begin(const QString& name, Clock::TimePoint start, bool bringLoop = true);
     // Writes frame, received at `at`, as the next record; false (and the
     // recording stopped) when it could not be written.
     bool WriteFrame(const ByteBuffer& frame, Clock::TimePoint at);
