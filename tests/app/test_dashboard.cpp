@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QTextBrowser>
+#include <QAction>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -211,6 +213,37 @@ TEST_F(DashboardTest, ClosingTheDashboardEndsTheProgram) {
     dash->close();
     ASSERT_FALSE(alerts.log.empty());
     EXPECT_EQ(alerts.log.back(), "end");
+}
+
+TEST_F(DashboardTest, FileQuitEndsTheProgram) {
+    auto dash = MakeDash();
+    dash->show();
+    test::ChooseMenu(*dash, "mnuFileQuit");
+    ASSERT_FALSE(alerts.log.empty());
+    EXPECT_EQ(alerts.log.back(), "end");
+}
+
+// Help holds a guide beside About, opened without blocking, that lists every
+// shortcut the menus and the window hold.
+TEST_F(DashboardTest, TheUserGuideListsEveryShortcutOfTheMenus) {
+    auto dash = MakeDash();
+    dash->show();
+    test::ChooseMenu(*dash, "mnuHelpGuide");
+    auto* guide = qobject_cast<QTextBrowser*>(dash->userGuide());
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->isVisible());
+    EXPECT_FALSE(guide->isModal());
+    const QString text = guide->toPlainText();
+    for (const char* topic : {"port", "lamp", "Record", "Self Test", "dyno"})
+        EXPECT_TRUE(text.contains(QLatin1String(topic), Qt::CaseInsensitive)) << topic;
+    int shortcuts = 0;
+    for (QAction* action : dash->findChildren<QAction*>()) {
+        if (action->shortcut().isEmpty()) continue;
+        ++shortcuts;
+        EXPECT_TRUE(text.contains(action->shortcut().toString(QKeySequence::NativeText)))
+            << action->text().toStdString();
+    }
+    EXPECT_GE(shortcuts, 3);  // Quit, the marker, full screen at least
 }
 
 // While recording, closing asks first, with a box that holds no frames; No

@@ -13,6 +13,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -113,7 +116,19 @@ protected:
 };
 
 TEST_F(LoggingWindowTest, OpensWithTheDefaultsAndRefusesToPlayAMissingFile) {
-    EXPECT_EQ(Logging::kDefaultLogFile.toStdString(), "c:\\test.qz0");
+    // The name box offers a new file, named by the date and time, in the
+    // datalog directory: no stray "c:\test.qz0" in the working folder.
+    dash->log().recorder().SetDirectory(dir.filePath(QStringLiteral("logs")));
+    auto* fresh = new Logging(dash->log(), dash->status(), *dash, dash.get());
+    const QString offered = QDir::fromNativeSeparators(fresh->logFile()->text());
+    EXPECT_EQ(QFileInfo(offered).absolutePath(), dir.filePath(QStringLiteral("logs")));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.qz0$"))
+                    .match(QFileInfo(offered).fileName())
+                    .hasMatch())
+        << offered.toStdString();
+    delete fresh;
+    dash->log().SetView(window);
+
     EXPECT_EQ(Buttons(), "EEDD");
     EXPECT_TRUE(window->slider()->isHidden());
     EXPECT_EQ(window->counter()->text().toStdString(), "0");
