@@ -9,6 +9,7 @@
 #include "app/ShowOnce.h"
 #include "app/SuperDash.h"
 #include "settings/LimitsWindow.h"
+#include "settings/UserChoices.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
 
@@ -52,7 +53,11 @@ void SuperDash::SetAlarmLimits(const AlarmLimitSet& limits) {
 void SuperDash::ShowLimits() {
     ShowOnce(m_limitsWindow, [this] {
         auto* window = new LimitsWindow(m_alarms.limits(), this);
-        window->onChanged = [this](const AlarmLimitSet& limits) { m_alarms.SetLimits(limits); };
+        window->onChanged = [this](const AlarmLimitSet& limits) {
+            m_alarms.SetLimits(limits);
+            // Kept as they are edited: a quit loses none of them.
+            RememberLimits(limits);
+        };
         return window;
     });
 }
@@ -64,6 +69,9 @@ void SuperDash::ResetPeaks() {
 }
 
 void SuperDash::PlaybackStarting() {
+    // The frames now come from a file: the lamp tells of the link, which
+    // carries none of them.
+    m_status.SetComStat(LinkStatus::kLampGrey);
     ResetPeaks();
     m_alarms.Reset();
     for (Gauge g : kDashboardGauges) gauge(g)->SetAlarmLevel(AlarmLevel::None);

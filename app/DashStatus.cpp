@@ -32,7 +32,8 @@ protected:
     }
 
 private:
-    QColor m_colour{0, 255, 0};
+    // Grey until a connection says otherwise: no port, no link.
+    QColor m_colour{64, 64, 64};
 };
 
 namespace {

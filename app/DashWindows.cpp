@@ -2,6 +2,9 @@
 // lives.
 
 #include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTextBrowser>
 
 #include "about/frmAbout.h"
 #include "app/ShowOnce.h"
@@ -100,7 +103,13 @@ void SuperDash::ShowSessionProperties() {
     ShowOnce(m_vp, [this] {
         auto* window = new VP(m_vehicle, this);
         window->limitsInUse = [this] { return m_alarms.limits(); };
-        window->limitsLoaded = [this](const AlarmLimitSet& limits) { SetAlarmLimits(limits); };
+        window->limitsLoaded = [this](const AlarmLimitSet& limits) {
+            SetAlarmLimits(limits);
+            RememberLimits(limits);
+        };
+        window->dataloggingChanged = [this](const DataloggingChoices& choices) {
+            ApplyDataloggingChoices(choices);
+        };
         return window;
     });
 }
@@ -119,11 +128,78 @@ void SuperDash::ShowAbout() {
 void SuperDash::ShowLogging() {
     ShowOnce(m_logging, [this] {
         auto* window = new Logging(m_log, m_status, *this, this);
+        window->SetDirectory(m_log.recorder().Directory());
         connect(window, &Logging::viewRequested, this,
                 [this](const QString& file) { ShowLogViewer(file); });
         return window;
     });
 }
+
+QString SuperDash::UserGuideText() const {
+    // The shortcuts as the menus hold them now, so the list cannot go stale.
+    QString keys;
+    auto addKeys = [&keys](const QString& where, const QList<QAction*>& actions) {
+        for (const QAction* action : actions) {
+            if (action->shortcut().isEmpty()) continue;
+            keys += QStringLiteral("<tr><td><b>%1</b></td><td>%2%3</td></tr>")
+                        .arg(action->shortcut().toString(QKeySequence::NativeText).toHtmlEscaped(),
+                             where, action->text().remove(u'&').toHtmlEscaped());
+        }
+    };
+    for (const QAction* menuAction : menuBar()->actions())
+        if (const QMenu* menu = menuAction->menu())
+            addKeys(menu->title().remove(u'&') + QStringLiteral(" \u2192 "), menu->actions());
+    addKeys(QString(), actions());
+
+    return QStringLiteral(
+               "<h2>Quarn Dash</h2>"
+               "<h3>A first session</h3>"
+               "<ol>"
+               "<li><b>Choose the port.</b> Connect the Quarn-IV box, then Hardware Setup "
+               "\u2192 Serial Port Connection: pick the port (the device each one means is "
+               "listed) and Apply.</li>"
+               "<li><b>Watch the lamp</b> under \"COM Status\": green while frames arrive, "
+               "yellow while a request is repeated, red when the box stopped answering or the "
+               "adapter is away (the status bar says why), grey when there is no link (no port "
+               "yet, monitoring stopped, or a log playing). A click on \"COM Status\" "
+               "reconnects at once.</li>"
+               "<li><b>Record.</b> View \u2192 Logging Control: the name box offers a new file in "
+               "the datalog directory; Record, then Stop. Session Properties \u2192 Datalogging "
+               "can start recordings by themselves: when the throttle passes 4.0 V (with the "
+               "5 s before it), or with the record key.</li>"
+               "<li><b>View.</b> Play shows a log on the dashboard and the scopes, and live data "
+               "comes back when it ends; View opens it in the Log Viewer, with plots, markers "
+               "and a heat map.</li>"
+               "</ol>"
+               "<h3>The self test</h3>"
+               "<p>Diagnostic \u2192 Self Test Tool. Turn the ignition off, wait 3 s, turn it on "
+               "without starting the engine, and click OK at the prompt. The codes now and the "
+               "codes from memory are listed under their own headings; 11 means no fault. A "
+               "running recording gets markers where the test starts and ends.</p>"
+               "<h3>The dyno</h3>"
+               "<p>Enter the car in Hardware Setup \u2192 Session Properties (weight, drag area, "
+               "rolling resistance). Record a full-throttle pull in one gear, then open the log "
+               "in the Log Viewer: its dyno tab finds the pull and draws power and torque "
+               "against engine speed.</p>"
+               "<h3>Keyboard shortcuts</h3><table cellspacing=\"6\">%1</table>")
+        .arg(keys);
+}
+
+void SuperDash::ShowUserGuide() {
+    // Read-only and shown beside the dashboard: frames go on while it is open.
+    ShowOnce(m_userGuide, [this] {
+        auto* window = new QTextBrowser(this);
+        window->setWindowFlags(Qt::Window);
+        window->setObjectName(QStringLiteral("UserGuide"));
+        window->setWindowTitle(QStringLiteral("Quarn Dash User Guide"));
+        window->setOpenLinks(false);
+        window->setHtml(UserGuideText());
+        window->resize(560, 620);
+        return window;
+    });
+}
+
+QWidget* SuperDash::userGuide() const { return m_userGuide; }
 
 LogViewer* SuperDash::logViewer() const { return m_logViewer; }
 

@@ -114,6 +114,13 @@ SuperDash::SuperDash(DashOptions options)
     // the default car.
     if (const std::optional<LoadedVehicle> car = RestoreRememberedVehicle(m_vehicle))
         m_alarms.SetLimits(car->car.limits);
+    // The limits last in force, edited or loaded, outlast the run.
+    if (const std::optional<AlarmLimitSet> limits = RememberedLimits()) m_alarms.SetLimits(*limits);
+    // A lost link that is not retried ends the recording that waits on it:
+    // a later one would leave a hole in the log.
+    m_monitor.SetOnLinkLost([this] {
+        if (m_state.Recording) StopRecording();
+    });
 
     auto* ground = new DashGround(this, [this](QSize size) { LayoutGauges(size); });
     m_ground = ground;
@@ -151,6 +158,7 @@ SuperDash::SuperDash(DashOptions options)
         return ScopeSlots::RecordTime{t->seconds, t->estimated};
     });
     BuildMenus();
+    ApplyDataloggingChoices(RememberedDataloggingChoices());
 
     // The frame rate of the last second, once a second.
     m_timer1.setInterval(1000);
@@ -198,6 +206,8 @@ void SuperDash::BuildGauges(QWidget* ground) {
 void SuperDash::BuildMenus() {
     // The menus stand in this order; a menu without entries stays hidden, so
     // no menu is ever empty.
+    m_mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    m_mnuFile->setObjectName(QStringLiteral("mnuFile"));
     m_mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     m_mnuView->setObjectName(QStringLiteral("mnuView"));
     m_mnuDiagnostic = menuBar()->addMenu(QStringLiteral("&Diagnostic"));
@@ -206,6 +216,19 @@ void SuperDash::BuildMenus() {
     m_mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
     m_mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+
+    // File
+    m_recordKey = AddMenuEntry(m_mnuFile, "&Record / Stop", "mnuFileRecordKey",
+                               [this] { m_log.recorder().ToggleByKey(); });
+    m_recordKey->setShortcut(QKeySequence(Qt::Key_F8));
+    m_recordKey->setShortcutContext(Qt::ApplicationShortcut);
+    m_recordKey->setToolTip(QStringLiteral("With \"Keyboard Triggered\" chosen in Session "
+                                           "Properties: starts a recording into a new file in "
+                                           "the datalog directory, and stops it"));
+    m_mnuFile->addSeparator();
+    QAction* quit = AddMenuEntry(m_mnuFile, "&Quit", "mnuFileQuit", [this] { close(); });
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::ApplicationShortcut);
 
     // View
     AddMenuEntry(m_mnuView, "Quarn Scope", "mnuViewquarnscope1", [this] { m_scopes->Open(); });
@@ -238,9 +261,12 @@ void SuperDash::BuildMenus() {
     AddMenuEntry(m_mnuSetup, "&Limits\u2026", "mnuLimits", [this] { ShowLimits(); });
 
     // Help
+    QAction* guide =
+        AddMenuEntry(m_mnuHelp, "&User Guide", "mnuHelpGuide", [this] { ShowUserGuide(); });
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
     AddMenuEntry(m_mnuHelp, "&About QUARN...", "mnuHelpAbout", [this] { ShowAbout(); });
 
-    for (QMenu* menu : {m_mnuView, m_mnuDiagnostic, m_mnuSetup, m_mnuHelp})
+    for (QMenu* menu : {m_mnuFile, m_mnuView, m_mnuDiagnostic, m_mnuSetup, m_mnuHelp})
         menu->menuAction()->setVisible(!menu->actions().isEmpty());
 }
 
@@ -363,6 +389,30 @@ void SuperDash::Label1_Click() {
     m_log.ShowActivity();
 }
 
+void SuperDash::ApplyDataloggingChoices(const DataloggingChoices& choices) {
+    Recorder& recorder = m_log.recorder();
+    recorder.SetDirectory(choices.directory);
+    recorder.SetMaxRate(choices.maxRate);
+    recorder.SetTpsTrigger(choices.start == DataloggingChoices::Start::TpsOver4V);
+    m_recordKey->setEnabled(choices.start == DataloggingChoices::Start::Keyboard);
+    m_monitor.SetReconnect(choices.reconnect);
+    if (m_logging) m_logging->SetDirectory(choices.directory);
+}
+
+void SuperDash::PlaybackEnded() {
+    if (!m_started || m_link.ComPort() == 0) return;
+    if (m_monitor.Running()) {
+        // The loop under the playback goes on, through a fresh connection:
+        // the box was left with a request nobody read.
+        m_state.ComResetPending = true;
+        m_state.Monitoring = true;
+        return;
+    }
+    // From the event loop, not from inside the playback that is ending: the
+    // loop runs until monitoring stops.
+    QTimer::singleShot(0, this, [this] { GoLive(); });
+}
+
 void SuperDash::AbandonWork() {
     if (m_logging) m_logging->AbandonExport();
 }
@@ -409,6 +459,27 @@ bool SuperDash::KeepReviewing() {
 }
 
 void SuperDash::closeEvent(QCloseEvent* event) {
+    if (m_state.Recording && !m_quitConfirmed) {
+        // Asked without a nested loop: the recording goes on while the
+        // question is open.
+        event->ignore();
+        if (m_quitQuestion) {
+            m_quitQuestion->raise();
+            return;
+        }
+        m_quitQuestion = OpenChoice(
+            this, QMessageBox::Question, QStringLiteral("Quarn Dash"),
+            QStringLiteral("Recording into \"%1\" is running. Stop the recording and quit?")
+                .arg(m_log.RecordingFile()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+            [this](QMessageBox::StandardButton button) {
+                if (button != QMessageBox::Yes) return;
+                StopRecording();
+                m_quitConfirmed = true;
+                close();
+            });
+        return;
+    }
     // The viewer stays while a review goes on; a recording or a playback
     // ends with the program, as always.
     if (m_review && !m_state.Recording && !m_log.Playing() && KeepReviewing()) {
@@ -418,6 +489,14 @@ void SuperDash::closeEvent(QCloseEvent* event) {
     event->accept();
     AbandonWork();
     m_alerts.EndProgram();
+}
+
+void SuperDash::StopRecording() {
+    // Through the window's Stop when it exists, so its buttons agree.
+    if (m_logging)
+        m_logging->Halt_Click();
+    else
+        m_log.recorder().Stop();
 }
 
 }  // namespace quarn

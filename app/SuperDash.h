@@ -22,10 +22,12 @@
 #include "link/SerialPort.h"
 #include "link/Settings.h"
 #include "logging/LogOperations.h"
+#include "settings/UserChoices.h"
 
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 
 namespace quarn {
 
@@ -94,12 +96,26 @@ public:
     bool ScopeVisible(int slot) const override;
     void FeedScopes(int slot) override;
     void WriteLogRecord() override { m_log.recorder().Write(); }
+    void OfferLiveFrame() override { m_log.recorder().Offer(m_rec.TpsVolts); }
 
     // LoggingHost
     void ShowDashboard() override { show(); }
     void ReapplyScopeSelections() override;
     // A playback starts with the peaks reset and no alarm on.
     void PlaybackStarting() override;
+    // Live monitoring comes back after a playback, when a port is set.
+    void PlaybackEnded() override;
+    // Ends a running recording (or a trigger waiting to start one).
+    void StopRecording();
+
+    // The Datalogging tab's choices put in force: the trigger, the folder,
+    // the rate cap and reconnecting.
+    void ApplyDataloggingChoices(const DataloggingChoices& choices);
+    // The short user guide, with the keyboard shortcuts of the menus.
+    void ShowUserGuide();
+    QWidget* userGuide() const;
+    // The guide's text, the shortcuts read from the menus' entries.
+    QString UserGuideText() const;
 
     void ShowComSetup();
     void ShowQuarnFeatures();
@@ -213,6 +229,9 @@ private:
     QAction* m_nightEntry = nullptr;
     QAction* m_muteEntry = nullptr;
     bool m_night = false;
+    QMenu* m_mnuFile = nullptr;
+    QAction* m_recordKey = nullptr;
+    QPointer<QWidget> m_userGuide;
     QMenu* m_mnuView = nullptr;
     QMenu* m_mnuDiagnostic = nullptr;
     QMenu* m_mnuSetup = nullptr;
@@ -233,6 +252,9 @@ private:
     QPointer<SelfTester> m_selfTester;
     QPointer<Logging> m_logging;
     std::unique_ptr<LogViewerHost> m_viewerHost;
+    // Closing while recording asks first; the answer closes again.
+    QPointer<QMessageBox> m_quitQuestion;
+    bool m_quitConfirmed = false;
     QPointer<LogViewer> m_logViewer;
 };
 

@@ -306,6 +306,8 @@ int main(int argc, char** argv) {
                          dash.monitor().GoodFrameSpanSeconds(),
                          std::chrono::duration<double>(dash.monitor().FirstGoodAt() - programStart)
                              .count());
+        // The end was asked for on the command line: no question first.
+        if (dash.state().Recording) dash.StopRecording();
         dash.close();
     };
     if (parser.isSet(quitAfter))

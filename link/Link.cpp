@@ -84,7 +84,8 @@ void Link::ConnectLink() {
         // and its outcome stands. Carrying on from this one's own step would
         // verify at a rate the box is no longer at, and settle lower.
     } catch (const SerialPortError& error) {
-        if (!NoticeUnplug()) ReportSerialPortError(QString::fromStdString(error.what()));
+        const QString reason = QString::fromStdString(error.what());
+        if (!NoticeUnplug(reason)) ReportSerialPortError(reason);
     }
     m_activeConnection = outer;
 }
@@ -179,7 +180,7 @@ bool Link::RejoinAtLastRate() {
     return true;
 }
 
-bool Link::NoticeUnplug() {
+bool Link::NoticeUnplug(const QString& reason) {
     if (m_device.isEmpty()) return false;
     // A device already known to be away fails to open again: that is no
     // start-up failure, whoever asked for the connection.
@@ -191,8 +192,18 @@ bool Link::NoticeUnplug() {
     m_closedForRateChange = false;
     m_unplugged = true;
     m_keepDevice = true;
-    m_status.SetPanelText(LinkStatus::kLinkPanel, QString::fromLatin1(kUnpluggedPanel));
     m_status.SetComStat(LinkStatus::kLampRed);
+    // A node that is there but will not open (no permission, another
+    // program holds it) is waited for too, and the user is told why: a
+    // plain "unplugged" would have them look at a plug that is in.
+    m_openFailure = QFileInfo::exists(m_device) && !reason.isEmpty() ? reason : QString();
+    if (!m_openFailure.isEmpty()) {
+        m_status.SetPanelText(LinkStatus::kLinkPanel, QString::fromLatin1(kOpenFailedPanel));
+        m_status.ShowLinkNotice(
+            QStringLiteral("Adapter there but not opened: %1 \u2014 waiting").arg(m_openFailure));
+        return true;
+    }
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QString::fromLatin1(kUnpluggedPanel));
     m_status.ShowLinkNotice(QString::fromUtf8(kUnpluggedNotice));
     return true;
 }
@@ -236,7 +247,8 @@ bool Link::WaitForAdapter(const std::function<bool()>& stillWanted) {
         if (back.isEmpty()) continue;
         m_device = back;
         m_rejoin = true;
-        m_status.ShowLinkNotice(QString());
+        // The reason an open failed stays until an open succeeds.
+        if (m_openFailure.isEmpty()) m_status.ShowLinkNotice(QString());
         return true;
     }
     return true;
@@ -453,6 +465,10 @@ void Link::OpenPort() {
     m_closedForRateChange = false;
     m_unplugged = false;
     m_deviceWasOpen = true;
+    if (!m_openFailure.isEmpty()) {
+        m_openFailure.clear();
+        m_status.ShowLinkNotice(QString());
+    }
 }
 
 void Link::Reopen(const QString& settings) {

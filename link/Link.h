@@ -61,6 +61,8 @@ public:
     // The link notice and panel 2 while an unplugged adapter is awaited.
     static constexpr char kUnpluggedNotice[] = "Adapter unplugged \u2014 waiting";
     static constexpr char kUnpluggedPanel[] = "Unplugged";
+    // Panel 2 while a device that is back cannot be opened.
+    static constexpr char kOpenFailedPanel[] = "Open failed";
     // How often the device node is looked for while the adapter is away.
     static constexpr std::chrono::milliseconds kAdapterPoll{250};
     // A serial port error with the device node still there is taken for an
@@ -120,8 +122,9 @@ public:
     };
     // After a serial port error caught outside ConnectLink: true when it
     // was the device vanishing under an UnplugWatch. The port is then closed,
-    // the lamp red and the link notice kUnpluggedNotice.
-    bool NoticeUnplug();
+    // the lamp red and the link notice kUnpluggedNotice, or, when the device
+    // is back but failed to open, the reason it gave.
+    bool NoticeUnplug(const QString& reason = QString());
     bool AdapterUnplugged() const { return m_unplugged; }
     // Waits, yielding, until the unplugged adapter is back (the same device
     // node, or the same stable name) and returns true; returns false as soon as
@@ -229,6 +232,9 @@ private:
     QString m_stableName;
     // The device vanished and has not been opened since.
     bool m_unplugged = false;
+    // Why the device, back after an unplug, failed to open (empty when it
+    // did not fail).
+    QString m_openFailure;
     // m_device has been opened at least once.
     bool m_deviceWasOpen = false;
     // Connections keep m_device until one is Ready, and the next one tries

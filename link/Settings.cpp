@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QSaveFile>
 
 #include <optional>
 
@@ -44,11 +45,16 @@ bool WriteSettings(std::int16_t port, const QString& path) {
     line += QByteArray::number(value < 0 ? -value : value);
     line += " \r\n";
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    const bool written = file.write(line) == line.size() && file.flush();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
+    // Written beside it and renamed into place, as the logs are: a crash or
+    // a full disk mid-write leaves the old file, never an empty one that
+    // would ask for the port again.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(line) != line.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 std::int16_t ReadSettings(const QString& path, bool* rewriteFailed) {

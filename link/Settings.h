@@ -10,7 +10,8 @@ namespace quarn {
 // working directory.
 inline constexpr char kSettingsFileName[] = "quarnom.ini";
 
-// Creates or truncates the settings file and writes the port number as one
+// Creates or replaces the settings file (a temporary file renamed into
+// place, so the old one stays whole until the new one is) and writes the port number as one
 // line: '-' for a negative number or else a space, the digits, a space, CR LF
 // (port 3 is the bytes 20 33 20 0D 0A). Returns false when the file could not
 // be written completely (for example a read-only directory).

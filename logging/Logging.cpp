@@ -1,6 +1,8 @@
 #include "logging/Logging.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -43,8 +45,6 @@ QPushButton* Button(const char* name, const QString& text, QRect rect, QWidget* 
 
 }  // namespace
 
-const QString Logging::kDefaultLogFile = QStringLiteral("c:\\test.qz0");
-
 Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
@@ -62,7 +62,7 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
     auto* label1 = new QLabel(QStringLiteral("Log File Name:"), this);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setGeometry(TwipsRect(240, 120, 1215, 255));
-    m_logFile = new QLineEdit(kDefaultLogFile, this);
+    m_logFile = new QLineEdit(this);
     m_logFile->setObjectName(QStringLiteral("LogFile"));
     m_logFile->setGeometry(TwipsRect(1560, 120, 4335, 285));
     m_browse = Button("Command1", QStringLiteral("Browse"), TwipsRect(6000, 120, 735, 255), this);
@@ -135,6 +135,19 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
             static_cast<int>(std::min<std::int64_t>(m_exportJob->RecordsDone(), INT32_MAX)));
     });
     m_log.SetView(this);
+    OfferDefaultName();
+}
+
+void Logging::OfferDefaultName() {
+    // A new file in the datalog directory, named by the date and time.
+    m_defaultName = QDir::toNativeSeparators(
+        m_log.recorder().DatedFileName(QDateTime::currentDateTime()));
+    m_logFile->setText(m_defaultName);
+}
+
+void Logging::SetDirectory(const QString& directory) {
+    (void)directory;  // the recorder holds it already
+    if (!m_logFile->isReadOnly() && m_logFile->text() == m_defaultName) OfferDefaultName();
 }
 
 Logging::~Logging() {
@@ -182,9 +195,9 @@ void Logging::Marker_Click() {
 
 void Logging::StartPlayback(std::int64_t first, std::int64_t last) {
     const bool resuming = m_log.player().Paused() && m_log.Playing();
-    m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Log Playback"));
-    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
-    m_status.SetPanelText(3, QString());
+    // A fresh playback says so once its log has opened: one that cannot
+    // play leaves live monitoring and the status bar as they were.
+    if (resuming) ShowPlaybackStatus();
     m_record->setEnabled(false);
     m_play->setEnabled(false);
     m_halt->setEnabled(true);
@@ -197,6 +210,12 @@ void Logging::StartPlayback(std::int64_t first, std::int64_t last) {
     if (!resuming) m_host.ReapplyScopeSelections();
     m_log.player().Play(first, last);
     m_slider->setEnabled(false);
+}
+
+void Logging::ShowPlaybackStatus() {
+    m_status.SetPanelText(LinkStatus::kActivityPanel, QStringLiteral("Log Playback"));
+    m_status.SetPanelText(LinkStatus::kLinkPanel, QStringLiteral("COM Stopped"));
+    m_status.SetPanelText(3, QString());
 }
 
 void Logging::Pause_Click() {
@@ -214,10 +233,13 @@ void Logging::Halt_Click() {
     m_pause->setEnabled(false);
     m_halt->setEnabled(false);
     m_marker->setEnabled(false);
+    const bool recorded = !m_log.RecordingFile().isEmpty();
     LockFileName(false);
     m_log.StopLogging();
     m_slider->hide();
     m_counter->hide();
+    // The default name is taken now: the next run gets a name of its own.
+    if (recorded && m_logFile->text() == m_defaultName) OfferDefaultName();
 }
 
 void Logging::Slider_Moved() {

@@ -36,10 +36,11 @@ class LinkStatus;
 class Logging : public QWidget, public LoggingView {
     Q_OBJECT
 public:
-    static const QString kDefaultLogFile;
-
     Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWidget* parent = nullptr);
     ~Logging() override;
+
+    // The datalog directory changed: an untouched default name follows it.
+    void SetDirectory(const QString& directory);
 
     void Record_Click();
     void Play_Click();
@@ -67,6 +68,7 @@ public:
     void HaltAction() override { Halt_Click(); }
     void AskOverwrite(const QString& file, std::function<void(bool)> answer) override;
     void ShowProblem(const QString& text) override;
+    void ShowPlaybackStatus() override;
 
     // Exports the log into csv, asking first when csv exists. Returns once
     // the export has begun; the window says how it ended.
@@ -124,6 +126,9 @@ private:
     QPushButton* m_export = nullptr;
     QProgressBar* m_progress = nullptr;
     bool m_programMove = false;
+    // The name the box was given by default, while it still holds it.
+    QString m_defaultName;
+    void OfferDefaultName();
     ExportJob* m_exportJob = nullptr;
     // Moves the progress bar while an export runs.
     QTimer m_exportProgress;

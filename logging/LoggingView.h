@@ -35,6 +35,8 @@ public:
     // later, once, with the user's choice (never when the window goes first).
     virtual void AskOverwrite(const QString& file, std::function<void(bool)> answer) = 0;
     virtual void ShowProblem(const QString& text) = 0;
+    // The log opened and the playback takes over from live monitoring.
+    virtual void ShowPlaybackStatus() {}
 };
 
 // What the player needs of the rest of the program.
@@ -47,6 +49,8 @@ public:
     virtual void ReapplyScopeSelections() = 0;
     // A playback is about to show its first record.
     virtual void PlaybackStarting() {}
+    // A playback that had started is over; live monitoring may come back.
+    virtual void PlaybackEnded() {}
 };
 
 }  // namespace quarn

@@ -91,33 +91,29 @@ void Player::Play(std::int64_t first, std::int64_t last) {
         m_paused = false;  // the playback waiting in its pause goes on
         return;
     }
-    m_state.Monitoring = false;
-    m_host.ShowDashboard();
-    m_host.PlaybackStarting();
-    m_state.StartSeconds = RoundSecondsHalfEven(m_link.SystemTime().TimeOfDay());
-    m_playbackRate = PlaybackFrameRate();
-    m_shownRecord = 0;
-
     NoView noView;
     auto view = [&]() -> LoggingView& { return m_view ? *m_view : noView; };
     const QString name = view().LogFileName();
-    std::string error;
-    if (name.trimmed().isEmpty()) {
-        Problem(QStringLiteral("Enter the name of the log file to play."));
-    } else if (QFileInfo(name).isDir()) {
-        Problem(QStringLiteral("\"%1\" is a folder, not a log file.").arg(name));
-    } else if (!QFileInfo::exists(name)) {
-        // Never create the file: playing a mistyped name must leave no trace.
-        Problem(QStringLiteral("The log file \"%1\" does not exist.").arg(name));
-    } else if (!m_reader.Open(QFile::encodeName(name).toStdString(), &error)) {
-        Problem(QStringLiteral("The log file could not be opened.\n%1")
-                    .arg(QString::fromStdString(error)));
-    } else {
-        m_activityChanged();
+    // Everything that can make a Play play nothing is found out before live
+    // monitoring is given up: a mistyped name must not freeze the dashboard.
+    const QString problem = OpenForPlayback(name, first, last);
+    if (!problem.isEmpty()) {
+        m_reader.Close();
+        Problem(problem);
+        view().HaltAction();
+        return;
     }
+    m_state.Monitoring = false;
+    m_host.ShowDashboard();
+    m_host.PlaybackStarting();
+    view().ShowPlaybackStatus();
+    m_state.StartSeconds = RoundSecondsHalfEven(m_link.SystemTime().TimeOfDay());
+    m_playbackRate = PlaybackFrameRate();
+    m_shownRecord = 0;
+    m_activityChanged();
 
     m_skipped = 0;
-    const std::int64_t recordCount = m_reader.IsOpen() ? m_reader.RecordCount() : 0;
+    const std::int64_t recordCount = m_reader.RecordCount();
     m_playTimes.clear();
     if (recordCount > 0) m_playTimes = ReadSidecar(name, recordCount).times;
     // The records asked for that the log holds; none when the range lies
@@ -155,11 +151,12 @@ void Player::Play(std::int64_t first, std::int64_t last) {
             }
         }
     }
-    const bool opened = m_reader.IsOpen();
-    const std::int64_t trailing = opened ? m_reader.TrailingBytes() : 0;
+    const std::int64_t trailing = m_reader.TrailingBytes();
     m_reader.Close();
     m_shownRecord = 0;
     m_playTimes.clear();
+    // Live data comes back by itself once the playback is over.
+    m_host.PlaybackEnded();
     m_activityChanged();
     view().SetSliderPosition(1);
     view().HideSlider();
@@ -168,20 +165,42 @@ void Player::Play(std::int64_t first, std::int64_t last) {
         Problem(QStringLiteral("%1 damaged records of \"%2\" could not be shown and were skipped.")
                     .arg(m_skipped)
                     .arg(name));
-    if (opened && recordCount > 0 && from > to)
-        Problem(QStringLiteral("The log file \"%1\" holds %2 records: records %3 to %4 are not in it.")
-                    .arg(name)
-                    .arg(recordCount)
-                    .arg(first)
-                    .arg(last));
-    if (opened && recordCount == 0 && trailing == 0)
-        Problem(QStringLiteral("The log file \"%1\" is empty: it holds no records to play.")
-                    .arg(name));
     if (trailing > 0)
         Problem(QStringLiteral("The last %1 bytes of \"%2\" do not make a whole record and were "
                                "not played.")
                     .arg(trailing)
                     .arg(name));
+}
+
+QString Player::OpenForPlayback(const QString& name, std::int64_t first, std::int64_t last) {
+    if (name.trimmed().isEmpty()) return QStringLiteral("Enter the name of the log file to play.");
+    if (QFileInfo(name).isDir())
+        return QStringLiteral("\"%1\" is a folder, not a log file.").arg(name);
+    // Never create the file: playing a mistyped name must leave no trace.
+    if (!QFileInfo::exists(name))
+        return QStringLiteral("The log file \"%1\" does not exist.").arg(name);
+    std::string error;
+    if (!m_reader.Open(QFile::encodeName(name).toStdString(), &error))
+        return QStringLiteral("The log file could not be opened.\n%1")
+            .arg(QString::fromStdString(error));
+    const std::int64_t recordCount = m_reader.RecordCount();
+    if (recordCount == 0) {
+        if (m_reader.TrailingBytes() > 0)
+            return QStringLiteral("The last %1 bytes of \"%2\" do not make a whole record and "
+                                  "were not played.")
+                .arg(m_reader.TrailingBytes())
+                .arg(name);
+        return QStringLiteral("The log file \"%1\" is empty: it holds no records to play.")
+            .arg(name);
+    }
+    if (std::max<std::int64_t>(first, 1) > std::min(last, recordCount))
+        return QStringLiteral("The log file \"%1\" holds %2 records: records %3 to %4 are not "
+                              "in it.")
+            .arg(name)
+            .arg(recordCount)
+            .arg(first)
+            .arg(last);
+    return {};
 }
 
 void Player::PaceAfterRecord(std::int64_t record, std::int64_t shownSincePause,

@@ -15,7 +15,7 @@
 
 namespace quarn {
 
-// Playing a log back: monitoring stops, and every stored frame of the log,
+// Playing a log back: monitoring stops (and comes back at the end), and every stored frame of the log,
 // or of a range of it, goes down the frame path as a live one does, paced or
 // as fast as the displays allow, with pause, seek and stop from the logging
 // window.
@@ -81,6 +81,9 @@ public:
     static std::int64_t TickFrequency(std::int64_t recordCount);
 
 private:
+    // Opens the log for a playback of first..last; what stands in the way,
+    // if anything, as the user is told it.
+    QString OpenForPlayback(const QString& name, std::int64_t first, std::int64_t last);
     bool ShowRecord(std::int64_t n);
     void PaceAfterRecord(std::int64_t record, std::int64_t shownSincePause,
                          Clock::TimePoint since);

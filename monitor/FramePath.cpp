@@ -14,9 +14,13 @@ bool FramePath::Deliver(FrameSource source) {
         m_consumers.PrepareScopeSlot(slot);
         if (m_consumers.ScopeVisible(slot)) m_consumers.FeedScopes(slot);
     }
-    if (source != FrameSource::Box || !m_state.Recording) return false;
-    m_consumers.WriteLogRecord();
-    return true;
+    if (source != FrameSource::Box) return false;
+    const bool logged = m_state.Recording;
+    if (logged) m_consumers.WriteLogRecord();
+    // After the write: a trigger that starts a recording here writes this
+    // frame itself, with the ones before it.
+    m_consumers.OfferLiveFrame();
+    return logged;
 }
 
 void FramePath::WarmUp(const ByteBuffer& frame) {

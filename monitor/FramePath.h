@@ -20,6 +20,9 @@ public:
     virtual bool ScopeVisible(int slot) const = 0;
     virtual void FeedScopes(int slot) = 0;
     virtual void WriteLogRecord() = 0;
+    // Every good frame from the box, recording or not, once it has been
+    // through the rest: what a recording trigger watches.
+    virtual void OfferLiveFrame() {}
 };
 
 // A frame either comes from the box now or is played from a log.

@@ -49,12 +49,18 @@ void Monitor::MonitorLoop() {
         while (m_state.Monitoring && !m_link.PortFailed()) {
             try {
                 if (m_link.AdapterUnplugged()) {
-                    Reconnect();
+                    if (m_reconnect)
+                        Reconnect();
+                    else
+                        GiveUp();
                     continue;
                 }
                 WaitForFrame();
                 if (m_state.ComResetPending) {
-                    Reconnect();
+                    if (m_linkFailed && !m_reconnect)
+                        GiveUp();
+                    else
+                        Reconnect();
                 } else {
                     HandleFrame();
                 }
@@ -113,6 +119,7 @@ void Monitor::WaitForFrame() {
         }
         if (repeats > kMaxRepeats) {
             ++m_linkFailures;
+            m_linkFailed = true;
             m_state.ComResetPending = true;
             m_status.SetComStat(LinkStatus::kLampRed);
             m_status.SetPanelText(LinkStatus::kActivityPanel, kComFail);
@@ -141,6 +148,15 @@ void Monitor::Reconnect() {
     }
     m_status.SetPanelText(LinkStatus::kActivityPanel, ActivityText());
     m_state.ComResetPending = false;
+    m_linkFailed = false;
+}
+
+void Monitor::GiveUp() {
+    m_state.ComResetPending = false;
+    m_linkFailed = false;
+    m_state.Monitoring = false;
+    m_status.ShowLinkNotice(QString::fromLatin1(kLinkLostNotice));
+    if (m_onLinkLost) m_onLinkLost();
 }
 
 void Monitor::HandleFrame() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "monitor/FramePath.h"
 #include "monitor/RunState.h"
@@ -35,6 +36,15 @@ public:
     // nested handler, such as a playback, that has cleared Monitoring).
     bool Running() const { return m_running > 0; }
 
+    // Off: a link that fails (the box stops answering, the adapter goes)
+    // stops monitoring with a notice instead of being retried; onLost runs
+    // then, to end a recording that would otherwise wait for frames.
+    void SetReconnect(bool on) { m_reconnect = on; }
+    bool ReconnectOn() const { return m_reconnect; }
+    void SetOnLinkLost(std::function<void()> onLost) { m_onLinkLost = std::move(onLost); }
+    static constexpr char kLinkLostNotice[] =
+        "Link lost: monitoring stopped (reconnecting is off in Session Properties)";
+
     // The once-a-second frame-rate display.
     void FrameRateTick();
 
@@ -54,6 +64,8 @@ private:
     void WaitForFrame();
     void NoticeResetRequest();
     void Reconnect();
+    // The link failed and reconnecting is off.
+    void GiveUp();
     void HandleFrame();
     void Resynchronise();
     void DropOutstandingAnswer();
@@ -74,6 +86,10 @@ private:
     // The next frame was requested as soon as the last good one was read.
     bool m_requestOutstanding = false;
     int m_running = 0;
+    bool m_reconnect = true;
+    // The pending reconnect is for a failed link, not one the user asked for.
+    bool m_linkFailed = false;
+    std::function<void()> m_onLinkLost;
     Clock::TimePoint m_requestedAt{};
 };
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHideEvent>
+#include <QIntValidator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "widgets/Twips.h"
 #include "decode/VehicleData.h"
 #include "settings/LastVehicle.h"
+#include "settings/UserChoices.h"
 #include "settings/VehicleFile.h"
 #include "settings/VehicleLimitKeys.h"
 #include "widgets/EditMenus.h"
@@ -78,7 +80,8 @@ QLineEdit* AddTextBox(QWidget* parent, const char* name, const QString& text, QR
 VP::VP(VehicleData& vehicle, QWidget* parent)
     : QWidget(parent,
               Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      m_vehicle(vehicle) {
+      m_vehicle(vehicle),
+      m_datalog(RememberedDataloggingChoices()) {
     setObjectName(QStringLiteral("VP"));
     setWindowTitle(QStringLiteral("Session Properties"));
     setFixedSize(Twips(kClientWidth), Twips(kClientHeight));
@@ -214,7 +217,8 @@ void VP::BuildVehicleTab() {
 void VP::BuildDataloggingTab() {
     QWidget* f = m_frame2;
     AddLabel(f, "Label11", QStringLiteral("Start logging when:"), TwipsRect(120, 240, 3735, 255));
-    // Siblings, so picking one clears the others; none is picked at first.
+    // At most one is picked; a click on the picked one clears it, and
+    // recording is then started by Record alone.
     const std::array<std::pair<const char*, const char*>, 3> options{{
         {"Option1", "Trigger Active"},
         {"Option2", "TPS > 4.0V"},
@@ -224,27 +228,80 @@ void VP::BuildDataloggingTab() {
     const std::array<QRect, 3> rects{TwipsRect(120, 600, 1455, 255),
                                      TwipsRect(1680, 600, 1215, 255),
                                      TwipsRect(3120, 600, 2295, 255)};
+    const std::array<DataloggingChoices::Start, 3> starts{DataloggingChoices::Start::TriggerInput,
+                                                          DataloggingChoices::Start::TpsOver4V,
+                                                          DataloggingChoices::Start::Keyboard};
     for (std::size_t i = 0; i < options.size(); ++i) {
         auto* option = new QRadioButton(QString::fromLatin1(options[i].second), f);
         option->setObjectName(QString::fromLatin1(options[i].first));
         option->setGeometry(rects[i]);
+        option->setAutoExclusive(false);
+        option->setChecked(m_datalog.start == starts[i]);
+        m_startOptions[i] = option;
+        connect(option, &QRadioButton::clicked, this, [this, i, starts](bool on) {
+            for (std::size_t j = 0; j < m_startOptions.size(); ++j)
+                if (j != i) m_startOptions[j]->setChecked(false);
+            m_datalog.start = on ? starts[i] : DataloggingChoices::Start::Manual;
+            DataloggingChanged();
+        });
     }
+    m_startOptions[0]->setEnabled(false);
+    m_startOptions[0]->setToolTip(
+        QStringLiteral("The frames from the box carry no trigger input, so nothing could start "
+                       "a recording this way."));
+    m_startOptions[1]->setToolTip(
+        QStringLiteral("Record each time the throttle passes 4.0 V, with the 5 s before it, until "
+                       "5 s after it falls back; each run into its own file, named by date and "
+                       "time, in the datalog directory"));
+    m_startOptions[2]->setToolTip(
+        QStringLiteral("F8 starts a recording into a new file in the datalog directory, and "
+                       "stops it"));
     AddLabel(f, "Label12", QStringLiteral("Reconnect to Quarn on disconnection"),
              TwipsRect(120, 1080, 3615, 375))
         ->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* check1 = new QCheckBox(QStringLiteral("Yes"), f);
     check1->setObjectName(QStringLiteral("Check1"));
     check1->setGeometry(TwipsRect(3120, 1080, 1335, 255));
+    check1->setChecked(m_datalog.reconnect);
+    check1->setToolTip(QStringLiteral("Cleared, a lost link stops monitoring instead of being "
+                                      "retried until it comes back"));
+    connect(check1, &QCheckBox::toggled, this, [this](bool on) {
+        m_datalog.reconnect = on;
+        DataloggingChanged();
+    });
     AddLabel(f, "Label13", QStringLiteral("Datalog directory:"), TwipsRect(120, 1800, 3495, 255));
-    // The desktop, as on the system the window was first drawn for; on a
-    // desktop without one, the home folder.
-    AddTextBox(
-        f, "Text4",
-        QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)),
-        TwipsRect(120, 2040, 2895, 285));
+    QLineEdit* directory = AddTextBox(f, "Text4", QDir::toNativeSeparators(m_datalog.directory),
+                                      TwipsRect(120, 2040, 2895, 285));
+    directory->setToolTip(QStringLiteral("Where recordings go, each named by the date and time "
+                                         "it began; made when first needed"));
+    connect(directory, &QLineEdit::editingFinished, this, [this, directory] {
+        QString text = directory->text().trimmed();
+        if (text == QLatin1String("~")) text = QDir::homePath();
+        if (text.startsWith(QLatin1String("~/"))) text = QDir::home().filePath(text.mid(2));
+        if (text.isEmpty()) text = DefaultDatalogDirectory();
+        if (QDir::fromNativeSeparators(text) == m_datalog.directory) return;
+        m_datalog.directory = QDir::fromNativeSeparators(text);
+        directory->setText(QDir::toNativeSeparators(m_datalog.directory));
+        DataloggingChanged();
+    });
     AddLabel(f, "Label14", QStringLiteral("Maximum Logging rate in Samples/Second"),
              TwipsRect(120, 2760, 3255, 255));
-    AddTextBox(f, "Text3", QStringLiteral("200"), TwipsRect(3600, 2760, 495, 285));
+    QLineEdit* rate = AddTextBox(f, "Text3", QString::number(m_datalog.maxRate),
+                                 TwipsRect(3600, 2760, 495, 285));
+    rate->setValidator(new QIntValidator(0, 10000, rate));
+    rate->setToolTip(QStringLiteral("Records written per second at most; 0 writes every frame "
+                                    "the link brings"));
+    connect(rate, &QLineEdit::editingFinished, this, [this, rate] {
+        const int value = rate->text().toInt();
+        if (value == m_datalog.maxRate) return;
+        m_datalog.maxRate = value;
+        DataloggingChanged();
+    });
+}
+
+void VP::DataloggingChanged() {
+    RememberDataloggingChoices(m_datalog);
+    if (dataloggingChanged) dataloggingChanged(m_datalog);
 }
 
 void VP::TabStrip1_Click() {

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 
+#include "settings/UserChoices.h"
 #include "settings/VehicleFile.h"
 
 class QCheckBox;
@@ -29,8 +30,8 @@ class VehicleData;
 // frame, a hint beside it and in its tooltip) and the last valid value stays
 // in force. The vehicle fields load from the vehicle file named in the File
 // Name box and save to a file the user picks. The file whose car is in use
-// is remembered for the next start (LastVehicle.h). Nothing reads the
-// datalogging choices.
+// is remembered for the next start (LastVehicle.h). The datalogging choices
+// are remembered as they change and handed to dataloggingChanged.
 //
 // One window for the whole run: closing it only hides it, so the boxes keep
 // showing the values in force.
@@ -79,6 +80,9 @@ public:
     // it refused). Without them the file keeps the default limits.
     std::function<AlarmLimitSet()> limitsInUse;
     std::function<void(const AlarmLimitSet&)> limitsLoaded;
+    // Each change on the Datalogging tab, once remembered.
+    std::function<void(const DataloggingChoices&)> dataloggingChanged;
+    const DataloggingChoices& dataloggingChoices() const { return m_datalog; }
 
 protected:
     void hideEvent(QHideEvent* event) override;
@@ -86,6 +90,7 @@ protected:
 private:
     void BuildVehicleTab();
     void BuildDataloggingTab();
+    void DataloggingChanged();
     void ApplyBox(Box b);
     void BrowseVehicle_Click();
     QString FilePath() const;
@@ -109,6 +114,8 @@ private:
     QString m_carFile;
     VehicleFile m_carFileCar;
     QLabel* m_fileStatus = nullptr;
+    DataloggingChoices m_datalog;
+    std::array<QRadioButton*, 3> m_startOptions{};
 };
 
 }  // namespace quarn

@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QTextBrowser>
+#include <QAction>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -162,6 +165,12 @@ TEST_F(DashboardTest, SetupDialogAppliesKeepsItsChoiceAndStartsAfreshAfterClosin
 
 TEST_F(DashboardTest, LampColoursAndStatusPanels) {
     auto dash = MakeDash();
+    // No port chosen, nothing connected: the lamp is not green.
+    EXPECT_EQ(dash->status().lampColour(), QColor(64, 64, 64));
+    // A playback carries no link: the lamp turns grey beside "COM Stopped".
+    dash->status().SetComStat(1);
+    dash->PlaybackStarting();
+    EXPECT_EQ(dash->status().lampColour(), QColor(64, 64, 64));
     const std::pair<int, QColor> colours[] = {{0, QColor(64, 64, 64)},
                                               {1, QColor(0, 255, 0)},
                                               {2, QColor(255, 255, 0)},
@@ -202,6 +211,71 @@ TEST_F(DashboardTest, ClosingTheDashboardEndsTheProgram) {
     auto dash = MakeDash();
     dash->show();
     dash->close();
+    ASSERT_FALSE(alerts.log.empty());
+    EXPECT_EQ(alerts.log.back(), "end");
+}
+
+TEST_F(DashboardTest, FileQuitEndsTheProgram) {
+    auto dash = MakeDash();
+    dash->show();
+    test::ChooseMenu(*dash, "mnuFileQuit");
+    ASSERT_FALSE(alerts.log.empty());
+    EXPECT_EQ(alerts.log.back(), "end");
+}
+
+// Help holds a guide beside About, opened without blocking, that lists every
+// shortcut the menus and the window hold.
+TEST_F(DashboardTest, TheUserGuideListsEveryShortcutOfTheMenus) {
+    auto dash = MakeDash();
+    dash->show();
+    test::ChooseMenu(*dash, "mnuHelpGuide");
+    auto* guide = qobject_cast<QTextBrowser*>(dash->userGuide());
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->isVisible());
+    EXPECT_FALSE(guide->isModal());
+    const QString text = guide->toPlainText();
+    for (const char* topic : {"port", "lamp", "Record", "Self Test", "dyno"})
+        EXPECT_TRUE(text.contains(QLatin1String(topic), Qt::CaseInsensitive)) << topic;
+    int shortcuts = 0;
+    for (QAction* action : dash->findChildren<QAction*>()) {
+        if (action->shortcut().isEmpty()) continue;
+        ++shortcuts;
+        EXPECT_TRUE(text.contains(action->shortcut().toString(QKeySequence::NativeText)))
+            << action->text().toStdString();
+    }
+    EXPECT_GE(shortcuts, 3);  // Quit, the marker, full screen at least
+}
+
+// While recording, closing asks first, with a box that holds no frames; No
+// keeps the program and the recording, Yes stops the recording and quits.
+TEST_F(DashboardTest, ClosingWhileRecordingAsksFirst) {
+    auto dash = MakeDash();
+    dash->show();
+    dash->state().Recording = true;
+    auto openBox = [&]() -> QMessageBox* {
+        for (auto* box : dash->findChildren<QMessageBox*>())
+            if (box->isVisible()) return box;
+        return nullptr;
+    };
+    dash->close();
+    EXPECT_TRUE(alerts.log.empty());
+    QMessageBox* box = openBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().contains(QStringLiteral("Stop the recording")));
+    dash->close();  // a second close raises the same question
+    EXPECT_EQ(dash->findChildren<QMessageBox*>().size(), 1);
+
+    box->button(QMessageBox::No)->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(alerts.log.empty());
+    EXPECT_TRUE(dash->state().Recording);
+
+    dash->close();
+    box = openBox();
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::Yes)->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dash->state().Recording);
     ASSERT_FALSE(alerts.log.empty());
     EXPECT_EQ(alerts.log.back(), "end");
 }

@@ -339,6 +339,42 @@ INSTANTIATE_TEST_SUITE_P(Cases, SerialPortErrorTest,
                                            PortErrorCase{"DeviceLostDuringSearch", 1, false, 7}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// An adapter that comes back but will not open is waited for with its
+// reason on show, not as "unplugged" for ever; the reason goes once it opens.
+TEST_F(ConnectLinkTest, AnAdapterBackButNotOpenedIsAwaitedWithTheReason) {
+    FakeBox box(port, 9600);
+    port.device = m_dir.filePath(QStringLiteral("ttyUSB0"));
+    QFile node(port.device);
+    ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+    node.close();
+    link.ConnectLink();
+    ASSERT_TRUE(status.PanelText(2).startsWith(QStringLiteral("Ready")));
+    const Link::UnplugWatch watch(link);
+
+    ASSERT_TRUE(QFile::remove(port.device));
+    ASSERT_TRUE(link.NoticeUnplug());
+    EXPECT_EQ(status.notice, Link::kUnpluggedNotice);
+
+    ASSERT_TRUE(node.open(QIODevice::WriteOnly));  // back, but it will not open
+    node.close();
+    port.openFails = true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ASSERT_TRUE(link.WaitForAdapter([] { return true; }));
+        link.ConnectLink();
+        EXPECT_TRUE(link.AdapterUnplugged());
+        EXPECT_NE(status.notice.find("cannot open"), std::string::npos) << status.notice;
+        EXPECT_EQ(status.PanelText(2).toStdString(), Link::kOpenFailedPanel);
+    }
+    ASSERT_TRUE(link.WaitForAdapter([] { return true; }));
+    EXPECT_NE(status.notice.find("cannot open"), std::string::npos) << "cleared while waiting";
+
+    port.openFails = false;
+    link.ConnectLink();
+    EXPECT_FALSE(link.AdapterUnplugged());
+    EXPECT_TRUE(status.notice.empty()) << status.notice;
+    EXPECT_TRUE(alerts.log.empty());
+}
+
 TEST_F(ConnectLinkTest, UnwritableSettingsFileIsToldOnceAndTheValueKept) {
     Link lost(port, clock, yielder, status, alerts,
               m_dir.filePath(QStringLiteral("no/such/dir/quarnom.ini")));

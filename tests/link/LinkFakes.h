@@ -123,6 +123,10 @@ public:
     }
     void Close() override { m_open = false; }
     bool IsOpen() const override { return m_open; }
+    // A device node for the unplug tests to remove and bring back; none by
+    // default.
+    QString Device() const override { return device; }
+    QString device;
     void SetDTREnable(bool on) override { dtr = on; }
     void SetRTSEnable(bool on) override { rts = on; }
     int InBufferCount() override {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,6 +91,19 @@ TEST_F(SettingsFileTest, WriteLaysOutSignDigitsSpaceCrLf) {
         EXPECT_EQ(Contents(), bytes) << port;
         EXPECT_EQ(ReadSettings(Path()), port);
     }
+}
+
+// The new file is renamed into place: the old one is never rewritten in
+// place, so a second name for it (a hard link) still holds the old port.
+TEST_F(SettingsFileTest, WritingReplacesTheFileRatherThanRewritingIt) {
+    ASSERT_TRUE(WriteSettings(3, Path()));
+    const QString second = m_dir.filePath(QStringLiteral("old.ini"));
+    ASSERT_EQ(::link(QFile::encodeName(Path()).constData(), QFile::encodeName(second).constData()), 0);
+    ASSERT_TRUE(WriteSettings(4, Path()));
+    EXPECT_EQ(ReadSettings(Path()), 4);
+    EXPECT_EQ(ReadSettings(second), 3);
+    // Nothing is left beside it.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
 }
 
 TEST_F(SettingsFileTest, UnwritableLocationReportsFailureWithoutCrashing) {

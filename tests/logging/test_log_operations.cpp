@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -22,6 +23,7 @@
 #include "link/LinkFakes.h"
 #include "monitor/FakeConsumers.h"
 #include "logging/LogOperations.h"
+#include "logging/LogSidecar.h"
 
 namespace quarn {
 namespace {
@@ -94,6 +96,10 @@ protected:
     }
     void ShowDashboard() override {}
     void ReapplyScopeSelections() override {}
+    void PlaybackStarting() override { ++playbacksStarted; }
+    void PlaybackEnded() override { ++playbacksEnded; }
+    int playbacksStarted = 0;
+    int playbacksEnded = 0;
 
     std::string Path() const { return view.name.toStdString(); }
     void MakeLog(int records) {
@@ -163,6 +169,122 @@ TEST_F(LogOperationsTest, RecordingNumbersRecordsFromOneAndKeepsToTheNameItStart
     EXPECT_EQ(status.PanelText(1).toStdString(), "Recording");
     log.StopLogging();
     EXPECT_NE(status.PanelText(1).toStdString(), "Recording");
+}
+
+// Frames from the box every 10 ms, as the frame path hands them on: written
+// while recording, then offered to the trigger. tps gives each frame's
+// throttle volts by its number.
+class TriggerTest : public LogOperationsTest {
+protected:
+    void Drive(int from, int to, const std::function<double(int)>& tps) {
+        for (int n = from; n <= to; ++n) {
+            clock.Advance(10ms);
+            link.RxBuf() = NumberedFrame(n);
+            if (state.Recording) recorder.Write();
+            recorder.Offer(tps(n));
+        }
+    }
+    // The numbers of the frames a log holds, in order.
+    std::vector<int> Frames(const QString& file) {
+        LogReader reader;
+        std::vector<int> numbers;
+        if (!reader.Open(file.toStdString())) return numbers;
+        ByteBuffer frame;
+        for (std::int64_t n = 1; n <= reader.RecordCount(); ++n) {
+            reader.Read(n, frame);
+            ChannelRecord r;
+            DecodeFrame(frame, r);
+            numbers.push_back(r.MafRaw);
+        }
+        return numbers;
+    }
+    QStringList Logs() const {
+        return QDir(logs).entryList({QStringLiteral("*.qz0")}, QDir::Files, QDir::Name);
+    }
+    QString logs = dir.filePath(QStringLiteral("Quarn Logs"));
+};
+
+// TPS above 4.0 V starts a run in a new dated file that begins with the 5 s
+// before the trigger and ends 5 s after TPS fell back; the next trigger gets
+// a file of its own and no frame twice.
+TEST_F(TriggerTest, TpsStartsARunWithTheFiveSecondsBeforeAndEndsFiveSecondsAfter) {
+    state.Monitoring = true;
+    recorder.SetDirectory(logs);
+    recorder.SetTpsTrigger(true);
+    auto pulls = [](int n) { return (n > 1000 && n <= 1100) || (n > 2000 && n <= 2050) ? 4.5 : 1.0; };
+    Drive(1, 1000, pulls);
+    EXPECT_FALSE(state.Recording);
+    EXPECT_FALSE(QFileInfo::exists(logs));  // nothing made before a trigger
+    Drive(1001, 1001, pulls);
+    EXPECT_TRUE(state.Recording);
+    Drive(1002, 1600, pulls);
+    EXPECT_TRUE(state.Recording) << "stopped before 5 s below the trigger";
+    Drive(1601, 2000, pulls);
+    EXPECT_FALSE(state.Recording);
+    Drive(2001, 3000, pulls);
+    EXPECT_FALSE(state.Recording);
+
+    const QStringList files = Logs();
+    ASSERT_EQ(files.size(), 2) << files.join(u',').toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d"))
+                    .match(files[0])
+                    .hasMatch())
+        << files[0].toStdString();
+    const QString first = QDir(logs).filePath(files[0]);
+    EXPECT_EQ(Frames(first), Range(501, 1601));
+    // The ring's records keep the times they were received at.
+    const SidecarContents times = ReadSidecar(first, 1101);
+    ASSERT_EQ(times.times.size(), 1101u);
+    EXPECT_NEAR(times.times[500] - times.times[0], 5.0, 1e-9);  // the trigger frame
+    EXPECT_NEAR(times.times[1100] - times.times[0], 11.0, 1e-9);
+    EXPECT_EQ(Frames(QDir(logs).filePath(files[1])), Range(1602, 2551));
+
+    // Off, the throttle starts nothing.
+    recorder.SetTpsTrigger(false);
+    Drive(3001, 3100, [](int) { return 4.5; });
+    EXPECT_FALSE(state.Recording);
+    EXPECT_EQ(Logs().size(), 2);
+}
+
+// A recording the user started is not ended by the throttle.
+TEST_F(TriggerTest, TheTriggerLeavesTheUsersOwnRecordingAlone) {
+    state.Monitoring = true;
+    recorder.SetDirectory(logs);
+    recorder.SetTpsTrigger(true);
+    recorder.Start();
+    Drive(1, 1000, [](int n) { return n < 100 ? 4.5 : 1.0; });
+    EXPECT_TRUE(state.Recording);
+    EXPECT_EQ(Frames(view.name), Range(1, 1000));
+    EXPECT_TRUE(Logs().isEmpty());
+}
+
+TEST_F(TriggerTest, TheRateCapWritesAtMostThatManyRecordsASecond) {
+    state.Monitoring = true;
+    recorder.SetMaxRate(50);
+    recorder.Start();
+    Drive(1, 200, [](int) { return 1.0; });  // 2 s at 100 frames a second
+    const std::vector<int> written = Frames(view.name);
+    EXPECT_EQ(written.size(), 100u);
+    EXPECT_EQ(written.front(), 1);
+    recorder.SetMaxRate(0);
+    Drive(201, 210, [](int) { return 1.0; });
+    EXPECT_EQ(Frames(view.name).size(), 110u);  // uncapped: every frame
+}
+
+// The record key records into a new dated file in the datalog directory,
+// made for it, and stops on the next press.
+TEST_F(TriggerTest, TheRecordKeyStartsAndStopsADatedRecording) {
+    state.Monitoring = true;
+    recorder.SetDirectory(logs);
+    consumers.onWrite = [] {};
+    recorder.ToggleByKey();
+    EXPECT_TRUE(state.Recording);
+    Drive(1, 5, [](int) { return 1.0; });
+    recorder.ToggleByKey();
+    EXPECT_FALSE(state.Recording);
+    EXPECT_EQ(view.halts, 1);  // through the window's Stop
+    ASSERT_EQ(Logs().size(), 1);
+    EXPECT_EQ(Frames(QDir(logs).filePath(Logs()[0])), Range(1, 5));
 }
 
 TEST_F(LogOperationsTest, ALongReceiveBufferIsStoredAsItsFirst38Bytes) {
@@ -268,6 +390,9 @@ TEST_F(LogOperationsTest, PlaybackShowsEveryRecordInOrderAndEndsWithHalt) {
     EXPECT_TRUE(player.StopRequested());  // stays set until the next playback
     EXPECT_FALSE(player.Playing());
     EXPECT_TRUE(view.problems.empty());
+    // The host hears of the start and of the end, when live data may return.
+    EXPECT_EQ(playbacksStarted, 1);
+    EXPECT_EQ(playbacksEnded, 1);
 }
 
 TEST_F(LogOperationsTest, ARangeShowsExactlyItsRecordsAsTheWholeLogShowsThem) {
@@ -354,6 +479,8 @@ TEST_F(LogOperationsTest, DamagedRecordsAreSkippedAndReportedOnceAtTheEnd) {
 }
 
 TEST_F(LogOperationsTest, AMissingOrEmptyNameIsReportedAndNoFileIsCreated) {
+    // A Play that plays nothing leaves live monitoring running.
+    state.Monitoring = true;
     view.name = dir.filePath(QStringLiteral("typo.qz0"));
     player.Play();
     EXPECT_FALSE(QFileInfo::exists(view.name));
@@ -376,7 +503,17 @@ TEST_F(LogOperationsTest, AMissingOrEmptyNameIsReportedAndNoFileIsCreated) {
     player.Play();
     ASSERT_EQ(view.problems.size(), 4u);
     EXPECT_NE(view.problems[3].find("empty"), std::string::npos) << view.problems[3];
+    // And a range past the end of a log plays nothing either.
+    MakeLog(5);
+    view.name = QString::fromStdString(Path());
+    player.Play(10, 20);
+    ASSERT_EQ(view.problems.size(), 5u);
+    EXPECT_NE(view.problems[4].find("are not in it"), std::string::npos) << view.problems[4];
     EXPECT_TRUE(status.PanelText(1).isEmpty());  // nothing plays or records now
+    EXPECT_TRUE(state.Monitoring);
+    EXPECT_EQ(playbacksStarted, 0);
+    EXPECT_EQ(playbacksEnded, 0);
+    EXPECT_TRUE(consumers.shown.empty());
 }
 
 // Records are placed on the time axis by the last measured frame rate of the

@@ -13,6 +13,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -113,7 +116,19 @@ protected:
 };
 
 TEST_F(LoggingWindowTest, OpensWithTheDefaultsAndRefusesToPlayAMissingFile) {
-    EXPECT_EQ(Logging::kDefaultLogFile.toStdString(), "c:\\test.qz0");
+    // The name box offers a new file, named by the date and time, in the
+    // datalog directory: no stray "c:\test.qz0" in the working folder.
+    dash->log().recorder().SetDirectory(dir.filePath(QStringLiteral("logs")));
+    auto* fresh = new Logging(dash->log(), dash->status(), *dash, dash.get());
+    const QString offered = QDir::fromNativeSeparators(fresh->logFile()->text());
+    EXPECT_EQ(QFileInfo(offered).absolutePath(), dir.filePath(QStringLiteral("logs")));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.qz0$"))
+                    .match(QFileInfo(offered).fileName())
+                    .hasMatch())
+        << offered.toStdString();
+    delete fresh;
+    dash->log().SetView(window);
+
     EXPECT_EQ(Buttons(), "EEDD");
     EXPECT_TRUE(window->slider()->isHidden());
     EXPECT_EQ(window->counter()->text().toStdString(), "0");
@@ -185,10 +200,11 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
     EXPECT_TRUE(problems.empty());
 }
 
-// A playback ends the monitoring loop. Afterwards "COM Status", Apply in the
-// setup dialog and Record must each bring the frames back, and a recording
-// made then must hold every good frame it saw.
-TEST_F(LoggingWindowTest, AfterAPlaybackComStatusApplyAndRecordEachGoLive) {
+// Live data comes back by itself once a playback is over, and a recording
+// made then holds every good frame it saw. When monitoring is stopped
+// otherwise, "COM Status", Apply in the setup dialog and Record each bring
+// the frames back.
+TEST_F(LoggingWindowTest, AfterAPlaybackLiveDataReturnsAndComStatusApplyAndRecordGoLive) {
     if (!SimProcess::Built()) GTEST_SKIP() << "no simulator";
     const QString link = dir.filePath(QStringLiteral("box"));
     ASSERT_TRUE(sim.Start({}, link));
@@ -202,6 +218,8 @@ TEST_F(LoggingWindowTest, AfterAPlaybackComStatusApplyAndRecordEachGoLive) {
     // Each step waits for frames beyond its mark, acts, and moves on.
     int step = 0;
     std::int64_t mark = 0, atRecord = 0, atHalt = 0;
+    QColor lampDuringPlay;
+    QString linkPanelDuringPlay;
     auto next = [&](int to) { step = to; mark = m.GoodFrames(); };
     QTimer script;
     script.setInterval(10);
@@ -214,8 +232,10 @@ TEST_F(LoggingWindowTest, AfterAPlaybackComStatusApplyAndRecordEachGoLive) {
         } else if (step == 1 && good >= mark + 100) {  // stop it and play it
             window->haltButton()->click();
             next(2);
+            window->speed()->setCurrentIndex(window->speed()->findData(200));
             window->Play_Click();
-        } else if (step == 3 && good >= mark + 20) {  // live again: record
+            next(3);
+        } else if (step == 3 && good >= mark + 20) {  // live again, unasked: record
             window->logFile()->setText(second);
             window->recordButton()->click();
             atRecord = m.GoodFrames();
@@ -232,21 +252,35 @@ TEST_F(LoggingWindowTest, AfterAPlaybackComStatusApplyAndRecordEachGoLive) {
             window->haltButton()->click();
             dash->state().Monitoring = false;
             next(9);
+        } else if (step == 10 && good >= mark + 20) {  // COM Status brought it back
+            dash->state().Monitoring = false;
+            next(11);
         }
     });
+    // The script's own timer does not fire while its handler plays.
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (step != 2 || !dash->log().Playing()) return;
+        lampDuringPlay = dash->status().lampColour();
+        linkPanelDuringPlay = dash->status().PanelText(2);
+    });
+    watch.start();
     QTimer::singleShot(40000, dash.get(), [this] { dash->state().Monitoring = false; });
     script.start();
     dash->Form_Load(nullptr);
-    ASSERT_EQ(step, 2) << "the first recording and its playback did not happen";
+    ASSERT_EQ(step, 5) << "live data did not come back after the playback";
+    EXPECT_EQ(lampDuringPlay, QColor(64, 64, 64));
+    EXPECT_EQ(linkPanelDuringPlay.toStdString(), "COM Stopped");
     EXPECT_FALSE(m.Running());
     EXPECT_EQ(dash->status().PanelText(2).toStdString(), "COM Stopped");
-
-    next(3);
-    dash->Label1_Click();
-    ASSERT_EQ(step, 5) << "COM Status did not bring the frames back";
     LogReader reader;
     ASSERT_TRUE(reader.Open(second.toStdString()));
     EXPECT_EQ(reader.RecordCount(), atHalt - atRecord);
+
+    next(10);
+    dash->Label1_Click();
+    ASSERT_EQ(step, 11) << "COM Status did not bring the frames back";
 
     next(6);
     dash->ShowComSetup();

@@ -37,10 +37,12 @@ public:
         ++logged;
         if (onWrite) onWrite();
     }
+    void OfferLiveFrame() override { ++offered; }
 
     bool dashboardVisible = true;
     int dash = 0;
     int logged = 0;
+    int offered = 0;  // live frames handed to the recording trigger
     // The MAF word and the engine speed of every record the dashboard got.
     std::vector<int> shown;
     std::vector<float> rpm;

@@ -217,6 +217,33 @@ TEST_F(MonitorLoopTest, SilentBoxTurnsYellowThenRedAndRetriesOnceASecond) {
     EXPECT_EQ(consumers.dash, 1);  // frames flow again without a restart
 }
 
+// With reconnecting off, a box that stops answering stops monitoring with a
+// notice instead of being retried, and whoever records hears of it; a
+// reconnect the user asks for still happens.
+TEST_F(MonitorLoopTest, WithReconnectOffALostLinkStopsMonitoringWithANotice) {
+    monitor.SetReconnect(false);
+    int lost = 0;
+    monitor.SetOnLinkLost([&] { ++lost; });
+    bool requested = false;
+    answer = [](int) { return GoodFrame(); };
+    consumers.onFrame = [&] {
+        if (consumers.dash == 2 && !requested) {
+            requested = true;
+            status.SetPanelText(1, QStringLiteral("COM Reset"));
+        }
+        if (consumers.dash == 4) box.present = false;
+    };
+    monitor.MonitorLoop();
+    EXPECT_EQ(Count("panel1=Initializing"), 1);  // the asked-for reconnect only
+    EXPECT_EQ(consumers.dash, 5);  // the fifth was asked for before the box went
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(state.Monitoring);
+    EXPECT_EQ(status.notice, Monitor::kLinkLostNotice);
+    EXPECT_EQ(status.PanelText(2).toStdString(), "COM Stopped");
+    EXPECT_EQ(status.lamp, LinkStatus::kLampGrey);
+    EXPECT_TRUE(alerts.log.empty());
+}
+
 TEST_F(MonitorLoopTest, BadFrameIsCountedButNeitherShownNorLogged) {
     state.Recording = true;
     answer = [](int n) {
@@ -321,6 +348,7 @@ TEST(FramePath, PlayedFramesTakeTheLivePathExceptIntoTheRecording) {
     EXPECT_EQ(consumers.fed, (std::vector<int>{4, 4}));
     EXPECT_EQ(consumers.prepared.size(), 20u);
     EXPECT_EQ(consumers.logged, 1);
+    EXPECT_EQ(consumers.offered, 1);  // the trigger watches live frames only
     EXPECT_GT(rec.Mph, 0);
 
     ByteBuffer bad = frame;

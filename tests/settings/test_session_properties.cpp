@@ -9,6 +9,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDir>
+#include <QRadioButton>
+#include <QCheckBox>
+#include <QAction>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTabWidget>
@@ -18,9 +22,15 @@
 
 #include "MessageCatcher.h"
 #include "TestDash.h"
+#include "logging/Logging.h"
+#include "settings/LimitsWindow.h"
+#include "settings/UserChoices.h"
+#include "settings/VP.h"
 #include "decode/Conversion.h"
 #include "settings/ComSetup.h"
 #include "settings/VP.h"
+#include "settings/LimitsWindow.h"
+#include "settings/UserChoices.h"
 
 namespace quarn {
 namespace {
@@ -162,6 +172,76 @@ TEST_F(SessionProperties, SerialPortSetupOpensCentredOnTheScreen) {
     const QPoint centre = dash->comSetup()->screen()->availableGeometry().center();
     const QPoint at = dash->comSetup()->geometry().center();
     EXPECT_LE((at - centre).manhattanLength(), 8) << at.x() << "," << at.y();
+}
+
+// The Datalogging tab is in force at once and at the next start: the
+// throttle trigger, the record key, reconnecting, the folder and the cap.
+TEST_F(SessionProperties, DataloggingChoicesTakeEffectAndAreKeptForTheNextStart) {
+    auto* trigger = vp->findChild<QRadioButton*>(QStringLiteral("Option1"));
+    auto* tps = vp->findChild<QRadioButton*>(QStringLiteral("Option2"));
+    auto* key = vp->findChild<QRadioButton*>(QStringLiteral("Option3"));
+    auto* reconnect = vp->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    auto* folder = vp->findChild<QLineEdit*>(QStringLiteral("Text4"));
+    auto* rate = vp->findChild<QLineEdit*>(QStringLiteral("Text3"));
+    ASSERT_TRUE(trigger && tps && key && reconnect && folder && rate);
+    auto* recordKey = dash->findChild<QAction*>(QStringLiteral("mnuFileRecordKey"));
+    ASSERT_NE(recordKey, nullptr);
+
+    // The defaults: recording by hand, reconnecting, a folder under the
+    // documents, every frame; no trigger input to be had.
+    EXPECT_FALSE(trigger->isEnabled());
+    EXPECT_FALSE(trigger->toolTip().isEmpty());
+    EXPECT_FALSE(tps->isChecked() || key->isChecked());
+    EXPECT_TRUE(reconnect->isChecked());
+    EXPECT_TRUE(dash->monitor().ReconnectOn());
+    EXPECT_EQ(QDir::fromNativeSeparators(folder->text()), DefaultDatalogDirectory());
+    EXPECT_FALSE(folder->text().contains(QStringLiteral("windows"), Qt::CaseInsensitive));
+    EXPECT_EQ(dash->log().recorder().Directory(), DefaultDatalogDirectory());
+    EXPECT_FALSE(dash->log().recorder().TpsTrigger());
+    EXPECT_FALSE(recordKey->isEnabled());
+
+    tps->click();
+    EXPECT_TRUE(dash->log().recorder().TpsTrigger());
+    key->click();  // one at a time
+    EXPECT_FALSE(tps->isChecked());
+    EXPECT_FALSE(dash->log().recorder().TpsTrigger());
+    EXPECT_TRUE(recordKey->isEnabled());
+    reconnect->click();
+    EXPECT_FALSE(dash->monitor().ReconnectOn());
+    Paste(folder, File("runs"));
+    EXPECT_EQ(dash->log().recorder().Directory(), File("runs"));
+    Paste(rate, QStringLiteral("50"));
+
+    VP* second = nullptr;
+    auto again = Restart(second);
+    EXPECT_TRUE(second->findChild<QRadioButton*>(QStringLiteral("Option3"))->isChecked());
+    EXPECT_FALSE(second->findChild<QCheckBox*>(QStringLiteral("Check1"))->isChecked());
+    EXPECT_EQ(second->dataloggingChoices().maxRate, 50);
+    EXPECT_EQ(again->log().recorder().Directory(), File("runs"));
+    EXPECT_FALSE(again->monitor().ReconnectOn());
+    EXPECT_TRUE(again->findChild<QAction*>(QStringLiteral("mnuFileRecordKey"))->isEnabled());
+    // The log name box offers a dated file in that folder.
+    again->ShowLogging();
+    EXPECT_TRUE(again->logging()->logFile()->text().startsWith(QDir::toNativeSeparators(File("runs"))));
+    EXPECT_TRUE(again->logging()->logFile()->text().endsWith(QStringLiteral(".qz0")));
+
+    // A click on the picked option clears it: recording by hand again.
+    second->findChild<QRadioButton*>(QStringLiteral("Option3"))->click();
+    EXPECT_EQ(second->dataloggingChoices().start, DataloggingChoices::Start::Manual);
+    EXPECT_FALSE(again->findChild<QAction*>(QStringLiteral("mnuFileRecordKey"))->isEnabled());
+}
+
+// Limits edited in the Limits window outlast the run without a Save.
+TEST_F(SessionProperties, EditedLimitsAreKeptForTheNextStart) {
+    test::ChooseMenu(*dash, "mnuLimits");
+    ASSERT_NE(dash->limitsWindow(), nullptr);
+    const int ect = AlarmChannelIndex(Gauge::ECT);
+    QLineEdit* dangerHigh = dash->limitsWindow()->box(ect, LimitKind::DangerHigh);
+    Paste(dangerHigh, QStringLiteral("241"));
+    ASSERT_EQ(dash->alarms().limits()[static_cast<std::size_t>(ect)].dangerHigh, 241);
+    VP* second = nullptr;
+    auto again = Restart(second);
+    EXPECT_EQ(again->alarms().limits()[static_cast<std::size_t>(ect)].dangerHigh, 241);
 }
 
 TEST_F(SessionProperties, TabTwoShowsOnlyTheDataloggingControlsAndTabOneBringsTheCarBack) {
