@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libqcustomplot-dev
   xvfb xauth fonts-liberation2 imagemagick
   python3
-  help2man dpkg-dev file
+  help2man dpkg-dev file lintian
 )
 
 missing=()

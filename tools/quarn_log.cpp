@@ -32,20 +32,22 @@ void PrintHelp(std::FILE* to) {
                  "Usage: quarn-log COMMAND [--vehicle FILE.vf] FILE\n"
                  "\n"
                  "Commands:\n"
-                 "  info FILE     number of records, frames failing the checksum, malformed\n"
-                 "                records, trailing bytes, and the range of the main channels\n"
-                 "                over the frames that pass their checksum\n"
-                 "  export FILE   CSV on stdout: a header row, then one row per record, each\n"
-                 "                decoded and converted as playback does\n"
+                 "  info FILE          number of records, frames failing the checksum,\n"
+                 "                     malformed records, trailing bytes, and the range of the\n"
+                 "                     main channels over the frames that pass their checksum\n"
+                 "  export FILE        CSV on stdout: a header row, then one row per record,\n"
+                 "                     each decoded and converted as playback does\n"
                  "\n"
                  "Options:\n"
                  "  --vehicle FILE.vf  convert with the car of this vehicle file instead of\n"
-                 "                the default car (3500 lb, 36 lb/hr injectors, 8 cylinders)\n"
-                 "  -h, --help    show this text\n"
-                 "  --version     show the version\n"
+                 "                     the default car (3500 lb, 36 lb/hr injectors,\n"
+                 "                     8 cylinders)\n"
+                 "  -h, --help         show this text\n"
+                 "  --version          show the version\n"
                  "\n"
-                 "Exit status: 0 when every record could be read, 1 when the file cannot be\n"
-                 "read or holds damaged records or trailing bytes, 2 for a usage error.\n");
+                 "Exit status:\n"
+                 "  0 when every record could be read, 1 when the file cannot be read or holds\n"
+                 "  damaged records or trailing bytes, 2 for a usage error.\n");
 }
 
 class ProblemReporter {
