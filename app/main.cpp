@@ -26,6 +26,7 @@
 #include "settings/ComSetup.h"
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerPlots.h"
+#include "settings/WorkFolder.h"
 
 namespace {
 
@@ -150,7 +151,8 @@ struct Options {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption demo{QStringLiteral("demo"),
-                                  QStringLiteral("Run against the built-in simulated box.")};
+                                  QStringLiteral("Run against the simulated box (quarn-boxsim, "
+                                                 "started with the program).")};
     const QCommandLineOption boxArgs{
         QStringLiteral("boxsim-args"),
         QStringLiteral("Arguments for the simulated box of --demo (default \"--pace\")."),
@@ -174,11 +176,16 @@ struct Options {
     const QCommandLineOption scopes{QStringLiteral("scopes"),
                                     QStringLiteral("Open this many scope windows at the start."),
                                     QStringLiteral("count")};
+    const QCommandLineOption userFolder{
+        QStringLiteral("user-folder"),
+        QStringLiteral("Work in the per-user folder $XDG_DATA_HOME/quarn-dash "
+                       "(~/.local/share/quarn-dash), made when missing, as the desktop "
+                       "entry does: quarnom.ini and files named without a folder go there.")};
 
     Options() {
         parser.setApplicationDescription(QStringLiteral(
             "Monitors and logs EEC-IV engine computers through the Quarn-IV data logger."));
-        parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record, view, scopes});
+        parser.addOptions({demo, boxArgs, quitAfter, stats, shots, record, view, scopes, userFolder});
     }
 
     // The longest wait --quit-after takes: its milliseconds must fit a timer.
@@ -267,6 +274,14 @@ int main(int argc, char** argv) {
     SetNames();
     parser.process(app);
     if (const QString why = options.Check(); !why.isEmpty()) return Refuse(why);
+    // Before anything reads or writes quarnom.ini. Where the folder cannot be
+    // used, the program still runs where it was started, as it did before.
+    if (parser.isSet(options.userFolder)) {
+        QString error;
+        if (!quarn::EnterUserWorkFolder(&error))
+            std::fprintf(stderr, "quarn-dash: %s; working in %s\n", qPrintable(error),
+                         qPrintable(QDir::currentPath()));
+    }
     const QCommandLineOption& demo = options.demo;
     const QCommandLineOption& boxArgs = options.boxArgs;
     const QCommandLineOption& quitAfter = options.quitAfter;

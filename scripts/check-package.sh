@@ -17,11 +17,14 @@ for f in ./usr/bin/quarn-dash ./usr/bin/quarn-log ./usr/bin/quarn-boxsim \
          ./usr/share/applications/quarn-dash.desktop \
          ./usr/share/icons/hicolor/256x256/apps/quarn-dash.png \
          ./usr/share/man/man1/quarn-dash.1.gz ./usr/share/man/man1/quarn-log.1.gz \
-         ./usr/share/man/man1/quarn-boxsim.1.gz ./usr/share/doc/quarn-dash/README.md; do
+         ./usr/share/man/man1/quarn-boxsim.1.gz ./usr/share/doc/quarn-dash/README.md \
+         ./usr/share/doc/quarn-dash/copyright ./usr/share/doc/quarn-dash/changelog.gz \
+         ./usr/share/lintian/overrides/quarn-dash; do
   grep -qxF "$f" <<<"$files" || problem "missing $f"
 done
-# Only the programs and their documentation: no tests, headers or libraries.
-extra=$(grep -vE '^\./(usr/?|usr/(bin|share)/?|usr/bin/quarn-(dash|log|boxsim)|usr/share/(applications|icons|man|doc)(/.*)?)$' <<<"$files" || true)
+# Only the programs, their documentation and lintian's overrides: no tests,
+# headers or libraries.
+extra=$(grep -vE '^\./(usr/?|usr/(bin|share)/?|usr/bin/quarn-(dash|log|boxsim)|usr/share/(applications|icons|man|doc|lintian)(/.*)?)$' <<<"$files" || true)
 [ -z "$extra" ] || problem "unexpected files: $extra"
 
 info=$(dpkg-deb -I "$deb")
@@ -51,7 +54,32 @@ for p in quarn-dash quarn-log quarn-boxsim; do
   grep -qF -- '\fB\-\-help\fR' <<<"$page" || problem "$p.1 does not show the options"
   grep -q "/" <<<"$(grep -A1 '^\.SH SYNOPSIS' <<<"$page" | tail -n 1)" &&
     problem "$p.1 names the build folder"
+  # help2man ends an option's paragraph where the indentation of its text
+  # changes and goes on with an untagged one.
+  sed -n '/^\.SH OPTIONS/,/^\.SH /p' <<<"$page" | grep -qx '\.IP' &&
+    problem "$p.1 splits the text of an option"
 done
-grep -q '^Exec=quarn-dash' "$tmp/usr/share/applications/quarn-dash.desktop" ||
-  problem "the desktop entry does not start quarn-dash"
+page=$(zcat "$tmp/usr/share/man/man1/quarn-dash.1.gz")
+for s in ENVIRONMENT FILES '"SEE ALSO"'; do
+  grep -qxF ".SH $s" <<<"$page" || problem "quarn-dash.1 has no $s section"
+done
+for w in QUARN_COM quarnom.ini quarn\\-dash.ini .qz0.meta dialout; do
+  grep -qF -- "$w" <<<"$page" || problem "quarn-dash.1 does not mention $w"
+done
+# The exit status is a section of its own, not a paragraph of OPTIONS.
+zcat "$tmp/usr/share/man/man1/quarn-log.1.gz" | grep -qxF '.SH "EXIT STATUS"' ||
+  problem "quarn-log.1 has no EXIT STATUS section"
+
+# The top entry of the changelog is this version, by the package's maintainer.
+top=$(zcat "$tmp/usr/share/doc/quarn-dash/changelog.gz" | head -n 1)
+[ "$top" = "quarn-dash ($(field Version)) unstable; urgency=medium" ] ||
+  problem "the changelog starts \"$top\", not with version $(field Version)"
+zcat "$tmp/usr/share/doc/quarn-dash/changelog.gz" | grep -m1 '^ -- ' |
+  grep -qF " -- $(field Maintainer)  " || problem "the changelog's entry is not by $(field Maintainer)"
+
+# Started from the desktop, the program works in its per-user folder.
+entry="$tmp/usr/share/applications/quarn-dash.desktop"
+grep -qx 'Exec=quarn-dash --user-folder' "$entry" ||
+  problem "the desktop entry does not start quarn-dash in the per-user folder"
+grep -q '^Keywords=.' "$entry" || problem "the desktop entry has no Keywords"
 exit $fail

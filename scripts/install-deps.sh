@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libqcustomplot-dev libmuparser-dev
   xvfb xauth fonts-liberation2 imagemagick
   python3
-  help2man dpkg-dev file
+  help2man dpkg-dev file lintian
   poppler-utils
 )
 # The export tests read MLG files back with a parser from the npm registry.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <filesystem>
 #include <string>
 
 #include "TestUtil.h"
@@ -81,6 +82,41 @@ TEST(ProgramOptions, ViewPlotsTheLogWithoutTheBoxAndKeepsTheSavedPort) {
     std::ifstream ini(dir.File("quarnom.ini"), std::ios::binary);
     const std::string saved((std::istreambuf_iterator<char>(ini)), {});
     EXPECT_EQ(saved, " 3 \r\n");
+}
+
+// The desktop entry starts the program with --user-folder, so that the
+// settings file the demo saves (as any start saves the port) lands in the
+// per-user data folder, made with its missing parents, not in the folder the
+// program was started in.
+TEST(ProgramOptions, UserFolderTakesTheSettingsFileOutOfTheStartFolder) {
+    test::TempDir data;
+    const std::string line = "cd " + data.path().string() +
+                             " && env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen" +
+                             " XDG_CONFIG_HOME=" + data.File("config") +
+                             " XDG_DATA_HOME=" + data.File("share/new") + " timeout 20 " +
+                             test::BinPath("quarn-dash") + " --user-folder --demo --quit-after 1";
+    const test::CommandResult r = test::RunCommand(line);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(data.path() / "share/new/quarn-dash/quarnom.ini")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(data.path() / "quarnom.ini"));
+}
+
+// A folder that cannot be made (a file stands in its place) is said on
+// standard error; the program runs on where it was started.
+TEST(ProgramOptions, UserFolderThatCannotBeMadeLeavesTheStartFolder) {
+    test::TempDir data;
+    test::WriteBytes(data.File("quarn-dash"), {'x'});
+    const std::string line = "cd " + data.path().string() +
+                             " && env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen" +
+                             " XDG_CONFIG_HOME=" + data.File("config") +
+                             " XDG_DATA_HOME=" + data.path().string() + " timeout 20 " +
+                             test::BinPath("quarn-dash") + " --user-folder --demo --quit-after 1";
+    const test::CommandResult r = test::RunCommand(line);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("quarn-dash: cannot make the folder " + data.File("quarn-dash")),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(std::filesystem::exists(data.path() / "quarnom.ini")) << r.err;
 }
 
 }  // namespace
