@@ -72,11 +72,12 @@ FuelTab::FuelTab(const VehicleData& car, QString carName, QString settingsFile, 
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(BuildInputs());
-    scroll->setMinimumWidth(scroll->widget()->sizeHint().width() + 20);
+    scroll->setMinimumWidth(scroll->widget()->minimumSizeHint().width() + 20);
 
     m_answer = new QTableWidget(this);
     m_answer->setObjectName(QStringLiteral("FuelAnswer"));
     m_answer->verticalHeader()->hide();
+    m_answer->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_answer->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_answer->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_notes = new QLabel(this);
@@ -94,13 +95,13 @@ FuelTab::FuelTab(const VehicleData& car, QString carName, QString settingsFile, 
     auto* right = new QSplitter(Qt::Vertical, this);
     right->addWidget(answerPage);
     right->addWidget(m_plot);
-    right->setStretchFactor(0, 3);
-    right->setStretchFactor(1, 2);
+    right->setSizes({330, 300});
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(scroll);
     split->addWidget(right);
     split->setStretchFactor(1, 1);
+    split->setSizes({400, 600});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(split);

@@ -91,6 +91,7 @@ private:
     void ShowResult(const FuelResult& r);
     void ShowRemoved(const FuelResult& r);
     void DrawPlot(const FuelResult& r);
+    void Replot();
     std::optional<FuelJobInput> JobInput();
     double TargetAfr() const;
 

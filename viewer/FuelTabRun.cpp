@@ -208,12 +208,12 @@ void FuelTab::DrawPlot(const FuelResult& r) {
     const QString unit = QString::fromLatin1(AirflowUnitName(r.unit));
     m_plot->xAxis->setLabel(QStringLiteral("MAF (V)"));
     m_plot->yAxis->setLabel(QStringLiteral("Airflow (%1)").arg(unit));
-    m_plot->yAxis2->setLabel(QStringLiteral("Change (%), bars; hits above"));
+    m_plot->yAxis2->setLabel(QStringLiteral("Change (%)"));
     m_plot->yAxis2->setVisible(true);
     m_plot->legend->setVisible(!r.bins.empty());
     m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
     if (r.bins.empty()) {
-        m_plot->replot();
+        Replot();
         return;
     }
     QVector<double> volts, current, suggested, changeKeys, change;
@@ -230,7 +230,7 @@ void FuelTab::DrawPlot(const FuelResult& r) {
     }
     // Bars first, so the curves are drawn over them.
     auto* bars = new QCPBars(m_plot->xAxis, m_plot->yAxis2);
-    bars->setName(QStringLiteral("Change per row"));
+    bars->setName(QStringLiteral("Change per row (hits beside)"));
     bars->setPen(QPen(QColor(200, 120, 20)));
     bars->setBrush(QColor(230, 150, 40, 110));
     double width = 0.1;
@@ -252,7 +252,10 @@ void FuelTab::DrawPlot(const FuelResult& r) {
         hits->position->setAxes(m_plot->xAxis, m_plot->yAxis2);
         const double c = b.correction * 100;
         hits->position->setCoords(b.volts, c);
-        hits->setPositionAlignment(Qt::AlignHCenter | (c >= 0 ? Qt::AlignBottom : Qt::AlignTop));
+        // Upright, the counts of neighbouring rows would run into each other.
+        hits->setRotation(-90);
+        hits->setPositionAlignment(Qt::AlignVCenter | (c >= 0 ? Qt::AlignLeft : Qt::AlignRight));
+        hits->setPadding(QMargins(3, 0, 3, 0));
         hits->setText(QString::number(b.openLoop.hits + b.closedLoop.hits));
         QFont font = hits->font();
         font.setPointSizeF(font.pointSizeF() * 0.75);
@@ -263,8 +266,20 @@ void FuelTab::DrawPlot(const FuelResult& r) {
     m_plot->yAxis->setRange(0, std::max(current.back(), suggested.back()) * 1.05);
     // The bars use the bottom of the chart, where the curve is low, and
     // keep room for their counts.
-    m_plot->yAxis2->setRange(-top * 1.3, top * 4);
-    m_plot->replot();
+    m_plot->yAxis2->setRange(-top * 1.6, top * 4);
+    Replot();
+    // The rows below the sensor's idle reading never get hits: show the
+    // first that did.
+    for (std::size_t i = 0; i < r.bins.size(); ++i)
+        if (r.bins[i].used) {
+            m_answer->scrollToItem(m_answer->item(static_cast<int>(i), 0), QAbstractItemView::PositionAtTop);
+            break;
+        }
+}
+
+void FuelTab::Replot() {
+    // A hidden chart has no size to draw into; it draws when it is shown.
+    if (m_plot->isVisible()) m_plot->replot();
 }
 
 QString FuelTab::SuggestedText() const {
