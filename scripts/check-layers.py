@@ -63,7 +63,7 @@ PARTS = [
     Part("sim", 4, "sim", ["quarn_sim", "quarn-boxsim"], ["logformat"]),
     Part("tools", 5, "tools", ["quarn-log"], ["viewer", "vehiclefile", "fuel"]),
     Part("viewer", 4, "viewer", ["quarn_viewer", "quarn_viewer_ui"],
-         ["logformat", "dyno", "analysis", "report"]),
+         ["logformat", "dyno", "analysis", "report", "fuel"]),
     Part("app", 5, "app", ["quarn_app", "quarn-dash"],
          ["logging", "diagnostics", "settings", "scope", "about", "viewer"]),
 ]

@@ -29,6 +29,7 @@ class QTabWidget;
 namespace quarn {
 
 class EventsPanel;
+class FuelTab;
 class HeatMapTab;
 class HistogramTab;
 class LayoutStore;
@@ -158,6 +159,7 @@ public:
     StatisticsPanel* statisticsPanel() const { return m_statistics; }
     ScatterTab* scatter() const { return m_scatter; }
     HistogramTab* histogram() const { return m_histogram; }
+    FuelTab* fuel() const { return m_fuel; }
     QDockWidget* toolDock() const { return m_toolDock; }
     // Shows the tool dock on the page of that tool.
     void ShowTool(QWidget* page);
@@ -241,6 +243,7 @@ private:
     StatisticsPanel* m_statistics = nullptr;
     ScatterTab* m_scatter = nullptr;
     HistogramTab* m_histogram = nullptr;
+    FuelTab* m_fuel = nullptr;
     QDockWidget* m_toolDock = nullptr;
     QTabWidget* m_toolTabs = nullptr;
     std::vector<MathChannel> m_mathChannels;

@@ -15,6 +15,7 @@
 #include "dyno/DynoPhysics.h"
 #include "logging/LogExport.h"
 #include "logging/TravelExport.h"
+#include "viewer/FuelTab.h"
 #include "viewer/HeatMapTab.h"
 #include "viewer/EventsPanel.h"
 #include "viewer/HistogramTab.h"
@@ -218,6 +219,7 @@ void LogViewer::Loaded(bool second) {
         m_statistics->SetTable(m_table.get());
         m_scatter->SetTable(m_table.get());
         m_histogram->SetTable(m_table.get());
+        m_fuel->SetTable(m_table.get());
         ChannelsChanged();
         const VehicleData& car = m_table->Vehicle();
         m_dyno->SetTable(m_table.get(), DynoVehicle{car.weight(), car.cda(), car.crr()},

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "viewer/EventsPanel.h"
+#include "viewer/FuelTab.h"
 #include "viewer/HeatMapTab.h"
 #include "viewer/HistogramTab.h"
 #include "viewer/LimitLines.h"
@@ -52,6 +53,13 @@ void LogViewer::BuildTools() {
     m_tabs->addTab(m_scatter, QStringLiteral("Scatter"));
     m_histogram = new HistogramTab(m_tabs);
     m_tabs->addTab(m_histogram, QStringLiteral("Histogram"));
+    m_fuel = new FuelTab(m_host.Vehicle(), m_host.CarName(), m_host.UserSettingsFile(), m_tabs);
+    m_tabs->addTab(m_fuel, QStringLiteral("Fuel"));
+    m_fuel->selectedRows = [this](std::size_t& first, std::size_t& last) {
+        if (!m_plots->HasSelection()) return false;
+        ToolRows(first, last);
+        return true;
+    };
 
     connect(m_mathPanel, &MathPanel::applied, this,
             [this](const std::vector<MathChannel>& channels) { SetMathChannels(channels); });

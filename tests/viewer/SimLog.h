@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct SimLogOptions {
     // Appends to the log what a recording goes on to write after this many
     // records (the same drive, continued); the sidecar is left alone.
     std::int64_t after = 0;
+    // The computer's fuelling, with the error of its MAF table; none by default.
+    std::optional<EngineModel::Fuelling> fuelling;
 };
 
 // Writes the log and returns its record count (0 when it cannot be written).
@@ -44,6 +47,7 @@ inline std::int64_t WriteSimLog(const QString& path, const SimLogOptions& o) {
     else
         QFile::remove(SidecarPath(path));
     EngineModel engine(o.seed);
+    if (o.fuelling) engine.SetFuelling(*o.fuelling);
     QByteArray block;
     std::int64_t n = 0;
     std::size_t marker = 0;

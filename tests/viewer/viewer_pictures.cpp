@@ -1,20 +1,24 @@
 // Saves pictures of the Log Viewer for the documentation: a simulated drive
 // with markers and a selected range, its heat map, a math channel with
 // its formulas, the scatter tab, the event list, a second drive compared
-// with it, and the heat map by night; all on a 1366 x 768 screen. Usage:
+// with it, the fuel tab on a drive whose MAF table is off, and the heat map
+// by night; all on a 1366 x 768 screen. Usage:
 // viewer_pictures [output folder]
 
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <cstdlib>
 
+#include "fuel/MafTransfer.h"
 #include "viewer/EventsPanel.h"
+#include "viewer/FuelTab.h"
 #include "viewer/HeatMapTab.h"
 #include "viewer/MathPanel.h"
 #include "viewer/ScatterTab.h"
@@ -137,6 +141,36 @@ int main(int argc, char** argv) {
     plots.SetKeyRange(18, 48);
     plots.SetCursorKey(30);
     ok = Save(viewer, out, "viewer_compare.png") && ok;
+
+    // The fuel tab in a viewer of its own, on a warm drive whose computer
+    // fuels by the simulator's table with its error, pasted as a tuner would.
+    {
+        const QString drive = dir.filePath(QStringLiteral("tuning.qz0"));
+        test::SimLogOptions f;
+        f.seconds = 900;
+        f.frameRate = 100;
+        f.fuelling = EngineModel::Fuelling{{{1.0, 0}, {1.6, 4}, {2.2, 6}, {3.0, -3}, {4.0, -5}}, 12.0, 0.15};
+        if (test::WriteSimLog(drive, f) == 0) return EXIT_FAILURE;
+        std::vector<double> volts, kgh;
+        for (const auto& [v, a] : EngineModel::ComputerMafTable(f.fuelling->mafErrorPercent)) {
+            volts.push_back(v);
+            kgh.push_back(a);
+        }
+        LogViewer tuning(host);
+        tuning.showMessage = [](const QString&) {};
+        tuning.resize(1366, 704);
+        tuning.show();
+        if (!tuning.Open(drive)) return EXIT_FAILURE;
+        while (tuning.Busy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        FuelTab& fuel = *tuning.fuel();
+        tuning.tabs()->setCurrentWidget(&fuel);
+        fuel.transferBox()->setPlainText(QString::fromStdString(TransferText(volts, kgh)));
+        bool done = false;
+        QObject::connect(&fuel, &FuelTab::analysed, [&done] { done = true; });
+        if (!fuel.Apply()) return EXIT_FAILURE;
+        while (!done) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        ok = Save(tuning, out, "viewer_fuel.png") && ok;
+    }
 
     ApplyNightScheme(true);
     viewer.tabs()->setCurrentWidget(viewer.heatMap());
