@@ -21,6 +21,7 @@
 #include "viewer/HeatMap.h"
 #include "viewer/LogColumns.h"
 #include "viewer/LogTable.h"
+#include "viewer/MathColumns.h"
 #include "viewer/TableDyno.h"
 
 namespace quarn {
@@ -226,7 +227,8 @@ TEST_F(FormatsTest, HeatmapEqualsTheViewersCellsAndCopy) {
     EXPECT_DOUBLE_EQ(xEdges[1] - xEdges[0], 500);  // the viewer's default RPM step
     HeatFilter tps{ViewerChannelId("TPS"), HeatFilter::Op::Above, 1};
     const HeatMapResult want = ComputeHeatMap(*table, ViewerChannelId("RPM"), ViewerChannelId("MAF"),
-                                              ViewerChannelId("WideO2"), xEdges, yEdges, {tps}, 0,
+                                              ViewerChannelId("WideO2"), xEdges, yEdges,
+                                              HeatFilterCondition(*table, {tps}), 0,
                                               table->Rows());
     const QJsonArray count = got["count"].toArray();
     ASSERT_EQ(count.size(), static_cast<qsizetype>(want.count.size()));
@@ -242,6 +244,27 @@ TEST_F(FormatsTest, HeatmapEqualsTheViewersCellsAndCopy) {
     const auto text = RunCommand(QuarnLog("heatmap " + log + " --x RPM --y MAF --z WideO2 --filter 'TPS>1'"));
     EXPECT_EQ(text.out, HeatMapTsv(want, "RPM", "MAF", "WideO2").toStdString() +
                             (HeatMapTsv(want, "RPM", "MAF", "WideO2").endsWith('\n') ? "" : "\n"));
+}
+
+// --filter takes the heat map tab's formulas; several must all hold.
+TEST_F(FormatsTest, HeatmapFiltersAreTheTabsFormulas) {
+    const auto r = RunCommand(QuarnLog("heatmap --x RPM --y MAF --z WideO2 --json --filter 'TPS>=1' "
+                                       "--filter 'RPM < 4000 or not (MPH > 20)' " + log));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QJsonObject got = JsonOf(r.out);
+    std::vector<double> xEdges, yEdges;
+    for (const QJsonValue v : got["xEdges"].toArray()) xEdges.push_back(v.toDouble());
+    for (const QJsonValue v : got["yEdges"].toArray()) yEdges.push_back(v.toDouble());
+    const std::vector<float> holds = EvaluateCondition(
+        *table, QStringLiteral("TPS >= 1 and (RPM < 4000 or MPH <= 20)"), nullptr);
+    const HeatMapResult want = ComputeHeatMap(*table, ViewerChannelId("RPM"), ViewerChannelId("MAF"),
+                                              ViewerChannelId("WideO2"), xEdges, yEdges, holds, 0,
+                                              table->Rows());
+    ASSERT_GT(want.filteredOut, 0);
+    const QJsonArray count = got["count"].toArray();
+    ASSERT_EQ(count.size(), static_cast<qsizetype>(want.count.size()));
+    for (std::size_t c = 0; c < want.count.size(); ++c)
+        EXPECT_EQ(count[static_cast<qsizetype>(c)].toInteger(), want.count[c]) << c;
 }
 
 TEST_F(FormatsTest, PullsAndDynoPeaksEqualTheViewersDyno) {
@@ -307,6 +330,8 @@ TEST_F(FormatsTest, BadInputIsRefusedWithItsExitCode) {
         {"export --decimal-comma --format csv-units " + log, 2},
         {"export --frobnicate " + log, 2},
         {"heatmap --x RPM --y NOPE --z MAF " + log, 2},
+        {"heatmap --x RPM --y MAF --z MAF --filter 'TPS >' " + log, 2},
+        {"heatmap --x RPM --y MAF --z MAF --filter 'Knock > 1' " + log, 2},
         {"dyno --pull 99 " + log, 2},
         {"dyno --pull x " + log, 2},
         {"events 'RPM >' " + log, 2},

@@ -347,7 +347,7 @@ TEST_F(ViewerWindowTest, CopyHoldsTheMeanOfTheFilteredRowsOfEachCell) {
     const int tps = ViewerChannelId(QStringLiteral("TPS"));
     HeatMapTab& heat = *viewer->heatMap();
     heat.SetChannels(rpm, maf, afr);
-    heat.SetFilter(0, tps, HeatFilter::Op::Above, 2.0);
+    heat.SetWhere(QStringLiteral("TPS > 2"));
     heat.Copy();
     const std::vector<std::string> lines =
         Lines(QApplication::clipboard()->text().toStdString());
