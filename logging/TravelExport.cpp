@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <limits>
 
 #include "logging/TravelWriters.h"
 
@@ -21,10 +22,18 @@ bool InRange(const SidecarMarker& m, std::int64_t first, std::int64_t last) {
 
 }  // namespace
 
+float ExportColumn::At(std::int64_t record) const {
+    const std::int64_t at = record - firstRecord;
+    if (at < 0 || at >= static_cast<std::int64_t>(values.size()))
+        return std::numeric_limits<float>::quiet_NaN();
+    return values[static_cast<std::size_t>(at)];
+}
+
 LogScan ExportLog(LogReader& reader, const RecordTimes& times, std::FILE* out,
                   const ExportOptions& options, const TravelSource& source,
                   const RecordProblem& problem, const ExportProgress& progress,
-                  const VehicleData& vehicle, std::int64_t firstRecord, std::int64_t lastRecord) {
+                  const VehicleData& vehicle, std::int64_t firstRecord, std::int64_t lastRecord,
+                  std::span<const ExportColumn> extra) {
     std::unique_ptr<TravelWriter> writer = MakeTravelWriter(options);
     if (!writer)
         return ExportCsv(reader, out, problem, progress, vehicle, firstRecord, lastRecord);
@@ -35,6 +44,7 @@ LogScan ExportLog(LogReader& reader, const RecordTimes& times, std::FILE* out,
     header.start = times.Start();
     header.timesEstimated = times.Estimated(lastWritten);
     header.frameRate = times.FrameRate();
+    header.extra = extra;
 
     std::vector<SidecarMarker> markers;
     for (const SidecarMarker& m : times.Markers())
@@ -58,7 +68,7 @@ LogScan ExportLog(LogReader& reader, const RecordTimes& times, std::FILE* out,
     auto visit = [&](std::int64_t n, bool, const ChannelRecord&, const ChannelRecord& rec) {
         if (n < firstRecord || n > lastRecord) return;
         markersUpTo(n - 1);
-        writer->Row(times.SecondsOf(n), rec, buf);
+        writer->Row(n, times.SecondsOf(n), rec, buf);
         markersUpTo(n);
         if (buf.size() >= kFlushAt) {
             std::fwrite(buf.data(), 1, buf.size(), out);
@@ -75,7 +85,8 @@ LogScan ExportLog(LogReader& reader, const RecordTimes& times, std::FILE* out,
 ExportResult ExportLogFile(const std::string& logPath, const std::string& outPath,
                            const ExportOptions& options, const VehicleData& vehicle,
                            const RecordProblem& problem, const ExportProgress& progress,
-                           std::int64_t firstRecord, std::int64_t lastRecord) {
+                           std::int64_t firstRecord, std::int64_t lastRecord,
+                           std::span<const ExportColumn> extra) {
     if (options.format == ExportFormat::Csv)
         return ExportCsvFile(logPath, outPath, vehicle, problem, progress, firstRecord,
                              lastRecord);
@@ -88,7 +99,7 @@ ExportResult ExportLogFile(const std::string& logPath, const std::string& outPat
             const RecordTimes times =
                 RecordTimes::Read(log, reader.RecordCount(), options.estimatedFrameRate);
             return ExportLog(reader, times, out, options, source, problem, keepGoing, vehicle,
-                             firstRecord, lastRecord);
+                             firstRecord, lastRecord, extra);
         },
         progress, lastRecord);
 }

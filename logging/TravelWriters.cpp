@@ -50,6 +50,12 @@ void AppendFixed(std::string& out, double v, int decimals, bool comma) {
     out.append(buf, end);
 }
 
+// A value that is not there (a formula undefined at a record) is an empty
+// field, which spreadsheets show as blank, rather than a number that lies.
+void AppendValue(std::string& out, float v, int decimals, bool comma) {
+    if (std::isfinite(v)) AppendFixed(out, v, decimals, comma);
+}
+
 std::string CaptureDate(const QDateTime& start) {
     return start.isValid() ? start.toUTC().toString(Qt::ISODateWithMs).toStdString()
                            : std::string("unknown");
@@ -65,18 +71,28 @@ public:
         : m_sep(options.separator), m_comma(options.decimalComma) {}
 
     void Begin(const Header& header, std::string& out) override {
+        m_extra = header.extra;
         out += header.timesEstimated ? "Time (s, estimated)" : "Time (s)";
         for (const TravelChannel& c : kChannels) {
             out += m_sep;
             out.append(c.name).append(" (").append(c.unit).append(")");
         }
+        for (const ExportColumn& c : m_extra) {
+            out += m_sep;
+            out.append(c.name).append(" (").append(c.unit).append(")");
+        }
         out += '\n';
     }
-    void Row(double seconds, const ChannelRecord& rec, std::string& out) override {
+    void Row(std::int64_t record, double seconds, const ChannelRecord& rec,
+             std::string& out) override {
         AppendFixed(out, seconds, kTimeDecimals, m_comma);
         for (const TravelChannel& c : kChannels) {
             out += m_sep;
             AppendFixed(out, rec.*c.field, c.decimals, m_comma);
+        }
+        for (const ExportColumn& c : m_extra) {
+            out += m_sep;
+            AppendValue(out, c.At(record), c.decimals, m_comma);
         }
         out += '\n';
     }
@@ -85,6 +101,7 @@ public:
 private:
     char m_sep;
     bool m_comma;
+    std::span<const ExportColumn> m_extra;
 };
 
 // Quoted lines before the header are the readers' place for where a log
@@ -95,17 +112,25 @@ public:
         out.append("\"Quarn Dash log: ").append(header.logName).append("\"\n");
         out.append("\"Capture Date: ").append(CaptureDate(header.start)).append("\"\n");
         if (header.timesEstimated) out.append("\"Times estimated at the link's frame rate\"\n");
+        m_extra = header.extra;
         out += "Time";
         for (const TravelChannel& c : kChannels) out.append("\t").append(c.name);
+        for (const ExportColumn& c : m_extra) out.append("\t").append(c.name);
         out += "\ns";
         for (const TravelChannel& c : kChannels) out.append("\t").append(c.plainUnit);
+        for (const ExportColumn& c : m_extra) out.append("\t").append(c.unit);
         out += '\n';
     }
-    void Row(double seconds, const ChannelRecord& rec, std::string& out) override {
+    void Row(std::int64_t record, double seconds, const ChannelRecord& rec,
+             std::string& out) override {
         AppendFixed(out, seconds, kTimeDecimals, false);
         for (const TravelChannel& c : kChannels) {
             out += '\t';
             AppendFixed(out, rec.*c.field, c.decimals, false);
+        }
+        for (const ExportColumn& c : m_extra) {
+            out += '\t';
+            AppendValue(out, c.At(record), c.decimals, false);
         }
         out += '\n';
     }
@@ -114,6 +139,9 @@ public:
         std::snprintf(number, sizeof number, "%03d", id);
         out.append("MARK ").append(number).append(" - ").append(text).append("\n");
     }
+
+private:
+    std::span<const ExportColumn> m_extra;
 };
 
 // MLVLG version 1, big-endian: a 22-byte header, a 55-byte descriptor per
@@ -132,7 +160,8 @@ public:
     static constexpr std::uint8_t kMarkerBlock = 1;
 
     void Begin(const Header& header, std::string& out) override {
-        const std::size_t fields = kChannels.size() + 1;  // Time first
+        m_extra = header.extra;
+        const std::size_t fields = kChannels.size() + 1 + m_extra.size();  // Time first
         std::string info = "Quarn Dash log: " + header.logName + "\nCapture Date: " +
                            CaptureDate(header.start);
         if (header.timesEstimated) info += "\nTimes estimated at the link's frame rate";
@@ -151,13 +180,17 @@ public:
         PutU16(out, static_cast<std::uint16_t>(fields));
         Field(out, "Time", "s", kTimeDecimals);
         for (const TravelChannel& c : kChannels) Field(out, c.name, c.plainUnit, c.decimals);
+        for (const ExportColumn& c : m_extra)
+            Field(out, c.name.c_str(), c.unit.c_str(), c.decimals);
         out.append(info).push_back('\0');
     }
-    void Row(double seconds, const ChannelRecord& rec, std::string& out) override {
+    void Row(std::int64_t record, double seconds, const ChannelRecord& rec,
+             std::string& out) override {
         BlockHead(out, kFieldBlock, seconds);
         const std::size_t dataStart = out.size();
         PutF32(out, static_cast<float>(seconds));
         for (const TravelChannel& c : kChannels) PutF32(out, rec.*c.field);
+        for (const ExportColumn& c : m_extra) PutF32(out, c.At(record));
         // The check byte is the low byte of the sum of the field bytes.
         std::uint8_t sum = 0;
         for (std::size_t i = dataStart; i < out.size(); ++i)
@@ -210,6 +243,7 @@ private:
     }
 
     std::uint8_t m_counter = 0;
+    std::span<const ExportColumn> m_extra;
 };
 
 }  // namespace

@@ -9,25 +9,12 @@
 #include "tools/QuarnLog.h"
 #include "viewer/HeatMap.h"
 #include "viewer/LogTable.h"
+#include "viewer/MathColumns.h"
 
 namespace quarn::cli {
 namespace {
 
 constexpr int kMaxCells = 64;
-
-// "CH>V", "CH<V", "CH>=V", "CH<=V".
-bool ParseFilter(const std::string& text, HeatFilter& filter) {
-    const std::size_t at = text.find_first_of("<>");
-    if (at == std::string::npos || at == 0) return false;
-    const bool orEqual = at + 1 < text.size() && text[at + 1] == '=';
-    const bool above = text[at] == '>';
-    filter.op = above ? (orEqual ? HeatFilter::Op::AtLeast : HeatFilter::Op::Above)
-                      : (orEqual ? HeatFilter::Op::AtMost : HeatFilter::Op::Below);
-    QString name = QString::fromStdString(text.substr(0, at)).trimmed();
-    filter.channel = ViewerChannelId(name);
-    std::string value = QString::fromStdString(text.substr(at + (orEqual ? 2 : 1))).trimmed().toStdString();
-    return filter.channel >= 0 && ParseNumber(value, filter.value);
-}
 
 // The cells the tab shows for a channel before the user changes the step:
 // the default step over what the log holds once warmed up, rounded as the
@@ -65,14 +52,20 @@ int RunHeatmap(const Args& args, const VehicleData& vehicle) {
         axes[a] = ViewerChannelId(QString::fromStdString(args.Value(names[a])));
         if (axes[a] < 0) return Usage("heatmap: no channel \"" + args.Value(names[a]) + "\"");
     }
-    std::vector<HeatFilter> filters;
+    // The viewer's "Only where" formulas; the older "CH>V" forms are such
+    // formulas too. Several must all hold.
+    std::vector<QString> channelNames;
+    for (const ViewerChannel& c : ViewerChannels()) channelNames.push_back(c.name);
+    QStringList where;
     if (const auto it = args.values.find("filter"); it != args.values.end())
         for (const std::string& text : it->second) {
-            HeatFilter filter;
-            if (!ParseFilter(text, filter))
-                return Usage("heatmap: --filter " + text + ": expected CH>V, CH<V, CH>=V or CH<=V");
-            filters.push_back(filter);
+            const QString formula = QString::fromStdString(text);
+            const Expression e = Expression::Compile(formula, channelNames);
+            if (!e.Ok())
+                return Usage("heatmap: --filter " + text + ": " + ErrorText(e.Error()).toStdString());
+            where << QStringLiteral("(%1)").arg(formula);
         }
+    const QString condition = where.join(QStringLiteral(" and "));
 
     int exit = kExitOk;
     const auto& channels = ViewerChannels();
@@ -83,9 +76,12 @@ int RunHeatmap(const Args& args, const VehicleData& vehicle) {
             exit = std::max(exit, kExitBadInput);
             continue;
         }
+        ExpressionError error;
+        const std::vector<float> holds = EvaluateCondition(*table, condition, &error);
+        if (error.Failed()) return Usage("heatmap: --filter: " + ErrorText(error).toStdString());
         const HeatMapResult map =
             ComputeHeatMap(*table, axes[0], axes[1], axes[2], TabEdges(*table, axes[0]),
-                           TabEdges(*table, axes[1]), filters, 0, table->Rows());
+                           TabEdges(*table, axes[1]), holds, 0, table->Rows());
         if (args.Json()) {
             QJsonArray xEdges, yEdges, mean, count;
             for (double e : map.xEdges) xEdges.append(e);

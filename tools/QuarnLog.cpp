@@ -39,7 +39,8 @@ const Command kCommands[] = {
      "the stretches where the formula EXPR holds for at least T seconds", RunEvents},
     {"heatmap", {"x", "y", "z", "filter"}, {}, "heatmap --x CH --y CH --z CH [--filter EXPR] LOG...",
      "the mean of Z in cells of X by Y, as the viewer's Copy gives it; a filter\n"
-     "is CH>V, CH<V, CH>=V or CH<=V, and may be given more than once",
+     "is a formula as the viewer's \"Only where\" takes it (CH>V among them),\n"
+     "and may be given more than once: all must hold",
      RunHeatmap},
     {"pulls", {}, {}, "pulls LOG...",
      "the wide-open-throttle pulls with their facts, and the refused pieces with\n"

@@ -20,6 +20,14 @@ bool HeatFilter::Holds(double v) const {
 
 namespace {
 
+// Each no more than the three conditions the tab's filter rows once held,
+// so a map made with the rows is made again with the formula.
+constexpr HeatWherePreset kPresets[] = {
+    {"Warm engine", "ECT > 180"},
+    {"Warm, off idle", "ECT > 180 and TPS > 1"},
+    {"Warm part-throttle cruise", "ECT > 180 and TPS > 1 and RPM <= 3000"},
+};
+
 // A step a reader of the table expects for the channel: round numbers of
 // its unit, fine enough to show the shape of a map.
 double NaturalStep(const QString& name, double span) {
@@ -45,6 +53,10 @@ double NaturalStep(const QString& name, double span) {
 
 }  // namespace
 
+std::span<const HeatWherePreset> HeatWherePresets() {
+    return kPresets;
+}
+
 std::vector<double> DefaultHeatEdges(int channel, double lo, double hi) {
     const auto& channels = ViewerChannels();
     const QString name = channel >= 0 && channel < static_cast<int>(channels.size())
@@ -67,7 +79,7 @@ std::vector<double> DefaultHeatEdges(int channel, double lo, double hi) {
 
 HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
                              const std::vector<double>& xEdges, const std::vector<double>& yEdges,
-                             const std::vector<HeatFilter>& filters, std::size_t row0,
+                             std::span<const float> condition, std::size_t row0,
                              std::size_t row1) {
     HeatMapResult map;
     map.xEdges = xEdges;
@@ -78,8 +90,6 @@ HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
     const int channelCount = table.ChannelCount();
     auto valid = [&](int id) { return id >= 0 && id < channelCount; };
     if (cols == 0 || rowsOfCells == 0 || !valid(x) || !valid(y) || !valid(z)) return map;
-    for (const HeatFilter& f : filters)
-        if (!valid(f.channel)) return map;
 
     row1 = std::min(row1, table.Rows());
     if (row0 < table.WarmUpRows() && row0 < row1) {
@@ -89,8 +99,14 @@ HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
     }
     // Their values are NaN, which no cell takes; counted to be said.
     const auto& damaged = table.DamagedRows();
-    map.damaged = std::lower_bound(damaged.begin(), damaged.end(), row1) -
-                  std::lower_bound(damaged.begin(), damaged.end(), row0);
+    auto nextDamaged = std::lower_bound(damaged.begin(), damaged.end(), row0);
+    map.damaged = std::lower_bound(damaged.begin(), damaged.end(), row1) - nextDamaged;
+    const bool filtered = !condition.empty();
+    // A row the condition has no value for (the log grew since it was
+    // evaluated) is not known to meet it.
+    auto holds = [&](std::size_t r) {
+        return r < condition.size() && condition[r] != 0 && !std::isnan(condition[r]);
+    };
     const float* xs = table.Column(x).data();
     const float* ys = table.Column(y).data();
     const float* zs = table.Column(z).data();
@@ -113,13 +129,13 @@ HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
         return static_cast<long>(std::upper_bound(e.begin(), e.end(), v) - e.begin()) - 1;
     };
     for (std::size_t r = row0; r < row1; ++r) {
-        bool keep = true;
-        for (const HeatFilter& f : filters)
-            if (!f.Holds(table.Column(f.channel)[r])) {
-                keep = false;
-                break;
-            }
-        if (!keep || !std::isfinite(zs[r])) continue;
+        if (filtered && !holds(r)) {
+            // A damaged row is said once, as damaged, not again as filtered.
+            while (nextDamaged != damaged.end() && *nextDamaged < r) ++nextDamaged;
+            if (nextDamaged == damaged.end() || *nextDamaged != r) ++map.filteredOut;
+            continue;
+        }
+        if (!std::isfinite(zs[r])) continue;
         const long cx = cellOf(xEdges, xStep, xs[r]);
         const long cy = cellOf(yEdges, yStep, ys[r]);
         if (cx < 0 || cy < 0) continue;
@@ -137,6 +153,20 @@ HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
     }
     if (map.zMin > map.zMax) map.zMin = map.zMax = 0;
     return map;
+}
+
+std::vector<float> HeatFilterCondition(const LogTable& table, const std::vector<HeatFilter>& filters) {
+    std::vector<float> condition;
+    for (const HeatFilter& f : filters)
+        if (f.channel < 0 || f.channel >= table.ChannelCount()) return condition;
+    if (filters.empty()) return condition;
+    condition.assign(table.Rows(), 1.0f);
+    for (const HeatFilter& f : filters) {
+        const std::vector<float>& column = table.Column(f.channel);
+        for (std::size_t r = 0; r < condition.size(); ++r)
+            if (!f.Holds(column[r])) condition[r] = 0;
+    }
+    return condition;
 }
 
 QString HeatMapTsv(const HeatMapResult& map, const QString& xName, const QString& yName,

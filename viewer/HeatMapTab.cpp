@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
@@ -22,6 +23,7 @@
 #include <limits>
 
 #include "viewer/LogTable.h"
+#include "viewer/MathColumns.h"
 #include "widgets/NightScheme.h"
 
 namespace quarn {
@@ -143,28 +145,29 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
     connect(m_showCount, &QRadioButton::toggled, this, [this] { ShowResult(); });
     connect(m_copy, &QPushButton::clicked, this, &HeatMapTab::Copy);
 
-    for (int f = 0; f < kFilters; ++f) {
-        m_filterChannel[f] = new QComboBox(this);
-        m_filterChannel[f]->addItem(QStringLiteral("(no filter)"), -1);
-        for (std::size_t i = 0; i < channels.size(); ++i)
-            m_filterChannel[f]->addItem(channels[i].name, static_cast<int>(i));
-        m_filterOp[f] = new QComboBox(this);
-        m_filterOp[f]->addItem(QStringLiteral(">"), static_cast<int>(HeatFilter::Op::Above));
-        m_filterOp[f]->addItem(QStringLiteral("<"), static_cast<int>(HeatFilter::Op::Below));
-        m_filterOp[f]->addItem(QStringLiteral("≥"), static_cast<int>(HeatFilter::Op::AtLeast));
-        m_filterOp[f]->addItem(QStringLiteral("≤"), static_cast<int>(HeatFilter::Op::AtMost));
-        m_filterValue[f] = new QDoubleSpinBox(this);
-        m_filterValue[f]->setRange(-1e6, 1e6);
-        m_filterValue[f]->setDecimals(2);
-        group(4 + f, QStringLiteral("Only where"),
-              {m_filterChannel[f], m_filterOp[f], m_filterValue[f]});
-        connect(m_filterChannel[f], &QComboBox::currentIndexChanged, this,
-                [this] { ScheduleRecompute(); });
-        connect(m_filterOp[f], &QComboBox::currentIndexChanged, this,
-                [this] { ScheduleRecompute(); });
-        connect(m_filterValue[f], &QDoubleSpinBox::valueChanged, this,
-                [this] { ScheduleRecompute(); });
+    m_where = new QLineEdit(this);
+    m_where->setObjectName(QStringLiteral("HeatWhere"));
+    m_where->setPlaceholderText(QStringLiteral("every record; e.g. ECT > 180 and TPS > 1"));
+    m_where->setToolTip(QStringLiteral("A formula over the channels, math channels included: "
+                                       "only the records where it holds are counted"));
+    m_presets = new QComboBox(this);
+    m_presets->setObjectName(QStringLiteral("HeatWherePresets"));
+    m_presets->addItem(QStringLiteral("Presets…"));
+    for (const HeatWherePreset& p : HeatWherePresets())
+        m_presets->addItem(QString::fromUtf8(p.label), QString::fromUtf8(p.formula));
+    m_whereError = new QLabel(this);
+    m_whereError->setObjectName(QStringLiteral("HeatWhereError"));
+    m_whereError->setStyleSheet(QStringLiteral("color: #b01414"));
+    {
+        auto* box = new QHBoxLayout;
+        box->addWidget(m_where, 1);
+        box->addWidget(m_presets);
+        box->addWidget(m_whereError, 1);
+        controls->addWidget(new QLabel(QStringLiteral("Only where"), this), 2, 0, Qt::AlignRight);
+        controls->addLayout(box, 2, 1, 1, 4);
     }
+    connect(m_where, &QLineEdit::editingFinished, this, &HeatMapTab::WhereChanged);
+    connect(m_presets, &QComboBox::activated, this, &HeatMapTab::PresetChosen);
 
     m_caption = new QLabel(this);
     m_caption->setObjectName(QStringLiteral("HeatCaption"));
@@ -207,6 +210,7 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
 
 void HeatMapTab::SetTable(const LogTable* table) {
     m_logTable = table;
+    m_whereDirty = true;
     ChannelsChanged();
     m_hasSelection = false;
     ChannelChanged(0);
@@ -230,7 +234,8 @@ void HeatMapTab::ChannelsChanged() {
         }
     };
     for (QComboBox* box : m_axis) refill(box, 0);
-    for (QComboBox* box : m_filterChannel) refill(box, 1);
+    // A formula may name a math channel that came or went.
+    m_whereDirty = true;
     ScheduleRecompute();
 }
 
@@ -247,11 +252,25 @@ void HeatMapTab::SetChannels(int x, int y, int z) {
         if (ids[a] >= 0) m_axis[a]->setCurrentIndex(ids[a]);
 }
 
-void HeatMapTab::SetFilter(int index, int channel, HeatFilter::Op op, double value) {
-    if (index < 0 || index >= kFilters) return;
-    m_filterChannel[index]->setCurrentIndex(std::max(channel + 1, 0));
-    m_filterOp[index]->setCurrentIndex(m_filterOp[index]->findData(static_cast<int>(op)));
-    m_filterValue[index]->setValue(value);
+void HeatMapTab::SetWhere(const QString& formula) {
+    m_where->setText(formula);
+    WhereChanged();
+}
+
+void HeatMapTab::WhereChanged() {
+    m_whereDirty = true;
+    ScheduleRecompute();
+}
+
+void HeatMapTab::PresetChosen(int index) {
+    // The box is filled, not locked: a preset is a start the user edits.
+    if (index <= 0) return;
+    const QString formula = m_presets->itemData(index).toString();
+    {
+        const QSignalBlocker block(m_presets);
+        m_presets->setCurrentIndex(0);
+    }
+    SetWhere(formula);
 }
 
 void HeatMapTab::MeasureSpan(int axis) {
@@ -269,6 +288,7 @@ void HeatMapTab::MeasureSpan(int axis) {
 }
 
 void HeatMapTab::DataGrew() {
+    m_whereDirty = true;
     for (int axis = 0; axis < 2; ++axis) {
         MeasureSpan(axis);
         // A followed recording widened the span past the cells allowed: the
@@ -359,17 +379,17 @@ void HeatMapTab::Recompute() {
     m_recompute.stop();
     m_dirty = false;
     m_result = HeatMapResult();
-    if (m_logTable && m_logTable->Rows() > 0) {
-        std::vector<HeatFilter> filters;
-        for (int f = 0; f < kFilters; ++f) {
-            const int channel = m_filterChannel[f]->currentData().toInt();
-            if (channel < 0) continue;
-            HeatFilter filter;
-            filter.channel = channel;
-            filter.op = static_cast<HeatFilter::Op>(m_filterOp[f]->currentData().toInt());
-            filter.value = m_filterValue[f]->value();
-            filters.push_back(filter);
-        }
+    if (m_whereDirty) {
+        ExpressionError error;
+        m_condition = m_logTable ? EvaluateCondition(*m_logTable, m_where->text(), &error)
+                                 : std::vector<float>();
+        m_whereFailed = error.Failed();
+        m_whereError->setText(ErrorText(error));
+        m_whereDirty = false;
+    }
+    // A formula that cannot be read maps nothing rather than everything:
+    // a map of every record would pass for the filtered one.
+    if (m_logTable && m_logTable->Rows() > 0 && !m_whereFailed) {
         std::size_t row0 = 0, row1 = m_logTable->Rows();
         if (m_selectionOnly->isChecked() && m_hasSelection) {
             row0 = std::min(m_row0, row1);
@@ -377,7 +397,7 @@ void HeatMapTab::Recompute() {
         }
         m_result = ComputeHeatMap(*m_logTable, m_axis[0]->currentIndex(),
                                   m_axis[1]->currentIndex(), m_axis[2]->currentIndex(), Edges(0),
-                                  Edges(1), filters, row0, row1);
+                                  Edges(1), m_condition, row0, row1);
     }
     ShowResult();
 }
@@ -473,6 +493,13 @@ void HeatMapTab::ShowResult() {
                        (r.damaged ? QStringLiteral(" %1 damaged records were left out.")
                                         .arg(r.damaged)
                                   : QString()) +
+                       (r.filteredOut ? QStringLiteral(" %1 records where the \"Only where\" "
+                                                       "formula does not hold were left out.")
+                                            .arg(r.filteredOut)
+                                      : QString()) +
+                       (m_whereFailed ? QStringLiteral(" Nothing is mapped until the \"Only "
+                                                       "where\" formula can be read.")
+                                      : QString()) +
                        m_stepProblem);
     m_plot->xAxis->setLabel(x);
     m_plot->yAxis->setLabel(y);

@@ -16,6 +16,7 @@ class QCPColorMap;
 class QCPColorScale;
 class QDoubleSpinBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
@@ -24,16 +25,15 @@ namespace quarn {
 
 class LogTable;
 
-// The heat map tab: X, Y and Z channels with their cell steps, up to three
-// filters (channel, condition, value), and the mean of Z per X-by-Y cell as
+// The heat map tab: X, Y and Z channels with their cell steps, an "Only
+// where" formula over the log's channels (math channels included) with a
+// few ready-made ones to start from, and the mean of Z per X-by-Y cell as
 // a table coloured by value (the count of each cell in its tooltip, or in
 // the table when "Count" is chosen) and as a colour map. Copy puts the
 // table on the clipboard as tab-separated text.
 class HeatMapTab : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kFilters = 3;
-
     explicit HeatMapTab(QWidget* parent = nullptr);
 
     // The log to map (null: none). It must outlive its use here.
@@ -46,7 +46,8 @@ public:
     // Rows were added to the table: the cells grow to hold them.
     void DataGrew();
     void SetChannels(int x, int y, int z);
-    void SetFilter(int index, int channel, HeatFilter::Op op, double value);
+    // The "Only where" formula; empty maps every record.
+    void SetWhere(const QString& formula);
     // Computes the map now (it is otherwise computed once the tab shows).
     void Recompute();
     void Copy();
@@ -59,6 +60,9 @@ public:
     QDoubleSpinBox* xStep() const { return m_step[0]; }
     QDoubleSpinBox* yStep() const { return m_step[1]; }
     QCheckBox* selectionOnly() const { return m_selectionOnly; }
+    QLineEdit* where() const { return m_where; }
+    QComboBox* wherePresets() const { return m_presets; }
+    QLabel* whereError() const { return m_whereError; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -73,6 +77,8 @@ private:
     void StepTyped(int axis);
     std::vector<double> Edges(int axis) const;
     void ShowResult();
+    void WhereChanged();
+    void PresetChosen(int index);
 
     const LogTable* m_logTable = nullptr;
     bool m_hasSelection = false;
@@ -82,9 +88,14 @@ private:
     std::array<double, 2> m_lo{}, m_hi{};  // the X and Y columns' spans
     std::array<double, 2> m_accepted{1, 1};  // the steps in use
     QString m_stepProblem;  // why the last step typed was refused
-    std::array<QComboBox*, kFilters> m_filterChannel{};
-    std::array<QComboBox*, kFilters> m_filterOp{};
-    std::array<QDoubleSpinBox*, kFilters> m_filterValue{};
+    QLineEdit* m_where = nullptr;
+    QComboBox* m_presets = nullptr;
+    QLabel* m_whereError = nullptr;
+    // The formula's value per row, made again only when the formula, the
+    // channels or the rows change: a recompute for a new step reuses it.
+    std::vector<float> m_condition;
+    bool m_whereDirty = true;
+    bool m_whereFailed = false;
     QCheckBox* m_selectionOnly = nullptr;
     QRadioButton* m_showCount = nullptr;
     QPushButton* m_copy = nullptr;

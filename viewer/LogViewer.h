@@ -99,11 +99,14 @@ public:
     // nothing is selected.
     bool SelectedRecords(std::int64_t& first, std::int64_t& last) const;
     void PlayRange();
-    // Asks where to, then writes the selected records as CSV.
+    // Asks where to, then writes the selected records in the format chosen.
     void ExportRange();
     // Starts writing the selected records to csv; exportEnded tells how it
     // went. False when it could not start (busy, nothing selected, the log).
-    bool ExportRangeTo(const QString& csv);
+    // The format is the save dialog's filter's (ExportNameFilters), or without
+    // one the name's suffix; every format but plain CSV carries the math
+    // channels after the log's.
+    bool ExportRangeTo(const QString& csv, const QString& filter = QString());
 
     // Marker edits, written to the log's sidecar; refused with a message
     // when the sidecar belongs to another log. index counts the markers in

@@ -11,8 +11,10 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <limits>
 
 #include "dyno/DynoPhysics.h"
+#include "logging/ExportFormats.h"
 #include "logging/LogExport.h"
 #include "logging/TravelExport.h"
 #include "viewer/FuelTab.h"
@@ -285,14 +287,42 @@ void LogViewer::ExportRange() {
         QStringLiteral("%1-%2-%3.csv").arg(info.completeBaseName()).arg(first).arg(last));
     QPointer<LogViewer> self(this);
     OpenSaveDialog(this, QStringLiteral("Export range"), suggested,
-                   QStringLiteral("CSV files (*.csv);;MSL text logs (*.msl);;MLG binary logs (*.mlg);;"
-                                  "All files (*)"),
-                   [self](const QString& csv) {
-                       if (self) self->ExportRangeTo(csv);
+                   ExportNameFilters().join(QStringLiteral(";;")),
+                   [self](const QString& csv, const QString& filter) {
+                       if (self) self->ExportRangeTo(csv, filter);
                    });
 }
 
-bool LogViewer::ExportRangeTo(const QString& csv) {
+namespace {
+
+// The math channels as the export's extra columns, one value per record of
+// first..last: copied here, on the window's thread, so the worker never
+// reads the table a formula may be changing.
+std::vector<ExportColumn> MathExportColumns(const LogTable& table, std::int64_t first,
+                                            std::int64_t last) {
+    std::vector<ExportColumn> columns;
+    const std::size_t own = ViewerChannels().size();
+    const std::vector<std::int64_t>& records = table.Records();
+    const std::size_t row0 = static_cast<std::size_t>(
+        std::lower_bound(records.begin(), records.end(), first) - records.begin());
+    for (std::size_t id = own; id < table.Channels().size(); ++id) {
+        ExportColumn column;
+        column.name = table.Channels()[id].name.toStdString();
+        column.unit = table.Channels()[id].unit.toStdString();
+        column.firstRecord = first;
+        column.values.assign(static_cast<std::size_t>(last - first + 1),
+                             std::numeric_limits<float>::quiet_NaN());
+        const std::vector<float>& values = table.Column(static_cast<int>(id));
+        for (std::size_t r = row0; r < records.size() && records[r] <= last; ++r)
+            column.values[static_cast<std::size_t>(records[r] - first)] = values[r];
+        columns.push_back(std::move(column));
+    }
+    return columns;
+}
+
+}  // namespace
+
+bool LogViewer::ExportRangeTo(const QString& csv, const QString& filter) {
     std::int64_t first = 0, last = 0;
     if (Busy() || !SelectedRecords(first, last)) return false;
     const std::string logPath = QFile::encodeName(m_table->Path()).toStdString();
@@ -306,13 +336,13 @@ bool LogViewer::ExportRangeTo(const QString& csv) {
     job->total = last;
     // The same car as the plots show, so the CSV holds the values seen.
     const VehicleData vehicle = m_table->Vehicle();
-    // The format follows the file's suffix: .msl, .mlg, else our CSV.
-    ExportOptions options;
-    options.format = ExportFormatForPath(csvPath);
+    ExportOptions options = ExportOptionsForFilter(filter, csv);
     options.estimatedFrameRate = m_table->EstimatedFrameRate();
+    std::vector<ExportColumn> math;
+    if (options.format != ExportFormat::Csv) math = MathExportColumns(*m_table, first, last);
     RunOnWorker<ExportResult>(
         this,
-        [job, logPath, csvPath, options, vehicle, first, last] {
+        [job, logPath, csvPath, options, vehicle, first, last, math = std::move(math)] {
             // Written beside its place and renamed onto it once whole: a
             // cancelled export leaves nothing behind.
             return ExportLogFile(
@@ -321,7 +351,7 @@ bool LogViewer::ExportRangeTo(const QString& csv) {
                     job->done = done;
                     return !job->cancel;
                 },
-                first, last);
+                first, last, math);
         },
         [this, csv](const ExportResult& result) {
             m_exporting = false;

@@ -281,6 +281,7 @@ ViewerLayout LogViewer::CurrentLayout(const QString& name) const {
     layout.heatX = m_heat->xChannel()->currentText();
     layout.heatY = m_heat->yChannel()->currentText();
     layout.heatZ = m_heat->zChannel()->currentText();
+    layout.heatWhere = m_heat->where()->text();
     layout.scatterX = m_scatter->xChannel()->currentText();
     layout.scatterY = m_scatter->yChannel()->currentText();
     layout.scatterZ = m_scatter->zChannel()->currentText();
@@ -306,6 +307,7 @@ void LogViewer::ApplyLayout(const ViewerLayout& layout) {
     }
     if (!plots.empty()) m_plots->SetPlots(plots);
     m_heat->SetChannels(idOf(layout.heatX), idOf(layout.heatY), idOf(layout.heatZ));
+    m_heat->SetWhere(layout.heatWhere);
     const int scatterZ = layout.scatterZ.startsWith(QLatin1Char('(')) ? -1 : idOf(layout.scatterZ);
     m_scatter->SetChannels(idOf(layout.scatterX), idOf(layout.scatterY), scatterZ);
     m_scatter->SetWhere(layout.scatterWhere);

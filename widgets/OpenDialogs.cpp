@@ -49,6 +49,15 @@ QMessageBox* OpenChoice(QWidget* parent, QMessageBox::Icon icon, const QString& 
 
 void OpenSaveDialog(QWidget* parent, const QString& title, const QString& suggested,
                     const QString& filter, std::function<void(const QString& path)> onChosen) {
+    OpenSaveDialog(parent, title, suggested, filter,
+                   [onChosen = std::move(onChosen)](const QString& path, const QString&) {
+                       onChosen(path);
+                   });
+}
+
+void OpenSaveDialog(QWidget* parent, const QString& title, const QString& suggested,
+                    const QString& filter,
+                    std::function<void(const QString& path, const QString& chosenFilter)> onChosen) {
     auto* dialog = new QFileDialog(parent, title, QFileInfo(suggested).path(), filter);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -56,18 +65,21 @@ void OpenSaveDialog(QWidget* parent, const QString& title, const QString& sugges
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->selectFile(suggested);
     QPointer<QWidget> owner = parent;
-    QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
-                     [owner, title, onChosen = std::move(onChosen)](const QString& path) {
-                         if (path.isEmpty() || !owner) return;
-                         if (!QFileInfo::exists(path)) {
-                             onChosen(path);
-                             return;
-                         }
-                         OpenQuestion(owner, title,
-                                      QStringLiteral("%1 already exists.\nDo you want to replace it?")
-                                          .arg(QDir::toNativeSeparators(path)),
-                                      [onChosen, path] { onChosen(path); });
-                     });
+    QObject::connect(
+        dialog, &QFileDialog::fileSelected, dialog,
+        [owner, dialog, title, onChosen = std::move(onChosen)](const QString& path) {
+            if (path.isEmpty() || !owner) return;
+            // Read now: the question below outlives the dialog.
+            const QString chosenFilter = dialog->selectedNameFilter();
+            if (!QFileInfo::exists(path)) {
+                onChosen(path, chosenFilter);
+                return;
+            }
+            OpenQuestion(owner, title,
+                         QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                             .arg(QDir::toNativeSeparators(path)),
+                         [onChosen, path, chosenFilter] { onChosen(path, chosenFilter); });
+        });
     dialog->open();
 }
 

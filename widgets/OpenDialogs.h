@@ -38,5 +38,10 @@ QMessageBox* OpenChoice(QWidget* parent, QMessageBox::Icon icon, const QString& 
 // replace it, in a question opened the same way.
 void OpenSaveDialog(QWidget* parent, const QString& title, const QString& suggested,
                     const QString& filter, std::function<void(const QString& path)> onChosen);
+// The same, also passing on the name filter the user had chosen (one of
+// filter's, split at ";;"), for a save whose format follows it.
+void OpenSaveDialog(QWidget* parent, const QString& title, const QString& suggested,
+                    const QString& filter,
+                    std::function<void(const QString& path, const QString& chosenFilter)> onChosen);
 
 }  // namespace quarn

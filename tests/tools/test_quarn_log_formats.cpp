@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "DriveLog.h"
 #include "TestUtil.h"
@@ -21,6 +22,7 @@
 #include "viewer/HeatMap.h"
 #include "viewer/LogColumns.h"
 #include "viewer/LogTable.h"
+#include "viewer/MathColumns.h"
 #include "viewer/TableDyno.h"
 
 namespace quarn {
@@ -162,6 +164,77 @@ TEST_F(FormatsTest, MlgReadBackByThePublicNpmParser) {
     EXPECT_NE(found["info"].toString().indexOf("drive.qz0"), -1);
 }
 
+// The viewer's math channels go out after the log's channels in every
+// format that travels, each reader finding their names, units and values
+// (a record without a value an empty field, or NaN in the binary log), and
+// never into the plain CSV.
+TEST_F(FormatsTest, ExtraColumnsAreReadBackInEveryFormatButThePlainCsv) {
+    const std::int64_t first = 2001, last = 2400;
+    const std::vector<float> afr(table->Column(ViewerChannelId("WideO2")).begin() + (first - 1),
+                                 table->Column(ViewerChannelId("WideO2")).begin() + last);
+    ExportColumn lambda{"Lambda", "λ", 3, first, {}};
+    for (float v : afr) lambda.values.push_back(v / 14.7f);
+    lambda.values[10] = std::numeric_limits<float>::quiet_NaN();
+    ExportColumn twice{"Revs2", "rpm", 0, first, std::vector<float>(afr.size(), 2000.0f)};
+    const std::vector<ExportColumn> extra{lambda, twice};
+    const std::size_t own = TravelChannels().size() + 1;
+
+    auto exportAs = [&](ExportFormat format, const char* name) {
+        ExportOptions options;
+        options.format = format;
+        const std::string out = dir->File(name);
+        EXPECT_EQ(ExportLogFile(log, out, options, VehicleData(), nullptr, nullptr, first, last, extra).outcome,
+                  ExportOutcome::Written);
+        return out;
+    };
+    auto expectColumns = [&](const QJsonObject& read, bool nanAsNull) {
+        const QJsonArray names = read["names"].toArray(), units = read["units"].toArray();
+        ASSERT_EQ(names.size(), static_cast<qsizetype>(own + 2));
+        EXPECT_EQ(names[static_cast<qsizetype>(own)].toString(), "Lambda");
+        EXPECT_EQ(units[static_cast<qsizetype>(own)].toString(), QString::fromUtf8("λ"));
+        EXPECT_EQ(names[static_cast<qsizetype>(own + 1)].toString(), "Revs2");
+        EXPECT_EQ(units[static_cast<qsizetype>(own + 1)].toString(), "rpm");
+        const QJsonArray rows = read["rows"].toArray();
+        ASSERT_EQ(rows.size(), static_cast<qsizetype>(afr.size()));
+        for (std::size_t r = 0; r < afr.size(); r += 13) {
+            const QJsonArray row = rows[static_cast<qsizetype>(r)].toArray();
+            ASSERT_EQ(row.size(), static_cast<qsizetype>(own + 2));
+            if (r == 10) continue;
+            EXPECT_NEAR(row[static_cast<qsizetype>(own)].toDouble(), lambda.values[r], 0.0005) << r;
+            EXPECT_EQ(row[static_cast<qsizetype>(own + 1)].toDouble(), 2000) << r;
+        }
+        const QJsonValue gap = rows[10].toArray()[static_cast<qsizetype>(own)];
+        EXPECT_TRUE(nanAsNull ? gap.isNull() : gap.isNull() || std::isnan(gap.toDouble()));
+    };
+
+    const std::string units = exportAs(ExportFormat::CsvUnits, "extra.csv");
+    const auto readUnits = RunCommand("python3 " + Reader("read_export.py") + " csv-units " + units);
+    ASSERT_EQ(readUnits.exitCode, 0) << readUnits.err;
+    expectColumns(JsonOf(readUnits.out), true);
+
+    const std::string msl = exportAs(ExportFormat::Msl, "extra.msl");
+    const auto readMsl = RunCommand("python3 " + Reader("read_export.py") + " msl " + msl);
+    ASSERT_EQ(readMsl.exitCode, 0) << readMsl.err;
+    const QJsonObject mslFound = JsonOf(readMsl.out);
+    expectColumns(mslFound, true);
+    EXPECT_TRUE(mslFound["markers"].toArray().isEmpty());  // the gap is no marker line
+
+    // Plain CSV: the same bytes as without the columns.
+    const std::string plain = exportAs(ExportFormat::Csv, "extra-plain.csv");
+    const std::string without = dir->File("without.csv");
+    ASSERT_EQ(ExportLogFile(log, without, ExportOptions(), VehicleData(), nullptr, nullptr, first, last).outcome,
+              ExportOutcome::Written);
+    EXPECT_EQ(test::ReadBytes(plain), test::ReadBytes(without));
+
+    const std::string modules = NpmModules();
+    if (modules.empty() || RunCommand("node --version").exitCode != 0)
+        GTEST_SKIP() << "node or mlg-converter missing: scripts/install-test-readers.sh installs it";
+    const std::string mlg = exportAs(ExportFormat::Mlg, "extra.mlg");
+    const auto readMlg = RunCommand("NODE_PATH=" + modules + " node " + Reader("read_mlg.js") + " " + mlg);
+    ASSERT_EQ(readMlg.exitCode, 0) << readMlg.err;
+    expectColumns(JsonOf(readMlg.out), false);
+}
+
 // A range's rows are the same rows of the whole export, times included.
 TEST_F(FormatsTest, RangeExportsThoseRecordsWithTheWholeLogsTimes) {
     const std::string out = dir->File("part.msl");
@@ -226,7 +299,8 @@ TEST_F(FormatsTest, HeatmapEqualsTheViewersCellsAndCopy) {
     EXPECT_DOUBLE_EQ(xEdges[1] - xEdges[0], 500);  // the viewer's default RPM step
     HeatFilter tps{ViewerChannelId("TPS"), HeatFilter::Op::Above, 1};
     const HeatMapResult want = ComputeHeatMap(*table, ViewerChannelId("RPM"), ViewerChannelId("MAF"),
-                                              ViewerChannelId("WideO2"), xEdges, yEdges, {tps}, 0,
+                                              ViewerChannelId("WideO2"), xEdges, yEdges,
+                                              HeatFilterCondition(*table, {tps}), 0,
                                               table->Rows());
     const QJsonArray count = got["count"].toArray();
     ASSERT_EQ(count.size(), static_cast<qsizetype>(want.count.size()));
@@ -242,6 +316,27 @@ TEST_F(FormatsTest, HeatmapEqualsTheViewersCellsAndCopy) {
     const auto text = RunCommand(QuarnLog("heatmap " + log + " --x RPM --y MAF --z WideO2 --filter 'TPS>1'"));
     EXPECT_EQ(text.out, HeatMapTsv(want, "RPM", "MAF", "WideO2").toStdString() +
                             (HeatMapTsv(want, "RPM", "MAF", "WideO2").endsWith('\n') ? "" : "\n"));
+}
+
+// --filter takes the heat map tab's formulas; several must all hold.
+TEST_F(FormatsTest, HeatmapFiltersAreTheTabsFormulas) {
+    const auto r = RunCommand(QuarnLog("heatmap --x RPM --y MAF --z WideO2 --json --filter 'TPS>=1' "
+                                       "--filter 'RPM < 4000 or not (MPH > 20)' " + log));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QJsonObject got = JsonOf(r.out);
+    std::vector<double> xEdges, yEdges;
+    for (const QJsonValue v : got["xEdges"].toArray()) xEdges.push_back(v.toDouble());
+    for (const QJsonValue v : got["yEdges"].toArray()) yEdges.push_back(v.toDouble());
+    const std::vector<float> holds = EvaluateCondition(
+        *table, QStringLiteral("TPS >= 1 and (RPM < 4000 or MPH <= 20)"), nullptr);
+    const HeatMapResult want = ComputeHeatMap(*table, ViewerChannelId("RPM"), ViewerChannelId("MAF"),
+                                              ViewerChannelId("WideO2"), xEdges, yEdges, holds, 0,
+                                              table->Rows());
+    ASSERT_GT(want.filteredOut, 0);
+    const QJsonArray count = got["count"].toArray();
+    ASSERT_EQ(count.size(), static_cast<qsizetype>(want.count.size()));
+    for (std::size_t c = 0; c < want.count.size(); ++c)
+        EXPECT_EQ(count[static_cast<qsizetype>(c)].toInteger(), want.count[c]) << c;
 }
 
 TEST_F(FormatsTest, PullsAndDynoPeaksEqualTheViewersDyno) {
@@ -307,6 +402,8 @@ TEST_F(FormatsTest, BadInputIsRefusedWithItsExitCode) {
         {"export --decimal-comma --format csv-units " + log, 2},
         {"export --frobnicate " + log, 2},
         {"heatmap --x RPM --y NOPE --z MAF " + log, 2},
+        {"heatmap --x RPM --y MAF --z MAF --filter 'TPS >' " + log, 2},
+        {"heatmap --x RPM --y MAF --z MAF --filter 'Knock > 1' " + log, 2},
         {"dyno --pull 99 " + log, 2},
         {"dyno --pull x " + log, 2},
         {"events 'RPM >' " + log, 2},

@@ -15,6 +15,7 @@
 #include "viewer/Envelope.h"
 #include "viewer/HeatMap.h"
 #include "viewer/LogTable.h"
+#include "viewer/MathColumns.h"
 
 namespace quarn {
 namespace {
@@ -108,7 +109,8 @@ TEST(HeatMap, CellMeansAndCountsMatchACountByHandWithAFilter) {
     EXPECT_LE(yEdges.front(), 0.3);
 
     const std::vector<HeatFilter> warm{{ect, HeatFilter::Op::Above, 100}};
-    const HeatMapResult map = ComputeHeatMap(table, rpm, maf, duty, xEdges, yEdges, warm, 0, table.Rows());
+    const HeatMapResult map = ComputeHeatMap(table, rpm, maf, duty, xEdges, yEdges,
+                                              HeatFilterCondition(table, warm), 0, table.Rows());
     std::map<std::size_t, std::pair<double, long>> byHand;
     for (std::size_t r = 0; r < table.Rows(); ++r) {
         const double x = table.Column(rpm)[r], y = table.Column(maf)[r];
@@ -221,6 +223,105 @@ TEST(HeatMap, LeavesOutDamagedFramesAndSaysHowMany) {
     for (std::int64_t c : all.count) counted += c;
     EXPECT_EQ(counted, static_cast<std::int64_t>(table.Rows()) - kWarmUpFrames - 2);
     EXPECT_EQ(ComputeHeatMap(table, rpm, maf, maf, all.xEdges, all.yEdges, {}, 200, 400).damaged, 1);
+}
+
+// Each preset of "Only where" maps the cells the same filter rows of the
+// old tab mapped, on a drive long enough to warm up from cold and then idle,
+// pull and cruise, so each keeps some records and leaves out others.
+TEST(HeatMap, PresetsMapTheCellsOfTheFilterRowsTheyReplace) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("drive.qz0"));
+    test::SimLogOptions drive;
+    drive.seconds = 900;
+    drive.frameRate = 100;
+    drive.sidecar = false;
+    ASSERT_GT(test::WriteSimLog(log, drive), 50000);
+    LogTable table;
+    ASSERT_TRUE(table.Load(log, VehicleData(), 250, nullptr, nullptr, nullptr));
+    const int rpm = ViewerChannelId(QStringLiteral("RPM")), maf = ViewerChannelId(QStringLiteral("MAF"));
+    const int afr = ViewerChannelId(QStringLiteral("WideO2")), ect = ViewerChannelId(QStringLiteral("ECT"));
+    const int tps = ViewerChannelId(QStringLiteral("TPS"));
+    using Op = HeatFilter::Op;
+    const std::vector<std::vector<HeatFilter>> rows{
+        {{ect, Op::Above, 180}},
+        {{ect, Op::Above, 180}, {tps, Op::Above, 1}},
+        {{ect, Op::Above, 180}, {tps, Op::Above, 1}, {rpm, Op::AtMost, 3000}},
+    };
+    const auto presets = HeatWherePresets();
+    ASSERT_EQ(presets.size(), rows.size());
+    const std::vector<double> xEdges = DefaultHeatEdges(rpm, 0, 6800);
+    const std::vector<double> yEdges = DefaultHeatEdges(maf, 0, 5);
+    const std::size_t settled = table.WarmUpRows();
+    for (std::size_t p = 0; p < presets.size(); ++p) {
+        SCOPED_TRACE(presets[p].formula);
+        ExpressionError error;
+        const std::vector<float> formula =
+            EvaluateCondition(table, QString::fromUtf8(presets[p].formula), &error);
+        ASSERT_FALSE(error.Failed()) << ErrorText(error).toStdString();
+        const HeatMapResult got = ComputeHeatMap(table, rpm, maf, afr, xEdges, yEdges, formula, 0, table.Rows());
+        const HeatMapResult want = ComputeHeatMap(table, rpm, maf, afr, xEdges, yEdges,
+                                                  HeatFilterCondition(table, rows[p]), 0, table.Rows());
+        ASSERT_EQ(got.count, want.count);
+        for (std::size_t c = 0; c < got.count.size(); ++c)
+            if (got.count[c]) {
+                EXPECT_DOUBLE_EQ(got.mean[c], want.mean[c]) << c;
+            }
+        EXPECT_EQ(got.filteredOut, want.filteredOut);
+        std::int64_t counted = 0;
+        for (std::int64_t n : got.count) counted += n;
+        EXPECT_GT(counted, 0);
+        EXPECT_GT(got.filteredOut, 0);
+        EXPECT_LT(got.filteredOut, static_cast<std::int64_t>(table.Rows() - settled));
+    }
+}
+
+// The records a condition leaves out are counted once: not those still
+// warming up, nor damaged ones (said apart), nor those outside the range.
+TEST(HeatMap, CountsTheRecordsTheConditionLeftOut) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("drive.qz0"));
+    test::SimLogOptions drive;
+    drive.seconds = 4;
+    ASSERT_GT(test::WriteSimLog(log, drive), 500);
+    {
+        QFile f(log);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const qint64 at = (300 - 1) * kRecordBytes + 10 + 37;  // record 300's checksum
+        ASSERT_TRUE(f.seek(at));
+        char c = 0;
+        ASSERT_TRUE(f.getChar(&c));
+        ASSERT_TRUE(f.seek(at));
+        ASSERT_TRUE(f.putChar(static_cast<char>(c + 1)));
+    }
+    LogTable table;
+    ASSERT_TRUE(table.Load(log, VehicleData(), 250, nullptr, nullptr, nullptr));
+    ASSERT_EQ(table.DamagedRows(), (std::vector<std::size_t>{299}));
+    const int rpm = ViewerChannelId(QStringLiteral("RPM")), maf = ViewerChannelId(QStringLiteral("MAF"));
+    const std::vector<double> xEdges = DefaultHeatEdges(rpm, 0, 6800);
+    const std::vector<double> yEdges = DefaultHeatEdges(maf, 0, 5);
+    // Holds on even rows only: half of every stretch is left out.
+    std::vector<float> even(table.Rows());
+    for (std::size_t r = 0; r < even.size(); ++r) even[r] = r % 2 == 0 ? 1.0f : 0.0f;
+    even[400] = std::numeric_limits<float>::quiet_NaN();  // no answer is no "yes"
+
+    const std::size_t row0 = 200, row1 = 500;
+    ASSERT_GT(row0, table.WarmUpRows());
+    const HeatMapResult map = ComputeHeatMap(table, rpm, maf, maf, xEdges, yEdges, even, row0, row1);
+    // 150 odd rows, one of them damaged (299), and the NaN at 400.
+    EXPECT_EQ(map.filteredOut, 150 - 1 + 1);
+    EXPECT_EQ(map.damaged, 1);
+    std::int64_t counted = 0;
+    for (std::int64_t n : map.count) counted += n;
+    EXPECT_EQ(counted, 150 - 1);
+    EXPECT_EQ(ComputeHeatMap(table, rpm, maf, maf, xEdges, yEdges, {}, row0, row1).filteredOut, 0);
+
+    // From the start: the warm-up rows are said as such, not as left out.
+    const HeatMapResult whole = ComputeHeatMap(table, rpm, maf, maf, xEdges, yEdges, even, 0, 100);
+    EXPECT_EQ(whole.warmingUp, static_cast<std::int64_t>(table.WarmUpRows()));
+    std::int64_t oddSettled = 0;
+    for (std::size_t r = table.WarmUpRows(); r < 100; ++r) oddSettled += r % 2;
+    ASSERT_GT(oddSettled, 0);
+    EXPECT_EQ(whole.filteredOut, oddSettled);
 }
 
 }  // namespace

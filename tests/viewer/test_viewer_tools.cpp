@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTableWidget>
@@ -120,6 +121,7 @@ TEST_F(ViewerToolsTest, ALayoutSavedOnOneLogIsReappliedToAnotherAndWhatItLacksIs
     viewer->plots()->SetPlots({{first->ChannelId(QStringLiteral("RPM")), -1}, {lambda, tps}});
     viewer->scatter()->SetChannels(tps, lambda, -1);
     viewer->scatter()->SetWhere(QStringLiteral("RPM > 1000"));
+    viewer->heatMap()->SetWhere(QStringLiteral("Lambda > 1"));
     ViewerLayout saved = viewer->CurrentLayout(QStringLiteral("Mixture"));
     viewer->layouts().Save(saved);
     viewer->layouts().SetDefaultName(QStringLiteral("Mixture"));
@@ -137,6 +139,7 @@ TEST_F(ViewerToolsTest, ALayoutSavedOnOneLogIsReappliedToAnotherAndWhatItLacksIs
     EXPECT_EQ(viewer->plots()->Plots()[1].second, tps);
     EXPECT_EQ(viewer->scatter()->yChannel()->currentText(), QStringLiteral("Lambda"));
     EXPECT_EQ(viewer->scatter()->where()->text(), QStringLiteral("RPM > 1000"));
+    EXPECT_EQ(viewer->heatMap()->where()->text(), QStringLiteral("Lambda > 1"));
     EXPECT_FALSE(std::isnan(second.Column(second.ChannelId(QStringLiteral("Lambda")))[second.Rows() / 2]));
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 
@@ -150,6 +153,46 @@ TEST_F(ViewerToolsTest, ALayoutSavedOnOneLogIsReappliedToAnotherAndWhatItLacksIs
     EXPECT_TRUE(messages[0].contains(QStringLiteral("Math channel Fuel"))) << messages[0].toStdString();
     EXPECT_EQ(viewer->plots()->Plots().size(), 2u);
     EXPECT_GE(viewer->table()->ChannelId(QStringLiteral("Boosted")), 0);
+}
+
+// The heat map's "Only where": a formula that cannot be read says where
+// beside the box and maps nothing; one over a math channel counts the rest
+// and says how many it left out; a preset fills the box.
+TEST_F(ViewerToolsTest, TheHeatMapsOnlyWhereSaysItsErrorCountsWhatItLeftOutAndTakesPresets) {
+    ASSERT_TRUE(Show(Drive("heat.qz0", 30)));
+    viewer->SetMathChannels({{QStringLiteral("Revs"), QString(), QStringLiteral("RPM / 1000")}});
+    HeatMapTab& heat = *viewer->heatMap();
+    const auto* caption = heat.findChild<QLabel*>(QStringLiteral("HeatCaption"));
+    ASSERT_NE(caption, nullptr);
+    auto counted = [&] {
+        std::int64_t n = 0;
+        for (std::int64_t c : heat.Result().count) n += c;
+        return n;
+    };
+
+    heat.SetWhere(QStringLiteral("Revs > (2"));
+    heat.Recompute();
+    EXPECT_TRUE(heat.whereError()->text().startsWith(QStringLiteral("At character")))
+        << heat.whereError()->text().toStdString();
+    EXPECT_EQ(counted(), 0);
+
+    heat.SetWhere(QStringLiteral("Revs > 2"));
+    heat.Recompute();
+    EXPECT_TRUE(heat.whereError()->text().isEmpty());
+    const LogTable& t = *viewer->table();
+    const int rpm = t.ChannelId(QStringLiteral("RPM"));
+    std::int64_t out = 0;
+    for (std::size_t r = t.WarmUpRows(); r < t.Rows(); ++r) out += !(t.Column(rpm)[r] / 1000 > 2);
+    ASSERT_GT(out, 0);
+    EXPECT_EQ(heat.Result().filteredOut, out);
+    EXPECT_GT(counted(), 0);
+    EXPECT_TRUE(caption->text().contains(QStringLiteral(" %1 records where").arg(out)))
+        << caption->text().toStdString();
+
+    heat.wherePresets()->setCurrentIndex(1);
+    emit heat.wherePresets()->activated(1);
+    EXPECT_EQ(heat.where()->text(), QString::fromUtf8(HeatWherePresets()[0].formula));
+    EXPECT_EQ(heat.wherePresets()->currentIndex(), 0);
 }
 
 TEST_F(ViewerToolsTest, EventSearchListsEachStretchGoesToItAndMarksThemAll) {

@@ -202,6 +202,47 @@ TEST_F(ViewerWindowTest, TheExportedRangeEqualsTheRowsOfQuarnLogExport) {
     EXPECT_EQ(Lines(std::string(written.begin(), written.end())), expected);
 }
 
+// Chosen as "CSV with time and units", the range carries the math channels
+// after the log's, each value on its own record's row (the damaged record a
+// blank); the plain CSV of the same range has none.
+TEST_F(ViewerWindowTest, ARangeExportedWithUnitsCarriesTheMathChannelsOnTheirRecords) {
+    const QString path = Drive("drive.qz0", 3);
+    std::vector<std::uint8_t> bytes = test::ReadBytes(path.toStdString());
+    bytes[kRecordBytes * 99 + 47] ^= 1;  // record 100's checksum: damaged, in the range
+    test::WriteBytes(path.toStdString(), bytes);
+    ASSERT_TRUE(Show(path));
+    viewer->SetMathChannels({{QStringLiteral("Lambda"), QStringLiteral("λ"), QStringLiteral("WideO2 / 14.7")}});
+    viewer->plots()->SetSelection(KeyOf(50) - 0.001, KeyOf(300) + 0.001);
+
+    auto exported = [&](const char* name, const QString& filter) {
+        const QString csv = Path(name);
+        QSignalSpy ended(viewer.data(), &LogViewer::exportEnded);
+        EXPECT_TRUE(viewer->ExportRangeTo(csv, filter));
+        EXPECT_TRUE(ended.wait(30000));
+        const std::vector<std::uint8_t> written = test::ReadBytes(csv.toStdString());
+        return Lines(std::string(written.begin(), written.end()));
+    };
+    const auto units = exported("units.csv", QStringLiteral("CSV with time and units (*.csv)"));
+    ASSERT_EQ(units.size(), 1u + 251u);
+    EXPECT_TRUE(QString::fromStdString(units[0]).endsWith(QStringLiteral(",Lambda (λ)"))) << units[0];
+    const LogTable& t = *viewer->table();
+    const int lambda = t.ChannelId(QStringLiteral("Lambda"));
+    for (std::int64_t record : {50, 100, 101, 300}) {
+        const std::string& line = units[static_cast<std::size_t>(record - 50 + 1)];
+        const std::string last = line.substr(line.rfind(',') + 1);
+        const float want = t.Column(lambda)[t.RowOfRecord(record)];
+        if (record == 100) {
+            EXPECT_TRUE(std::isnan(want));
+            EXPECT_EQ(last, "") << line;
+        } else {
+            EXPECT_NEAR(std::stod(last), want, 0.0005) << line;
+        }
+    }
+    const auto plain = exported("plain.csv", QStringLiteral("CSV files (*.csv)"));
+    ASSERT_FALSE(plain.empty());
+    EXPECT_EQ(plain[0].find("Lambda"), std::string::npos);
+}
+
 TEST(ViewerPlayRange, PlaysExactlyTheSelectedRecordsThroughTheDashboard) {
     QTemporaryDir dir;
     // Each record carries its number in the MAF word.
@@ -347,7 +388,7 @@ TEST_F(ViewerWindowTest, CopyHoldsTheMeanOfTheFilteredRowsOfEachCell) {
     const int tps = ViewerChannelId(QStringLiteral("TPS"));
     HeatMapTab& heat = *viewer->heatMap();
     heat.SetChannels(rpm, maf, afr);
-    heat.SetFilter(0, tps, HeatFilter::Op::Above, 2.0);
+    heat.SetWhere(QStringLiteral("TPS > 2"));
     heat.Copy();
     const std::vector<std::string> lines =
         Lines(QApplication::clipboard()->text().toStdString());

@@ -2,7 +2,7 @@
 """Reads a csv-units or msl export back with Python's own csv module and
 plain string handling, not with anything of the program, and prints what it
 found as JSON: {"names", "units", "rows", "markers"}. Markers are given as
-the number of data rows before them.
+the number of data rows before them; an empty field is null.
 
     read_export.py csv-units FILE [SEPARATOR] [comma]
     read_export.py msl FILE
@@ -14,6 +14,8 @@ import sys
 
 
 def number(text, comma):
+    if text == "":
+        return None
     return float(text.replace(",", ".") if comma else text)
 
 
@@ -46,7 +48,7 @@ def read_msl(path):
                 continue
             cells = line.split("\t")
             try:
-                rows.append([float(c) for c in cells])
+                rows.append([number(c, False) for c in cells])
             except ValueError:
                 markers.append({"afterRow": len(rows), "text": line})
     return {"names": names, "units": units, "rows": rows, "markers": markers}
