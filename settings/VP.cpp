@@ -20,7 +20,6 @@
 #include "settings/LastVehicle.h"
 #include "settings/VehicleFile.h"
 #include "settings/VehicleLimitKeys.h"
-#include "widgets/EditMenus.h"
 #include "widgets/OpenDialogs.h"
 
 namespace quarn {
@@ -108,7 +107,6 @@ VP::VP(VehicleData& vehicle, QWidget* parent)
     m_frame2->hide();
 
     connect(m_tabStrip, &QTabWidget::currentChanged, this, &VP::TabStrip1_Click);
-    UsePopupEditMenus(this);  // open while frames flow
 }
 
 void VP::BuildVehicleTab() {
