@@ -19,7 +19,6 @@
 #include "app/Splash.h"
 #include "app/SuperDash.h"
 #include "widgets/DialGauge.h"
-#include "widgets/EditMenus.h"
 #include "diagnostics/TPSTool.h"
 #include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
@@ -269,8 +268,6 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    // Boxes made on demand too (an item's editor, a file dialog's name).
-    quarn::UsePopupEditMenusFor(&app);
     SetNames();
     parser.process(app);
     if (const QString why = options.Check(); !why.isEmpty()) return Refuse(why);

@@ -6,7 +6,6 @@
 #include <QPushButton>
 
 #include "settings/VehicleLimitKeys.h"
-#include "widgets/EditMenus.h"
 
 namespace quarn {
 namespace {
@@ -77,7 +76,6 @@ LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent)
     connect(defaults, &QPushButton::clicked, this, &LimitsWindow::RestoreDefaults);
     grid->addWidget(defaults, kAlarmChannels + 1, 5, Qt::AlignRight);
     ShowLimits(inForce);
-    UsePopupEditMenus(this);  // open while frames flow
 }
 
 QLineEdit* LimitsWindow::box(int channel, LimitKind kind) const {

@@ -22,7 +22,6 @@
 #include "settings/UserChoices.h"
 #include "settings/VehicleFile.h"
 #include "settings/VehicleLimitKeys.h"
-#include "widgets/EditMenus.h"
 #include "widgets/OpenDialogs.h"
 
 namespace quarn {
@@ -111,7 +110,6 @@ VP::VP(VehicleData& vehicle, QWidget* parent)
     m_frame2->hide();
 
     connect(m_tabStrip, &QTabWidget::currentChanged, this, &VP::TabStrip1_Click);
-    UsePopupEditMenus(this);  // open while frames flow
 }
 
 void VP::BuildVehicleTab() {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -203,6 +204,11 @@ bool BoxSim::Run(int signalFd) {
         if (fds[1].revents & POLLIN) {
             signalfd_siginfo info{};
             if (read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                if (info.ssi_signo == SIGUSR2) {
+                    // Unplugged now, as --unplug-after would at its time.
+                    unplugAt = Clock::now();
+                    continue;
+                }
                 if (info.ssi_signo != SIGUSR1) return true;
                 std::fprintf(stderr, "quarn-boxsim: %s\n", CountersText().c_str());
             }
@@ -245,8 +251,10 @@ bool BoxSim::ReadCommands(Clock::time_point now) {
         // program sent before it changed its own rate).
         if (portRate != m_rate) {
             ++m_counters.bytesIgnored;
+            Trace("t=%.6f ignored %c at %d", Seconds(now), buf[i], portRate);
             continue;
         }
+        Trace("t=%.6f rx %c at %d", Seconds(now), buf[i], m_rate);
         HandleCommand(buf[i], now);
     }
     return true;
@@ -262,9 +270,18 @@ void BoxSim::HandleCommand(std::uint8_t cmd, Clock::time_point now) {
             if (it != kBoxRates.end() && it + 1 != kBoxRates.end()) m_rate = *(it + 1);
             return;
         }
-        case 'i':
+        case 'i': {
             m_lamp.Start(Seconds(now));
+            m_lastLampQuery.reset();
+            std::string periods;
+            for (const LampSequence::Period& p : m_lamp.Periods()) {
+                char one[32];
+                std::snprintf(one, sizeof one, " %c%.3f", p.lit ? 'l' : 'd', p.seconds);
+                periods += one;
+            }
+            std::fprintf(stderr, "quarn-boxsim: lamp periods:%s\n", periods.c_str());
             return;
+        }
         case 'j':
             m_lamp.Stop();
             return;
@@ -283,7 +300,17 @@ void BoxSim::HandleCommand(std::uint8_t cmd, Clock::time_point now) {
             SendText(kEnableAnswer, now);
             break;
         case 'h': {
-            const char answer[] = {'h', m_lamp.IsLit(Seconds(now)) ? kLampLit : kLampDark};
+            if (m_lamp.Running()) {
+                ++m_counters.lampQueries;
+                if (m_lastLampQuery)
+                    m_counters.longestLampGapSeconds =
+                        std::max(m_counters.longestLampGapSeconds,
+                                 std::chrono::duration<double>(now - *m_lastLampQuery).count());
+                m_lastLampQuery = now;
+            }
+            const bool lit = m_lamp.IsLit(Seconds(now));
+            Trace("t=%.6f lamp %s", Seconds(now), lit ? "lit" : "dark");
+            const char answer[] = {'h', lit ? kLampLit : kLampDark};
             SendText({answer, sizeof answer}, now);
             break;
         }
@@ -366,6 +393,8 @@ void BoxSim::Send(const std::uint8_t* data, std::size_t size, Clock::time_point 
         m_out.push_back({data[i], begin + byteTime * static_cast<Clock::rep>(groupEnd)});
     }
     m_wireFreeAt = begin + byteTime * static_cast<Clock::rep>(size);
+    Trace("t=%.6f tx %zu first=%.6f last=%.6f", Seconds(now), size,
+          Seconds(m_out.end()[-static_cast<std::ptrdiff_t>(size)].due), Seconds(m_out.back().due));
 }
 
 // Writes the bytes that are due. They get through only while the program's
@@ -414,17 +443,30 @@ void BoxSim::RemoveLink() {
     if (m_slavePath == target) unlink(m_opt.linkPath.c_str());
 }
 
+void BoxSim::Trace(const char* format, ...) const {
+    if (!m_opt.trace) return;
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    std::fprintf(stderr, "quarn-boxsim: trace %s\n", line);
+}
+
 std::string BoxSim::CountersText() const {
-    char text[256];
+    char text[320];
     std::snprintf(text, sizeof text,
                   "frames_answered=%llu bad_frames=%llu requests_dropped=%llu bytes_ignored=%llu "
-                  "bytes_lost=%llu garbage_bursts=%llu",
+                  "bytes_lost=%llu garbage_bursts=%llu lamp_queries=%llu "
+                  "longest_lamp_gap_ms=%.0f",
                   static_cast<unsigned long long>(m_counters.framesAnswered),
                   static_cast<unsigned long long>(m_counters.badFrames),
                   static_cast<unsigned long long>(m_counters.requestsDropped),
                   static_cast<unsigned long long>(m_counters.bytesIgnored),
                   static_cast<unsigned long long>(m_counters.bytesLost),
-                  static_cast<unsigned long long>(m_counters.garbageBursts));
+                  static_cast<unsigned long long>(m_counters.garbageBursts),
+                  static_cast<unsigned long long>(m_counters.lampQueries),
+                  m_counters.longestLampGapSeconds * 1000);
     return text;
 }
 

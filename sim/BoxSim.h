@@ -33,6 +33,10 @@ struct BoxOptions {
     double jitterSeconds = 0;
     double lampLeadInSeconds = LampSequence::kDefaultLeadInSeconds;
     bool pace = false;  // take the wire time of every byte
+    // For tests: every command byte and every answer goes to standard error
+    // with the simulator's own times (see kUsage), so a test checks the
+    // box's timing without measuring the machine's.
+    bool trace = false;
     // With pacing, received bytes reach the program in groups of this many,
     // each group when its last byte has crossed the line: a UART hands its
     // receive FIFO over at a trigger level, a USB adapter a packet at a time.
@@ -54,6 +58,10 @@ struct BoxCounters {
     std::uint64_t bytesIgnored = 0;     // received while the port was at another rate
     std::uint64_t bytesLost = 0;        // answer bytes the port could not take
     std::uint64_t garbageBursts = 0;    // bursts of noise sent before a frame
+    std::uint64_t lampQueries = 0;      // lamp queries while the self test ran
+    // The longest time between two lamp queries while the self test ran: a
+    // program held up longer saw the lamp only that coarsely.
+    double longestLampGapSeconds = 0;
 };
 
 // The logger box on a pseudo-terminal: the program opens the slave side as
@@ -104,6 +112,7 @@ private:
     void FlushDue(Clock::time_point now);
     bool OpenDevice(std::string& error);
     void Unplug();
+    void Trace(const char* format, ...) const __attribute__((format(printf, 2, 3)));
     void RemoveLink();
     void CloseDevice();
 
@@ -127,6 +136,7 @@ private:
     Clock::time_point m_wireFreeAt;
     std::deque<PendingByte> m_out;
     std::uint64_t m_frameRequests = 0;
+    std::optional<Clock::time_point> m_lastLampQuery;
 };
 
 }  // namespace quarn

@@ -21,7 +21,8 @@ constexpr const char* kUsage = R"(Usage: quarn-boxsim [options]
 
 Simulates the Quarn-IV logger box on a pseudo-terminal. The first line on
 standard output is the device to open as the serial port. Runs until SIGTERM
-or SIGINT; the counters go to standard error at exit and on SIGUSR1.
+or SIGINT; the counters go to standard error at exit and on SIGUSR1. SIGUSR2
+unplugs the device at once, as --unplug-after does at its time.
 
 The box understands a byte, and its answer gets through, only while the port
 is set to the box's own rate. Commands: a (rate to 9600), c (one rate up),
@@ -64,6 +65,12 @@ Options:
                        each when its last byte has crossed the line, as a
                        UART's receive FIFO or a USB adapter does (8)
   --latency MS         delay before an answer starts (0)
+  --trace              for tests: on standard error, every command byte as
+                       "trace t=S rx C at RATE" (or "ignored" at another
+                       rate), every lamp answer as "trace t=S lamp lit|dark",
+                       and every answer queued as "trace t=S tx N first=S
+                       last=S", when its first and last bytes are due; all
+                       in seconds on the simulator's own clock
   --bad-every N        corrupt the checksum of every Nth frame (0: never)
   --drop-every N       leave every Nth frame request unanswered (0: never)
   --garbage-every N    send a burst of 1 to 20 noise bytes before every Nth
@@ -79,7 +86,9 @@ Options:
 Counters: frames_answered (corrupted ones included), bad_frames,
 requests_dropped, bytes_ignored (received at a rate other than the box's),
 bytes_lost (answer bytes that met a port at another rate or a full buffer),
-garbage_bursts.
+garbage_bursts, lamp_queries (while a self test runs) and longest_lamp_gap_ms
+(the longest time between two of them). Starting a self test prints its lamp
+periods, jitter included: "lamp periods: d8.000 l0.500 ..." (dark, lit).
 )";
 
 enum Option {
@@ -95,6 +104,7 @@ enum Option {
     kOptJitter,
     kOptLampDelay,
     kOptPace,
+    kOptTrace,
     kOptLatency,
     kOptPaceChunk,
     kOptGarbageEvery,
@@ -178,6 +188,7 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help,
         {"jitter", required_argument, nullptr, kOptJitter},
         {"lamp-delay", required_argument, nullptr, kOptLampDelay},
         {"pace", no_argument, nullptr, kOptPace},
+        {"trace", no_argument, nullptr, kOptTrace},
         {"latency", required_argument, nullptr, kOptLatency},
         {"pace-chunk", required_argument, nullptr, kOptPaceChunk},
         {"garbage-every", required_argument, nullptr, kOptGarbageEvery},
@@ -238,6 +249,9 @@ bool ParseArguments(int argc, char** argv, quarn::BoxOptions& opt, bool& help,
                 break;
             case kOptPace:
                 opt.pace = true;
+                break;
+            case kOptTrace:
+                opt.trace = true;
                 break;
             case kOptLatency:
                 ok = ParseNonNegative(arg, ms);
@@ -335,6 +349,7 @@ int main(int argc, char** argv) {
     sigaddset(&blockedSignals, SIGINT);
     sigaddset(&blockedSignals, SIGTERM);
     sigaddset(&blockedSignals, SIGUSR1);
+    sigaddset(&blockedSignals, SIGUSR2);
     sigprocmask(SIG_BLOCK, &blockedSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     const int signalFd = signalfd(-1, &blockedSignals, SFD_CLOEXEC);

@@ -25,7 +25,6 @@
 #include "viewer/ViewerDyno.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
-#include "widgets/EditMenus.h"
 #include "widgets/OpenDialogs.h"
 
 namespace quarn {
@@ -144,9 +143,6 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
     m_plots->SetPlots({});
     UpdateTitle();
     UpdateSelection();
-    // The heat map's steps and the dyno's thresholds are typed while a
-    // recording may run.
-    UsePopupEditMenus(this);
 }
 
 LogViewer::~LogViewer() {

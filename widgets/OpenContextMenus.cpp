@@ -1,5 +1,6 @@
 #include "widgets/OpenContextMenus.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDoubleSpinBox>
@@ -73,31 +74,64 @@ void PopUpScrollBarMenu(QScrollBar* bar, QContextMenuEvent* event) {
     menu->popup(event->globalPos());
 }
 
-template <typename Spin>
-bool PopUpSpinBoxMenu(Spin* spin, QContextMenuEvent* event) {
-    auto* edit = spin->template findChild<QLineEdit*>();
-    if (!edit) return false;
+// Whether the box can step that way, as the box's own menu tells it.
+bool CanStep(const QAbstractSpinBox* box, int steps) {
+    if (box->isReadOnly()) return false;
+    if (box->wrapping()) return true;
+    if (const auto* s = qobject_cast<const QSpinBox*>(box))
+        return steps > 0 ? s->value() < s->maximum() : s->value() > s->minimum();
+    if (const auto* d = qobject_cast<const QDoubleSpinBox*>(box))
+        return steps > 0 ? d->value() < d->maximum() : d->value() > d->minimum();
+    return true;
+}
+
+// Where a menu opens: at the mouse, or, from the keyboard, over the middle
+// of the widget.
+QPoint MenuPosition(QWidget* widget, QContextMenuEvent* event) {
+    return event->reason() == QContextMenuEvent::Mouse
+               ? event->globalPos()
+               : widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
+}
+
+// The line edit's standard menu, going with widget.
+QMenu* StandardEditMenu(QLineEdit* edit, QWidget* owner) {
     QMenu* menu = edit->createStandardContextMenu();
-    if (!menu) return false;
-    menu->setParent(spin, menu->windowFlags());
+    if (!menu) return nullptr;
+    menu->setParent(owner, menu->windowFlags());
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    return menu;
+}
+
+bool PopUpLineEditMenu(QLineEdit* edit, QContextMenuEvent* event) {
+    QMenu* menu = StandardEditMenu(edit, edit);
+    if (!menu) return false;
+    menu->popup(event->globalPos());  // where the line edit's own opens
+    return true;
+}
+
+bool PopUpSpinBoxMenu(QAbstractSpinBox* spin, QContextMenuEvent* event) {
+    auto* edit = spin->findChild<QLineEdit*>();
+    if (!edit) return false;
+    QMenu* menu = StandardEditMenu(edit, spin);
+    if (!menu) return false;
     // Select All selects the number, not a prefix or suffix around it.
-    if (auto* selectAll = menu->template findChild<QAction*>(QStringLiteral("select-all"))) {
+    if (auto* selectAll = menu->findChild<QAction*>(QStringLiteral("select-all"))) {
         selectAll->disconnect();
-        QObject::connect(selectAll, &QAction::triggered, spin, &Spin::selectAll);
+        QObject::connect(selectAll, &QAction::triggered, spin, &QAbstractSpinBox::selectAll);
     }
     menu->addSeparator();
-    const bool wraps = spin->wrapping();
+    const QPointer<QAbstractSpinBox> target(spin);
     QAction* up = menu->addAction(QAbstractSpinBox::tr("&Step up"));
-    up->setEnabled(!spin->isReadOnly() && (wraps || spin->value() < spin->maximum()));
-    QObject::connect(up, &QAction::triggered, spin, [spin] { spin->stepBy(1); });
+    up->setEnabled(CanStep(spin, 1));
+    QObject::connect(up, &QAction::triggered, spin, [target] {
+        if (target) target->stepBy(1);
+    });
     QAction* down = menu->addAction(QAbstractSpinBox::tr("Step &down"));
-    down->setEnabled(!spin->isReadOnly() && (wraps || spin->value() > spin->minimum()));
-    QObject::connect(down, &QAction::triggered, spin, [spin] { spin->stepBy(-1); });
-    const QPoint at = event->reason() == QContextMenuEvent::Mouse
-                          ? event->globalPos()
-                          : spin->mapToGlobal(QPoint(spin->width() / 2, spin->height() / 2));
-    menu->popup(at);
+    down->setEnabled(CanStep(spin, -1));
+    QObject::connect(down, &QAction::triggered, spin, [target] {
+        if (target) target->stepBy(-1);
+    });
+    menu->popup(MenuPosition(spin, event));
     return true;
 }
 
@@ -114,10 +148,12 @@ protected:
         if (!widget || widget->contextMenuPolicy() != Qt::DefaultContextMenu) return false;
         if (auto* bar = qobject_cast<QScrollBar*>(watched)) {
             PopUpScrollBarMenu(bar, menuEvent);
-        } else if (auto* spin = qobject_cast<QSpinBox*>(watched)) {
+        } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(watched)) {
             if (!PopUpSpinBoxMenu(spin, menuEvent)) return false;
-        } else if (auto* real = qobject_cast<QDoubleSpinBox*>(watched)) {
-            if (!PopUpSpinBoxMenu(real, menuEvent)) return false;
+        } else if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
+            // A spin box's own editor hands the event on to the box.
+            if (qobject_cast<QAbstractSpinBox*>(edit->parent())) return false;
+            if (!PopUpLineEditMenu(edit, menuEvent)) return false;
         } else {
             return false;
         }

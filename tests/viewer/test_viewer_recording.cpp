@@ -23,6 +23,7 @@
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerPlots.h"
 #include "viewer/ViewerSide.h"
+#include "widgets/OpenContextMenus.h"
 
 namespace quarn {
 namespace {
@@ -231,7 +232,9 @@ TEST_F(ViewerRecordingTest, FollowingAddsTheNewMarkersAndHundredsStayReadable) {
 
 TEST_F(ViewerRecordingTest, NoBoxOfTheViewerHoldsTheRecordingWithItsMenu) {
     // The heat map's steps and filters, the dyno's thresholds, the shift of
-    // a compared log: every one, on whichever tab it sits.
+    // a compared log: every one, on whichever tab it sits. The dashboard
+    // installs the menus on the application before any window opens.
+    InstallOpenContextMenus(QCoreApplication::instance());
     std::vector<QWidget*> boxes;
     for (QAbstractSpinBox* box : viewer->findChildren<QAbstractSpinBox*>()) boxes.push_back(box);
     for (QLineEdit* edit : viewer->findChildren<QLineEdit*>())
