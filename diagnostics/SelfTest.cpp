@@ -97,7 +97,7 @@ void SelfTest::Run() {
         m_view.ClearCodeList();
         m_decoder.Reset();
         m_view.SetDigits(m_decoder.Digits());
-        m_blindSince.reset();
+        m_lastSeen.reset();
 
         const Watch first =
             WatchLamp(false, m_link.SystemTime().Now(), kFirstFlashWaitSeconds);
@@ -184,16 +184,21 @@ SelfTest::Watch SelfTest::WatchLamp(bool lit, Clock::TimePoint since, double lim
 void SelfTest::CountAnswer(bool answered, Clock::TimePoint asked) {
     ++m_record.lampQueries;
     ++m_stretchQueries;
+    // The lamp is unseen from one answered query to the next, whether the
+    // answers went missing or the program itself was held up in between (a
+    // loaded machine): either can hide a flash or a gap.
     if (answered) {
-        m_blindSince.reset();
+        if (m_lastSeen)
+            m_stretchBlindSeconds =
+                std::max(m_stretchBlindSeconds, SecondsBetween(*m_lastSeen, asked));
+        m_lastSeen = asked;
         return;
     }
     ++m_record.unanswered;
     ++m_stretchUnanswered;
-    if (!m_blindSince) m_blindSince = asked;
     // The query itself waited for its answer: the lamp went unseen until now.
-    m_stretchBlindSeconds =
-        std::max(m_stretchBlindSeconds, SecondsBetween(*m_blindSince, m_link.SystemTime().Now()));
+    m_stretchBlindSeconds = std::max(
+        m_stretchBlindSeconds, SecondsBetween(m_lastSeen.value_or(asked), m_link.SystemTime().Now()));
 }
 
 void SelfTest::CountGlitch(Clock::TimePoint at) {

@@ -223,7 +223,8 @@ private:
     bool m_stretchUnsteady = false;  // glitches came in a burst
     double m_stretchBlindSeconds = 0;  // longest run without answers
     std::array<Clock::TimePoint, 2> m_lastGlitches{};  // the newest last
-    std::optional<Clock::TimePoint> m_blindSince;
+    // When the lamp was last seen: the last answered query.
+    std::optional<Clock::TimePoint> m_lastSeen;
 };
 
 }  // namespace quarn

@@ -187,3 +187,27 @@ TEST(TroubledLine, AStretchThatCannotBeTrustedListsNoCode) {
 
 }  // namespace
 }  // namespace quarn::test
+
+namespace quarn::test {
+namespace {
+
+// The program itself held up for 0.6 s between two answered queries (a
+// loaded machine) during the first showing of 12: the lamp went unseen as
+// surely as with lost answers, so that showing is unreadable, never misread.
+TEST(TroubledLine, AProgramHeldUpBetweenAnswersListsNoCodeForThatStretch) {
+    bool stalled = false;
+    QString list;
+    const SelfTestRecord record = RunWith(
+        [&](SelfTestRig& rig, double seconds) {
+            if (stalled || seconds < 35.2) return;
+            stalled = true;
+            rig.clock.Advance(std::chrono::milliseconds(600));
+        },
+        &list);
+    EXPECT_EQ(Reading(record), "now:23x2 now:? now:12x1 now:34x2 memory:45x2 ");
+    EXPECT_EQ(record.unanswered, 0);
+    EXPECT_TRUE(list.contains(QStringLiteral("\r\n?:") + QString::fromLatin1(kUnreadableText)));
+}
+
+}  // namespace
+}  // namespace quarn::test
