@@ -192,7 +192,10 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
     window->Play_Click();
     EXPECT_TRUE(dash->status().PanelText(1).isEmpty());  // the playback is over
     EXPECT_EQ(dash->status().PanelText(2).toStdString(), "COM Stopped");
-    EXPECT_TRUE(dash->status().PanelText(3).isEmpty());
+    // Cleared, unless the once-a-second tick (a loaded machine) has come
+    // since: then it counted no frame.
+    const QString rate = dash->status().PanelText(3);
+    EXPECT_TRUE(rate.isEmpty() || rate == QStringLiteral("0 FPS")) << rate.toStdString();
     EXPECT_EQ(Buttons(), "EEDD");
     EXPECT_TRUE(window->slider()->isHidden());
     EXPECT_EQ(dash->log().player().SkippedRecords(), 0);
