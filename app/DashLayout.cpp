@@ -23,7 +23,7 @@ namespace quarn {
 namespace {
 
 // The "COM Status" label and the link lamp, in the dashboard's layout.
-const QRect kLabel1Twips(480, 6600, 975, 495);
+const QRect kComStatusTwips(480, 6600, 975, 495);
 const QRect kLampTwips(720, 7200, 495, 495);
 constexpr int kLabelPx = 13;
 constexpr int kMinLabelPx = 10;
@@ -74,7 +74,7 @@ void SuperDash::SetNight(bool night) {
     const DialScheme scheme = night ? DialScheme::Night : DialScheme::Day;
     for (Gauge g : kDashboardGauges) gauge(g)->SetScheme(scheme);
     if (m_tpsTool) m_tpsTool->SetScheme(scheme);
-    m_label1->setStyleSheet(QLatin1String(night ? kNightLabel : kDayLabel));
+    m_comStatus->setStyleSheet(QLatin1String(night ? kNightLabel : kDayLabel));
     statusBar()->setStyleSheet(QLatin1String(night ? kNightBar : kDayBar));
     menuBar()->setStyleSheet(night ? QStringLiteral("QMenuBar { background: #080808; color: #b03018; }")
                                    : QString());
@@ -94,7 +94,7 @@ void SuperDash::ToggleFullScreen() {
 }
 
 void SuperDash::LayoutGauges(QSize ground) {
-    if (!m_label1) return;  // not built yet
+    if (!m_comStatus) return;  // not built yet
     const QSize base = BaseGround();
     const double scale = std::min(double(ground.width()) / base.width(),
                                   double(ground.height()) / base.height());
@@ -106,10 +106,10 @@ void SuperDash::LayoutGauges(QSize ground) {
         dial->SetTextScale(scale);
     }
     const auto pixels = [](QRect t) { return TwipsRect(t.x(), t.y(), t.width(), t.height()); };
-    m_label1->setGeometry(Scaled(pixels(kLabel1Twips), scale, origin));
-    QFont font = m_label1->font();
+    m_comStatus->setGeometry(Scaled(pixels(kComStatusTwips), scale, origin));
+    QFont font = m_comStatus->font();
     font.setPixelSize(std::max(kMinLabelPx, static_cast<int>(std::lround(kLabelPx * scale))));
-    m_label1->setFont(font);
+    m_comStatus->setFont(font);
     if (QWidget* lamp = m_status.lamp())
         lamp->setGeometry(Scaled(pixels(kLampTwips), scale, origin));
 }

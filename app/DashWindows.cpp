@@ -6,7 +6,7 @@
 #include <QMenuBar>
 #include <QTextBrowser>
 
-#include "about/frmAbout.h"
+#include "about/AboutBox.h"
 #include "app/ShowOnce.h"
 #include "app/SuperDash.h"
 #include "diagnostics/SelfTester.h"
@@ -15,7 +15,7 @@
 #include "settings/ComSetup.h"
 #include "settings/LastVehicle.h"
 #include "settings/QuarnFeatures.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 #include "viewer/LogViewer.h"
 
 namespace quarn {
@@ -90,8 +90,8 @@ ComSetup* SuperDash::comSetup() const { return m_comSetup; }
 TPSTool* SuperDash::tpsTool() const { return m_tpsTool; }
 SelfTester* SuperDash::selfTester() const { return m_selfTester; }
 QuarnFeatures* SuperDash::quarnFeatures() const { return m_quarnFeatures; }
-VP* SuperDash::sessionProperties() const { return m_vp; }
-frmAbout* SuperDash::about() const { return m_about; }
+SessionProperties* SuperDash::sessionProperties() const { return m_sessionProperties; }
+AboutBox* SuperDash::about() const { return m_about; }
 
 void SuperDash::ShowQuarnFeatures() {
     ShowOnce(m_quarnFeatures, [this] { return new QuarnFeatures(this); });
@@ -100,8 +100,8 @@ void SuperDash::ShowQuarnFeatures() {
 void SuperDash::ShowSessionProperties() {
     // Never destroyed before the dashboard: its boxes show the vehicle data
     // the conversion uses, so they must not fall back to the defaults.
-    ShowOnce(m_vp, [this] {
-        auto* window = new VP(m_vehicle, this);
+    ShowOnce(m_sessionProperties, [this] {
+        auto* window = new SessionProperties(m_vehicle, this);
         window->limitsInUse = [this] { return m_alarms.limits(); };
         window->limitsLoaded = [this](const AlarmLimitSet& limits) {
             SetAlarmLimits(limits);
@@ -118,7 +118,7 @@ void SuperDash::ShowAbout() {
     // Shown rather than run in a nested event loop: exec() here would hold
     // the monitoring loop, which called this handler, until the box closed.
     ShowOnce(m_about, [this] {
-        auto* window = new frmAbout(this);
+        auto* window = new AboutBox(this);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setWindowModality(Qt::ApplicationModal);
         return window;

@@ -12,7 +12,7 @@
 
 #include <cstdio>
 
-#include "about/frmAbout.h"
+#include "about/AboutBox.h"
 #include "app/AlarmSound.h"
 #include "app/DashAlerts.h"
 #include "app/DashStatus.h"
@@ -33,7 +33,7 @@
 #include "settings/LimitsWindow.h"
 #include "settings/UserChoices.h"
 #include "settings/QuarnFeatures.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 #include "viewer/LogViewer.h"
 
 namespace quarn {
@@ -134,20 +134,21 @@ SuperDash::SuperDash(DashOptions options)
 
     BuildGauges(ground);
 
-    auto* label1 = new ClickLabel(QStringLiteral("COM Status"), ground, [this] { Label1_Click(); });
-    m_label1 = label1;
-    label1->setObjectName(QStringLiteral("Label1"));
-    label1->setAlignment(Qt::AlignCenter);
+    auto* comStatus =
+        new ClickLabel(QStringLiteral("COM Status"), ground, [this] { ComStatusClicked(); });
+    m_comStatus = comStatus;
+    comStatus->setObjectName(QStringLiteral("Label1"));
+    comStatus->setAlignment(Qt::AlignCenter);
     // The label's bold text is wider than the 65 px box in any font here.
-    label1->setWordWrap(true);
-    label1->setAutoFillBackground(true);
+    comStatus->setWordWrap(true);
+    comStatus->setAutoFillBackground(true);
     QFont labelFont(QStringLiteral("Liberation Sans"));
     labelFont.setPixelSize(13);  // 9.75 pt
     labelFont.setBold(true);
-    label1->setFont(labelFont);
-    label1->setStyleSheet(QStringLiteral("background: #c0c0c0; color: black;"));
-    label1->setCursor(Qt::PointingHandCursor);
-    label1->setToolTip(QStringLiteral("Click to reconnect to the logger box"));
+    comStatus->setFont(labelFont);
+    comStatus->setStyleSheet(QStringLiteral("background: #c0c0c0; color: black;"));
+    comStatus->setCursor(Qt::PointingHandCursor);
+    comStatus->setToolTip(QStringLiteral("Click to reconnect to the logger box"));
 
     m_status.Build(statusBar(), ground);
     m_scopes = std::make_unique<ScopeSlots>(m_rec, m_state, m_clock, this);
@@ -161,15 +162,15 @@ SuperDash::SuperDash(DashOptions options)
     ApplyDataloggingChoices(RememberedDataloggingChoices());
 
     // The frame rate of the last second, once a second.
-    m_timer1.setInterval(1000);
-    connect(&m_timer1, &QTimer::timeout, this, [this] {
+    m_frameRateTimer.setInterval(1000);
+    connect(&m_frameRateTimer, &QTimer::timeout, this, [this] {
         // The count of a second with monitoring on is the link's frame rate,
         // which a later playback takes for the time between records.
         const int frames = m_state.FrameCount;
         m_monitor.FrameRateTick();
         if (m_state.Monitoring && m_monitor.Running()) m_log.player().SetMeasuredFrameRate(frames);
     });
-    m_timer1.start();
+    m_frameRateTimer.start();
 
     adjustSize();
     ground->setMinimumSize(BaseGround() / 4);
@@ -200,7 +201,7 @@ void SuperDash::BuildGauges(QWidget* ground) {
         m_gauges[static_cast<std::size_t>(g)] = dial;
     }
     // Only the throttle dial reacts to a click: it opens the TPS tool.
-    connect(gauge(Gauge::tps), &DialGauge::clicked, this, &SuperDash::ShowTpsTool);
+    connect(gauge(Gauge::TPS), &DialGauge::clicked, this, &SuperDash::ShowTpsTool);
 }
 
 void SuperDash::BuildMenus() {
@@ -278,7 +279,7 @@ QAction* SuperDash::AddMenuEntry(QMenu* menu, const char* caption, const char* n
     return entry;
 }
 
-void SuperDash::Form_Load(Splash* splash) {
+void SuperDash::StartUp(Splash* splash) {
     m_loaded = true;
     m_state.Monitoring = false;
     m_link.SetComPort(m_link.ReadSettings());
@@ -370,9 +371,9 @@ void SuperDash::ReapplyScopeSelections() {
     m_scopes->ReapplySelections();
 }
 
-void SuperDash::Label1_Click() {
+void SuperDash::ComStatusClicked() {
     if (m_review && !m_loaded) {
-        Form_Load(nullptr);
+        StartUp(nullptr);
         return;
     }
     if (m_link.ComPort() == 0) {
@@ -438,7 +439,7 @@ void SuperDash::OpenDashboard() {
     // Queued: the viewer's menu closes first, and the start-up's waits do
     // not run inside its handler.
     QTimer::singleShot(0, this, [this] {
-        if (!m_loaded) Form_Load(nullptr);
+        if (!m_loaded) StartUp(nullptr);
         else if (!m_monitor.Running()) GoLive();
     });
 }

@@ -39,13 +39,13 @@ class Logging;
 class LogViewer;
 class LogViewerHost;
 class DialGauge;
-class frmAbout;
+class AboutBox;
 class QuarnFeatures;
 class ScopeSlots;
 class SelfTester;
 class Splash;
 class TPSTool;
-class VP;
+class SessionProperties;
 
 // How a dashboard is put together; tests replace the port, the alerts, the
 // clock, the yield and the file names.
@@ -73,7 +73,7 @@ public:
     ~SuperDash() override;
 
     // The start-up sequence; while monitoring it does not return.
-    void Form_Load(Splash* splash);
+    void StartUp(Splash* splash);
     // Reviewing logs: the log viewer at once, with file, and no splash and
     // no connection. The dashboard waits until OpenDashboard; a serial port
     // error then leaves the viewer open and the saved port as it was, and
@@ -139,7 +139,7 @@ public:
     // A click on the "COM Status" label: reconnect now, and bring monitoring
     // back when no monitoring loop runs (after a playback). Without a port it
     // opens the setup dialog instead.
-    void Label1_Click();
+    void ComStatusClicked();
     // Connects and runs the monitoring loop from here until it stops, when
     // none runs and no playback holds the link.
     void GoLive();
@@ -167,8 +167,8 @@ public:
     DialGauge* gauge(Gauge g) const { return m_gauges.at(static_cast<std::size_t>(g)); }
     ComSetup* comSetup() const;
     QuarnFeatures* quarnFeatures() const;
-    VP* sessionProperties() const;
-    frmAbout* about() const;
+    SessionProperties* sessionProperties() const;
+    AboutBox* about() const;
     TPSTool* tpsTool() const;
     SelfTester* selfTester() const;
 
@@ -223,7 +223,7 @@ private:
     std::array<DialGauge*, 16> m_gauges{};
     AlarmBoard m_alarms;
     std::unique_ptr<AlarmSound> m_sound;
-    QLabel* m_label1 = nullptr;
+    QLabel* m_comStatus = nullptr;
     QWidget* m_ground = nullptr;
     QPointer<LimitsWindow> m_limitsWindow;
     QAction* m_nightEntry = nullptr;
@@ -236,18 +236,18 @@ private:
     QMenu* m_mnuDiagnostic = nullptr;
     QMenu* m_mnuSetup = nullptr;
     QMenu* m_mnuHelp = nullptr;
-    QTimer m_timer1;
+    QTimer m_frameRateTimer;
     // The start-up sequence has reached its monitoring loop: from then on a
     // stopped loop can be brought back.
     bool m_started = false;
-    bool m_loaded = false;  // Form_Load has begun
+    bool m_loaded = false;  // StartUp has begun
     bool m_review = false;
     QMetaObject::Connection m_viewerGone;
     std::unique_ptr<ScopeSlots> m_scopes;
     QPointer<ComSetup> m_comSetup;
     QPointer<QuarnFeatures> m_quarnFeatures;
-    QPointer<VP> m_vp;
-    QPointer<frmAbout> m_about;
+    QPointer<SessionProperties> m_sessionProperties;
+    QPointer<AboutBox> m_about;
     QPointer<TPSTool> m_tpsTool;
     QPointer<SelfTester> m_selfTester;
     QPointer<Logging> m_logging;

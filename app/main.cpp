@@ -343,7 +343,7 @@ int main(int argc, char** argv) {
             if (timing) ReportWhenPlotted(dash, programStart);
         });
     } else {
-        QTimer::singleShot(0, &dash, [&dash, &splash] { dash.Form_Load(&splash); });
+        QTimer::singleShot(0, &dash, [&dash, &splash] { dash.StartUp(&splash); });
     }
     return QApplication::exec();
 }

@@ -58,11 +58,11 @@ BENCHMARK(BM_DecodeAndConvert);
 // across them.
 void BM_AlarmsAndPeaksOfAFrame(benchmark::State& state) {
     using quarn::Gauge;
-    constexpr std::array<Gauge, 15> kGauges{Gauge::MAFS,   Gauge::tps,       Gauge::ECT,
-                                            Gauge::ACT,    Gauge::bap,       Gauge::Advance,
+    constexpr std::array<Gauge, 15> kGauges{Gauge::MAF,    Gauge::TPS,       Gauge::ECT,
+                                            Gauge::ACT,    Gauge::BAP,       Gauge::Advance,
                                             Gauge::Boost,  Gauge::Tach,      Gauge::Speedo,
-                                            Gauge::EGT,    Gauge::HEGOS,     Gauge::DutyCycle,
-                                            Gauge::INJPW,  Gauge::WideBand,  Gauge::mpg};
+                                            Gauge::EGT,    Gauge::HEGO,      Gauge::DutyCycle,
+                                            Gauge::INJPW,  Gauge::WideBand,  Gauge::MPG};
     quarn::AlarmBoard board;
     std::array<quarn::PeakHold, 17> peaks{};
     std::mt19937 rng(1);
@@ -73,7 +73,7 @@ void BM_AlarmsAndPeaksOfAFrame(benchmark::State& state) {
     for (auto _ : state) {
         std::size_t p = 0;
         for (Gauge g : kGauges) {
-            const int needles = (g == Gauge::EGT || g == Gauge::HEGOS) ? 2 : 1;
+            const int needles = (g == Gauge::EGT || g == Gauge::HEGO) ? 2 : 1;
             for (int n = 0; n < needles; ++n) {
                 const double v = values[i++ & 4095];
                 peaks[p++].Add(v);

@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "app/RecordingRig.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 
 namespace {
 

@@ -107,6 +107,6 @@ int main(int argc, char** argv) {
     });
     sample.start();
 
-    QTimer::singleShot(0, &dash, [&dash] { dash.Form_Load(nullptr); });
+    QTimer::singleShot(0, &dash, [&dash] { dash.StartUp(nullptr); });
     return QApplication::exec();
 }

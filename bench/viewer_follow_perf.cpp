@@ -200,6 +200,6 @@ int main(int argc, char** argv) {
         });
     });
     poll.start();
-    QTimer::singleShot(0, &dash, [&dash] { dash.Form_Load(nullptr); });
+    QTimer::singleShot(0, &dash, [&dash] { dash.StartUp(nullptr); });
     return QApplication::exec();
 }

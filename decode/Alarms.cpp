@@ -14,16 +14,16 @@ constexpr std::optional<double> kOff = std::nullopt;
 const std::array<AlarmChannel, kAlarmChannels> kChannels{{
     {Gauge::Tach, "rpm", "RPM", "rpm", 0, 100, {kOff, 6000, kOff, 7000}},
     {Gauge::Speedo, "mph", "MPH", "mph", 0, 2, {}},
-    {Gauge::tps, "tps", "TPS", "V", 2, 0.05, {}},
+    {Gauge::TPS, "tps", "TPS", "V", 2, 0.05, {}},
     {Gauge::Advance, "advance", "Advance", "\u00b0", 0, 1, {}},
-    {Gauge::MAFS, "maf", "MAF", "V", 2, 0.05, {kOff, kOff, kOff, 4.78}},
+    {Gauge::MAF, "maf", "MAF", "V", 2, 0.05, {kOff, kOff, kOff, 4.78}},
     {Gauge::DutyCycle, "injduty", "Inj Duty", "%", 0, 2, {kOff, 80, kOff, 90}},
     {Gauge::INJPW, "injpw", "Inj PW", "ms", 1, 1, {}},
-    {Gauge::bap, "bap", "BAP", "\"Hg", 1, 0.2, {}},
+    {Gauge::BAP, "bap", "BAP", "\"Hg", 1, 0.2, {}},
     {Gauge::ACT, "act", "ACT", "\u00b0F", 0, 3, {kOff, 200, kOff, 230}},
     {Gauge::ECT, "ect", "ECT", "\u00b0F", 0, 3, {kOff, 200, kOff, 230}},
-    {Gauge::mpg, "mpg", "MPG", "mpg", 1, 1, {}},
-    {Gauge::HEGOS, "hego", "HEGO", "V", 2, 0.02, {}},
+    {Gauge::MPG, "mpg", "MPG", "mpg", 1, 1, {}},
+    {Gauge::HEGO, "hego", "HEGO", "V", 2, 0.02, {}},
     {Gauge::WideBand, "wideo2", "WideO2", "AFR", 1, 0.2, {kOff, kOff, kOff, 16}},
     {Gauge::Boost, "boost", "Boost", "psi", 1, 0.3, {}},
     {Gauge::EGT, "egt", "EGT", "\u00b0F", 0, 20, {}},
@@ -131,7 +131,7 @@ QString AlarmText(const AlarmEvent& event) {
     if (event.channel < 0 || event.channel >= kAlarmChannels) return {};
     const AlarmChannel& c = kChannels[static_cast<std::size_t>(event.channel)];
     QString text = QString::fromUtf8(c.label);
-    if (c.gauge == Gauge::EGT || c.gauge == Gauge::HEGOS)
+    if (c.gauge == Gauge::EGT || c.gauge == Gauge::HEGO)
         text += event.needle == 1 ? QStringLiteral(" R") : QStringLiteral(" L");
     text += u' ' + QString::number(event.value, 'f', c.decimals);
     if (*c.unit) {

@@ -9,22 +9,22 @@ namespace quarn {
 
 // The dials the gauge feed writes, by the names the dashboard gives them.
 enum class Gauge : std::uint8_t {
-    MAFS,
-    tps,
+    MAF,
+    TPS,
     ECT,
     ACT,
-    bap,
+    BAP,
     Advance,
     Boost,
     Tach,
     Speedo,
     EGT,
-    HEGOS,
+    HEGO,
     DutyCycle,
     INJPW,
     WideBand,
     TPSToolGauge,
-    mpg,
+    MPG,
 };
 
 // Where the feed's values go: the dashboard and the TPS tool.

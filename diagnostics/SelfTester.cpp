@@ -75,14 +75,14 @@ SelfTester::SelfTester(Link& link, QWidget* parent)
     m_mil->setObjectName(QStringLiteral("MIL"));
     m_mil->setGeometry(TwipsRect(240, 120, 975, 855));
 
-    auto* label2 = new QLabel(QStringLiteral("Check Engine Light"), this);
-    label2->setObjectName(QStringLiteral("Label2"));
+    auto* lampCaption = new QLabel(QStringLiteral("Check Engine Light"), this);
+    lampCaption->setObjectName(QStringLiteral("Label2"));
     // Centred under the lamp, but as wide as the column of
     // buttons allows: "Engine Light" only just fits the lamp's width, and
     // any wider face cuts it to "Engine Ligh".
-    label2->setGeometry(TwipsRect(120, 1080, 1215, 495));
-    label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label2->setWordWrap(true);
+    lampCaption->setGeometry(TwipsRect(120, 1080, 1215, 495));
+    lampCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lampCaption->setWordWrap(true);
 
     // Verdana's figures are 0.64 em wide; its stand-ins (DejaVu Sans Bold)
     // are wider, and at 24 px their ink reached the edges of a 17-pixel

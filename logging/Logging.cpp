@@ -59,13 +59,13 @@ Logging::Logging(LogOperations& log, LinkStatus& status, LoggingHost& host, QWid
     small.setPixelSize(11);
     setFont(small);
 
-    auto* label1 = new QLabel(QStringLiteral("Log File Name:"), this);
-    label1->setObjectName(QStringLiteral("Label1"));
-    label1->setGeometry(TwipsRect(240, 120, 1215, 255));
+    auto* fileNameLabel = new QLabel(QStringLiteral("Log File Name:"), this);
+    fileNameLabel->setObjectName(QStringLiteral("Label1"));
+    fileNameLabel->setGeometry(TwipsRect(240, 120, 1215, 255));
     m_logFile = new QLineEdit(this);
     m_logFile->setObjectName(QStringLiteral("LogFile"));
     m_logFile->setGeometry(TwipsRect(1560, 120, 4335, 285));
-    m_browse = Button("Command1", QStringLiteral("Browse"), TwipsRect(6000, 120, 735, 255), this);
+    m_browse = Button("Browse", QStringLiteral("Browse"), TwipsRect(6000, 120, 735, 255), this);
     m_record = Button("Record", QStringLiteral("Record"), TwipsRect(240, 600, 1215, 375), this);
     m_play = Button("Play", QStringLiteral("Play"), TwipsRect(3240, 600, 975, 375), this);
     m_pause = Button("Pause", QStringLiteral("Pause"), TwipsRect(4440, 600, 975, 375), this);

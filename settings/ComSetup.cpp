@@ -77,11 +77,11 @@ ComSetup::ComSetup(Link& link, LinkStatus& status, QWidget* parent)
     m_apply->setGeometry(TwipsRect(1560, 1800, 855, 375));
     connect(m_apply, &QPushButton::clicked, this, &ComSetup::ApplyCom_Click);
 
-    auto* frame1 = new QGroupBox(QStringLiteral("Com Port"), this);
-    frame1->setObjectName(QStringLiteral("Frame1"));
-    frame1->setGeometry(TwipsRect(120, 120, 1095, 1575));
+    auto* portGroup = new QGroupBox(QStringLiteral("Com Port"), this);
+    portGroup->setObjectName(QStringLiteral("Frame1"));
+    portGroup->setGeometry(TwipsRect(120, 120, 1095, 1575));
     for (int i = 0; i < kPorts; ++i) {
-        auto* b = new QRadioButton(QStringLiteral("Com%1").arg(i + 1), frame1);
+        auto* b = new QRadioButton(QStringLiteral("Com%1").arg(i + 1), portGroup);
         b->setObjectName(QStringLiteral("com%1").arg(i + 1));
         b->setGeometry(TwipsRect(kButtonLeft, kFirstButtonTop + i * kButtonPitch, kButtonWidth,
                                  kButtonHeight));
@@ -91,11 +91,11 @@ ComSetup::ComSetup(Link& link, LinkStatus& status, QWidget* parent)
         m_ports[i] = b;
     }
 
-    auto* frame2 = new QGroupBox(QStringLiteral("Max Rate"), this);
-    frame2->setObjectName(QStringLiteral("Frame2"));
-    frame2->setGeometry(TwipsRect(1320, 120, 1095, 1575));
+    auto* rateGroup = new QGroupBox(QStringLiteral("Max Rate"), this);
+    rateGroup->setObjectName(QStringLiteral("Frame2"));
+    rateGroup->setGeometry(TwipsRect(1320, 120, 1095, 1575));
     for (std::size_t i = 0; i < kRates.size(); ++i) {
-        auto* b = new QRadioButton(QString::number(kRates[i]), frame2);
+        auto* b = new QRadioButton(QString::number(kRates[i]), rateGroup);
         // The last button keeps the name it always had, typo included.
         b->setObjectName(i + 1 == kRates.size() ? QStringLiteral("r115000")
                                                 : QStringLiteral("r%1").arg(kRates[i]));

@@ -52,7 +52,7 @@ GaugeLayout GaugeLayoutOf(Gauge gauge) {
                      .endAngle = 158,
                      .tickInterval = 10,
                      .numeralSize = NumeralSize::Large}};
-        case Gauge::tps:
+        case Gauge::TPS:
             return {
                 "tps",
                 QRect(120, 3000, 1635, kSmall),
@@ -67,7 +67,7 @@ GaugeLayout GaugeLayoutOf(Gauge gauge) {
                      .startAngle = 200,
                      .endAngle = 160,
                      .tickInterval = 10}};
-        case Gauge::MAFS:
+        case Gauge::MAF:
             return {"MAFS",
                     QRect(3480, 3000, kSmall, kSmall),
                     {.caption = "MAF",
@@ -95,7 +95,7 @@ GaugeLayout GaugeLayoutOf(Gauge gauge) {
                      .minimum = 0,
                      .maximum = 160,
                      .tickInterval = 20}};
-        case Gauge::bap:
+        case Gauge::BAP:
             return {"bap",
                     QRect(120, 4560, kSmall, 1845),
                     {.caption = "BAP",
@@ -112,11 +112,11 @@ GaugeLayout GaugeLayoutOf(Gauge gauge) {
             return {"ACT", QRect(1800, 4680, kSmall, kSmall), TemperatureSpec("ACT")};
         case Gauge::ECT:
             return {"ECT", QRect(3480, 4680, kSmall, kSmall), TemperatureSpec("ECT")};
-        case Gauge::mpg:
+        case Gauge::MPG:
             return {"mpg",
                     QRect(5160, 4680, kSmall, kSmall),
                     {.caption = "MPG", .minimum = 0, .maximum = 50, .tickInterval = 5}};
-        case Gauge::HEGOS:
+        case Gauge::HEGO:
             return {"HEGOS",
                     QRect(6840, 4680, kSmall, kSmall),
                     {.caption = "HEGO",

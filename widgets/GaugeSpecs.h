@@ -23,9 +23,9 @@ struct GaugeLayout {
 // The fifteen dials of the dashboard, in the order its gauge table lists
 // them (the feed writes them in an order of its own).
 inline constexpr std::array<Gauge, 15> kDashboardGauges{
-    Gauge::Tach,      Gauge::Speedo, Gauge::tps,      Gauge::Advance, Gauge::MAFS,
-    Gauge::DutyCycle, Gauge::INJPW,  Gauge::bap,      Gauge::ACT,     Gauge::ECT,
-    Gauge::mpg,       Gauge::HEGOS,  Gauge::WideBand, Gauge::Boost,   Gauge::EGT,
+    Gauge::Tach,      Gauge::Speedo, Gauge::TPS,      Gauge::Advance, Gauge::MAF,
+    Gauge::DutyCycle, Gauge::INJPW,  Gauge::BAP,      Gauge::ACT,     Gauge::ECT,
+    Gauge::MPG,       Gauge::HEGO,   Gauge::WideBand, Gauge::Boost,   Gauge::EGT,
 };
 
 // The layout of any gauge: a dashboard dial, or the TPS tool's TPSToolGauge

@@ -14,7 +14,7 @@
 
 #include "Version.h"
 #include "about/Browser.h"
-#include "about/frmAbout.h"
+#include "about/AboutBox.h"
 #include "settings/MessageCatcher.h"
 #include "TestDash.h"
 
@@ -35,7 +35,7 @@ public:
 
 TEST(About, ShowsTheBuildVersionAndTheDisclaimer) {
     FakeBrowser browser;
-    frmAbout about(nullptr, &browser);
+    AboutBox about(nullptr, &browser);
     EXPECT_EQ(about.lblVersion()->text(), QStringLiteral("Version ") + QLatin1String(kVersionText));
     EXPECT_EQ(about.lblDisclaimer()->text(),
               QStringLiteral("This program is designed to communicate with the Vorlan Systems "
@@ -50,7 +50,7 @@ TEST(About, DashboardShowsOneModalBoxThatOkCloses) {
     auto dash = test::MakeTestDash(alerts, dir.path());
     dash->show();
     test::ChooseMenu(*dash, "mnuHelpAbout");
-    QPointer<frmAbout> about = dash->about();
+    QPointer<AboutBox> about = dash->about();
     ASSERT_TRUE(about);
     EXPECT_EQ(QApplication::activeModalWidget(), about.data());  // the dashboard takes no input
     test::ChooseMenu(*dash, "mnuHelpAbout");
@@ -80,7 +80,7 @@ TEST(About, WebButtonOpensTheMakersSiteOrSaysWhyNot) {
         FakeBrowser browser;
         browser.found = c.found;
         browser.starts = c.starts;
-        frmAbout about(nullptr, &browser);
+        AboutBox about(nullptr, &browser);
         about.show();
         const auto message =
             test::CatchMessage([&] { QTest::mouseClick(about.visitweb(), Qt::LeftButton); });
@@ -124,7 +124,7 @@ TEST(About, DesktopFindsXdgOpenThenBrowserThenXWwwBrowserAndStartsIt) {
     const QString xdg = program("xdg-open");
     EXPECT_EQ(desktop.Find(), xdg);
 
-    ASSERT_TRUE(desktop.Launch(xdg, QLatin1String(frmAbout::kMakerAddress)));
+    ASSERT_TRUE(desktop.Launch(xdg, QLatin1String(AboutBox::kMakerAddress)));
     QFile out(xdg + QStringLiteral(".out"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return out.size() > 0; }, 5000));
     EXPECT_FALSE(desktop.Launch(dir.filePath(QStringLiteral("missing")), QStringLiteral("x")));

@@ -1,8 +1,8 @@
 #pragma once
 
-// Runs a real dashboard from its start (Form_Load) with a test script:
+// Runs a real dashboard from its start (StartUp) with a test script:
 // step() is called every 10 ms and returns true once the test has seen
-// enough; then, or when limitMs ran out, monitoring is stopped so Form_Load
+// enough; then, or when limitMs ran out, monitoring is stopped so StartUp
 // returns. Returns whether step() finished.
 
 #include <QObject>
@@ -27,7 +27,7 @@ inline bool RunDashScript(SuperDash& dash, const std::function<bool()>& step,
     });
     QTimer::singleShot(limitMs, &dash, [&dash] { dash.state().Monitoring = false; });
     script.start();
-    dash.Form_Load(nullptr);
+    dash.StartUp(nullptr);
     return done;
 }
 

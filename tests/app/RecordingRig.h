@@ -153,7 +153,7 @@ public:
         });
         QTimer::singleShot(timeoutMs, &dash, [&] { dash.state().Monitoring = false; });
         script.start();
-        dash.Form_Load(nullptr);
+        dash.StartUp(nullptr);
         script.stop();
         if (dash.state().Recording) dash.logging()->Halt_Click();
 

@@ -214,7 +214,7 @@ TEST_F(AdapterTest, UnplugAndReplugDuringMonitoringAndDuringARecordingLoseNoFram
                 qputenv("QUARN_COM1", QFile::encodeName(other));
                 // A click on "COM Status" meanwhile: a connection nested in
                 // the wait, which must neither end the program nor the wait.
-                if (unplugs == 1) dash->Label1_Click();
+                if (unplugs == 1) dash->ComStatusClicked();
             }
             if (waiting) lampRedWhileAway &= dash->status().lampColour() == QColor(255, 0, 0);
             if (away && returnedAt == Steady::time_point{} && QFileInfo::exists(link)) {

@@ -28,7 +28,7 @@
 #include "logging/Logging.h"
 #include "settings/LimitsWindow.h"
 #include "settings/UserChoices.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 #include "widgets/DialGauge.h"
 #include "widgets/GaugeSpecs.h"
 #include "widgets/RefreshTick.h"
@@ -149,7 +149,7 @@ TEST_F(DashAlarmsTest, AnAlarmWhileRecordingIsAMarkerInTheSidecar) {
     });
     QTimer::singleShot(20000, dash.get(), [this] { dash->state().Monitoring = false; });
     script.start();
-    dash->Form_Load(nullptr);
+    dash->StartUp(nullptr);
     script.stop();
     ASSERT_GE(haltAt, 0) << "the recording never ended";
 
@@ -195,7 +195,7 @@ TEST_F(DashAlarmsTest, TheLimitsWindowRefusesBadLimitsAndTheLimitsTravelWithTheC
 
     // Saved with the car, and loaded back with it.
     dash->ShowSessionProperties();
-    VP* vp = dash->sessionProperties();
+    SessionProperties* vp = dash->sessionProperties();
     const QString file = dir.filePath(QStringLiteral("car.vf"));
     ASSERT_TRUE(vp->SaveVehicleTo(file));
     QFile saved(file);

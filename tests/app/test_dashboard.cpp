@@ -60,7 +60,7 @@ protected:
         });
         QTimer::singleShot(limitMs, &dash, [&dash] { dash.state().Monitoring = false; });
         watch.start();
-        dash.Form_Load(nullptr);
+        dash.StartUp(nullptr);
     }
 
     QTemporaryDir m_dir;
@@ -97,9 +97,9 @@ TEST_F(DashboardTest, StartUpWithASavedPortMonitorsAndTheGaugesFollowTheFrames) 
     EXPECT_EQ(dash->gauge(Gauge::ECT)->NeedleValue(), rec.EctF);
     EXPECT_EQ(dash->gauge(Gauge::EGT)->NeedleValue(0), rec.EgtL);
     EXPECT_EQ(dash->gauge(Gauge::EGT)->NeedleValue(1), rec.EgtR);
-    EXPECT_EQ(dash->gauge(Gauge::HEGOS)->NeedleValue(1), rec.HegoR);
+    EXPECT_EQ(dash->gauge(Gauge::HEGO)->NeedleValue(1), rec.HegoR);
     EXPECT_EQ(dash->gauge(Gauge::WideBand)->NeedleValue(), rec.WideO2);
-    EXPECT_DOUBLE_EQ(dash->gauge(Gauge::mpg)->NeedleValue(),
+    EXPECT_DOUBLE_EQ(dash->gauge(Gauge::MPG)->NeedleValue(),
                      FuelEconomyMpg(rec.InjDuty, rec.Mph, dash->vehicle()));
 }
 
@@ -124,7 +124,7 @@ TEST_F(DashboardTest, FirstStartWaitsForThePortChoiceThenConnects) {
 TEST_F(DashboardTest, ComStatusWithoutAPortOpensTheSetupDialogInsteadOfEnding) {
     auto dash = MakeDash();
     ASSERT_EQ(dash->link().ComPort(), 0);
-    dash->Label1_Click();
+    dash->ComStatusClicked();
     ASSERT_NE(dash->comSetup(), nullptr);
     EXPECT_TRUE(dash->comSetup()->isVisible());
     EXPECT_TRUE(alerts.log.empty()) << alerts.log.front();
@@ -194,7 +194,7 @@ TEST_F(DashboardTest, TpsToolOpensOnceAndIsFedOnlyWhileVisible) {
     dash->ShowTpsTool();
     TPSTool* tool = dash->tpsTool();
     ASSERT_NE(tool, nullptr);
-    emit dash->gauge(Gauge::tps)->clicked();  // the dashboard's throttle dial
+    emit dash->gauge(Gauge::TPS)->clicked();  // the dashboard's throttle dial
     EXPECT_EQ(dash->tpsTool(), tool);
 
     dash->record().TpsVolts = 0.93f;
@@ -204,7 +204,7 @@ TEST_F(DashboardTest, TpsToolOpensOnceAndIsFedOnlyWhileVisible) {
     dash->record().TpsVolts = 0.97f;
     dash->UpdateDash();
     EXPECT_FLOAT_EQ(tool->gauge()->NeedleValue(), 0.93f);
-    EXPECT_FLOAT_EQ(dash->gauge(Gauge::tps)->NeedleValue(), 0.97f);
+    EXPECT_FLOAT_EQ(dash->gauge(Gauge::TPS)->NeedleValue(), 0.97f);
 }
 
 TEST_F(DashboardTest, ClosingTheDashboardEndsTheProgram) {

@@ -148,15 +148,15 @@ TEST_F(FaultTest, NestedReconnectsAndApplyDuringAReconnectRecover) {
                 if (Good() < 50) return false;
                 step = 1;
                 // A double click: the second reconnect runs nested in the first.
-                QTimer::singleShot(150, dash.get(), [this] { dash->Label1_Click(); });
-                dash->Label1_Click();
+                QTimer::singleShot(150, dash.get(), [this] { dash->ComStatusClicked(); });
+                dash->ComStatusClicked();
                 return false;
             case 1:
                 step = 2;
                 dash->ShowComSetup();
                 // Apply while the loop reconnects after the clicks.
                 QTimer::singleShot(100, dash.get(), [this] { dash->comSetup()->applyButton()->click(); });
-                dash->Label1_Click();
+                dash->ComStatusClicked();
                 goodAfter = Good();
                 return false;
             default:

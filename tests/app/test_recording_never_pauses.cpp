@@ -14,7 +14,7 @@
 #include <QScreen>
 
 #include "RecordingRig.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 #include "settings/VehicleLimitKeys.h"
 
 namespace quarn {

@@ -20,7 +20,7 @@
 
 #include "../viewer/SimLog.h"
 #include "TestUtil.h"
-#include "about/frmAbout.h"
+#include "about/AboutBox.h"
 #include "app/SuperDash.h"
 #include "decode/GaugeFeed.h"
 #include "diagnostics/SelfTester.h"
@@ -32,7 +32,7 @@
 #include "settings/ComSetup.h"
 #include "settings/LimitsWindow.h"
 #include "settings/QuarnFeatures.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 #include "viewer/HeatMapTab.h"
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerSide.h"

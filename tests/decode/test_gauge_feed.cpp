@@ -25,8 +25,8 @@ public:
 
     static std::string Name(Gauge g) {
         static const char* names[] = {
-            "MAFS",   "tps", "ECT",   "ACT",       "bap",   "Advance",  "Boost",        "Tach",
-            "Speedo", "EGT", "HEGOS", "DutyCycle", "INJPW", "WideBand", "TPSToolGauge", "mpg"};
+            "MAF",    "TPS", "ECT",   "ACT",       "BAP",   "Advance",  "Boost",        "Tach",
+            "Speedo", "EGT", "HEGO",  "DutyCycle", "INJPW", "WideBand", "TPSToolGauge", "MPG"};
         return names[static_cast<int>(g)];
     }
     double ValueOf(const std::string& name) const {
@@ -51,16 +51,16 @@ TEST(UpdateDash, WritesTheGaugesInDashboardOrder) {
     RecordingGauges gauges;
     UpdateDash(rec, VehicleData(), gauges);
     const std::vector<std::string> expected = {
-        "MAFS",  "tps",     "ECT",   "ACT",       "bap",   "Advance",  "Boost",
-        "Tach",  "Speedo",  "EGT#0", "EGT",       "EGT#1", "EGT",      "HEGOS#0",
-        "HEGOS", "HEGOS#1", "HEGOS", "DutyCycle", "INJPW", "WideBand", "mpg"};
+        "MAF",   "TPS",     "ECT",   "ACT",       "BAP",   "Advance",  "Boost",
+        "Tach",  "Speedo",  "EGT#0", "EGT",       "EGT#1", "EGT",      "HEGO#0",
+        "HEGO",  "HEGO#1",  "HEGO",  "DutyCycle", "INJPW", "WideBand", "MPG"};
     EXPECT_EQ(gauges.calls, expected);
 
     gauges.calls.clear();
     gauges.tpsTool = true;
     UpdateDash(rec, VehicleData(), gauges);
     EXPECT_EQ(gauges.calls[20], "TPSToolGauge");
-    EXPECT_EQ(gauges.calls[21], "mpg");
+    EXPECT_EQ(gauges.calls[21], "MPG");
 }
 
 TEST(UpdateDash, DualGaugesGetLeftThenRightBank) {
@@ -85,7 +85,7 @@ TEST(UpdateDash, ZeroDutyShowsZeroThenBecomesTheFloor) {
     UpdateDash(rec, VehicleData(), gauges);
     EXPECT_EQ(gauges.ValueOf("DutyCycle"), 0);
     EXPECT_FLOAT_EQ(rec.InjDuty, 0.00001f);  // what the scopes see next
-    EXPECT_GT(gauges.ValueOf("mpg"), 1e6);   // fuel cut: very large, finite
+    EXPECT_GT(gauges.ValueOf("MPG"), 1e6);   // fuel cut: very large, finite
 }
 
 TEST(UpdateDash, FuelEconomyUsesTheVehicleData) {
@@ -94,14 +94,14 @@ TEST(UpdateDash, FuelEconomyUsesTheVehicleData) {
     rec.Mph = 60;
     RecordingGauges gauges;
     UpdateDash(rec, VehicleData(), gauges);
-    EXPECT_NEAR(gauges.ValueOf("mpg"), 13.18595, 1e-4);
+    EXPECT_NEAR(gauges.ValueOf("MPG"), 13.18595, 1e-4);
 
     VehicleData four;
     ASSERT_TRUE(four.SetNumCyl("4"));
     gauges.calls.clear();
     gauges.values.clear();
     UpdateDash(rec, four, gauges);
-    EXPECT_NEAR(gauges.ValueOf("mpg"), 2 * 13.18595, 1e-4);
+    EXPECT_NEAR(gauges.ValueOf("MPG"), 2 * 13.18595, 1e-4);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ class CheckLayersTest(unittest.TestCase):
         # Upward from the file-only part into its own folder's other part,
         # sideways between features, and past what a part's row names.
         self.append("logging/LogSidecar.h", '\n#include "logging/LogOperations.h"\n')
-        self.append("settings/VP.cpp", '\n#include "scope/ScopeSlots.h"\n')
+        self.append("settings/SessionProperties.cpp", '\n#include "scope/ScopeSlots.h"\n')
         self.append("tools/quarn_log.cpp", '\n#include "link/Link.h"\n')
         self.append("scope/ScopeSlots.cpp", '\n#include "logging/LogFormat.h"\n')
         code, out = self.check()

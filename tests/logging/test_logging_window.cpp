@@ -167,7 +167,7 @@ TEST_F(LoggingWindowTest, RecordWhileMonitoringThenPlayBack) {
     });
     QTimer::singleShot(20000, dash.get(), [this] { dash->state().Monitoring = false; });
     script.start();
-    dash->Form_Load(nullptr);
+    dash->StartUp(nullptr);
     script.stop();
 
     ASSERT_GE(goodAtHalt, 0) << "the recording never ended";
@@ -271,7 +271,7 @@ TEST_F(LoggingWindowTest, AfterAPlaybackLiveDataReturnsAndComStatusApplyAndRecor
     watch.start();
     QTimer::singleShot(40000, dash.get(), [this] { dash->state().Monitoring = false; });
     script.start();
-    dash->Form_Load(nullptr);
+    dash->StartUp(nullptr);
     ASSERT_EQ(step, 5) << "live data did not come back after the playback";
     EXPECT_EQ(lampDuringPlay, QColor(64, 64, 64));
     EXPECT_EQ(linkPanelDuringPlay.toStdString(), "COM Stopped");
@@ -282,7 +282,7 @@ TEST_F(LoggingWindowTest, AfterAPlaybackLiveDataReturnsAndComStatusApplyAndRecor
     EXPECT_EQ(reader.RecordCount(), atHalt - atRecord);
 
     next(10);
-    dash->Label1_Click();
+    dash->ComStatusClicked();
     ASSERT_EQ(step, 11) << "COM Status did not bring the frames back";
 
     next(6);
@@ -367,7 +367,7 @@ TEST_F(LoggingWindowTest, RecordingGoesOnUnderOpenDialogsAndAClosedWindow) {
             window->Browse_Click();  // while monitoring
             window->recordButton()->click();
             lockedWhileRecording = window->logFile()->isReadOnly() &&
-                                   !window->findChild<QPushButton*>(QStringLiteral("Command1"))
+                                   !window->findChild<QPushButton*>(QStringLiteral("Browse"))
                                         ->isEnabled();
             window->ShowProblem(QStringLiteral("a warning"));
         } else if (step == 1 && log.recorder().NextRecord() >= mark + 100) {
@@ -383,7 +383,7 @@ TEST_F(LoggingWindowTest, RecordingGoesOnUnderOpenDialogsAndAClosedWindow) {
         } else if (step == 2 && log.recorder().NextRecord() >= mark + 50) {
             panelWhileClosed = dash->status().PanelText(1).toStdString();
             next(3);
-            dash->Label1_Click();  // reconnects under the recording
+            dash->ComStatusClicked();  // reconnects under the recording
             panelAfterComStatus = dash->status().PanelText(1).toStdString();
         } else if (step == 3 && log.recorder().NextRecord() >= mark + 20) {
             deadline.stop();
@@ -392,7 +392,7 @@ TEST_F(LoggingWindowTest, RecordingGoesOnUnderOpenDialogsAndAClosedWindow) {
         }
     });
     script.start();
-    dash->Form_Load(nullptr);
+    dash->StartUp(nullptr);
     script.stop();
     deadline.stop();
 

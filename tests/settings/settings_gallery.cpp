@@ -13,14 +13,14 @@
 
 #include <cstdlib>
 
-#include "about/frmAbout.h"
+#include "about/AboutBox.h"
 #include "decode/VehicleData.h"
 #include "link/Link.h"
 #include "link/QtSerialPort.h"
 #include "settings/ComSetup.h"
 #include "settings/LimitsWindow.h"
 #include "settings/QuarnFeatures.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 
 using namespace quarn;
 
@@ -56,14 +56,14 @@ int main(int argc, char** argv) {
     if (!Save(features, out, "features.png")) return EXIT_FAILURE;
 
     VehicleData vehicle;
-    VP vp(vehicle);
+    SessionProperties vp(vehicle);
     vp.fileNameBox()->setText(QStringLiteral("~/cars/mustang.vf"));
     vp.nameBox()->setText(QStringLiteral("1989 Mustang GT"));
     vp.descriptionBox()->setPlainText(QStringLiteral("Notchback, 36 lb injectors, 3.73 gears"));
     // A weight typed in, and an injector size refused: the longest texts
     // the boxes must show whole.
-    for (const auto& [box, text] : {std::pair{VP::Box::weight, "3400"},
-                                    std::pair{VP::Box::injsize, "100001"}}) {
+    for (const auto& [box, text] : {std::pair{SessionProperties::Box::weight, "3400"},
+                                    std::pair{SessionProperties::Box::injsize, "100001"}}) {
         vp.box(box)->setText(QString::fromLatin1(text));
         emit vp.box(box)->editingFinished();
     }
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     limits.ApplyBox(ect, LimitKind::WarnHigh);
     if (!Save(limits, out, "limits.png")) return EXIT_FAILURE;
 
-    frmAbout about;
+    AboutBox about;
     if (!Save(about, out, "about.png")) return EXIT_FAILURE;
     return EXIT_SUCCESS;
 }

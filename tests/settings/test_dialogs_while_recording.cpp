@@ -16,14 +16,14 @@
 
 #include "SimProcess.h"
 #include "about/Browser.h"
-#include "about/frmAbout.h"
+#include "about/AboutBox.h"
 #include "app/SuperDash.h"
 #include "TestDash.h"
 #include "diagnostics/SelfTester.h"
 #include "link/LinkFakes.h"
 #include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 
 namespace quarn {
 namespace {
@@ -39,7 +39,7 @@ public:
 // The dialog open over the windows, if any.
 QDialog* OpenDialog() {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && !qobject_cast<frmAbout*>(d))
+        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && !qobject_cast<AboutBox*>(d))
             return d;
     return nullptr;
 }
@@ -83,7 +83,7 @@ TEST(DialogsWhileRecording, TheLogGrowsWhileEachDialogIsOpen) {
              for (int i = 0; i <= ScopeSlots::kLastSlot; ++i) dash.scopes().Open();
          }},
         {"no browser", [&] {
-             auto* about = new frmAbout(&dash, &noBrowser);
+             auto* about = new AboutBox(&dash, &noBrowser);
              about->setAttribute(Qt::WA_DeleteOnClose);
              about->show();
              about->visitweb()->click();
@@ -139,7 +139,7 @@ TEST(DialogsWhileRecording, TheLogGrowsWhileEachDialogIsOpen) {
     });
     QTimer::singleShot(60000, &dash, [&] { dash.state().Monitoring = false; });
     script.start();
-    dash.Form_Load(nullptr);
+    dash.StartUp(nullptr);
     script.stop();
 
     EXPECT_EQ(next, openers.size()) << "the script did not get through the dialogs";

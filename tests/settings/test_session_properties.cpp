@@ -25,19 +25,19 @@
 #include "logging/Logging.h"
 #include "settings/LimitsWindow.h"
 #include "settings/UserChoices.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 #include "decode/Conversion.h"
 #include "settings/ComSetup.h"
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 #include "settings/LimitsWindow.h"
 #include "settings/UserChoices.h"
 
 namespace quarn {
 namespace {
 
-using Box = VP::Box;
+using Box = SessionProperties::Box;
 
-class SessionProperties : public ::testing::Test {
+class SessionPropertiesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // A user configuration of this test's own: the car remembered for the
@@ -53,7 +53,7 @@ protected:
 
     // A second start of the program: a new dashboard with its session
     // properties open.
-    std::unique_ptr<SuperDash> Restart(VP*& window) {
+    std::unique_ptr<SuperDash> Restart(SessionProperties*& window) {
         auto next = test::MakeTestDash(alerts, m_dir.path());
         test::ChooseMenu(*next, "mnuSessionProperties");
         window = next->sessionProperties();
@@ -90,11 +90,11 @@ protected:
     QByteArray m_oldConfig;
     test::RecordingAlerts alerts;
     std::unique_ptr<SuperDash> dash;
-    VP* vp = nullptr;
+    SessionProperties* vp = nullptr;
     Conversion m_conversion;
 };
 
-TEST_F(SessionProperties, DefaultsReachTheConversionAndEditsCountFromTheNextFrame) {
+TEST_F(SessionPropertiesTest, DefaultsReachTheConversionAndEditsCountFromTheNextFrame) {
     EXPECT_EQ(vp->box(Box::weight)->text(), QStringLiteral("3500"));
     EXPECT_NEAR(FramePower(), 469.0404, 1e-3);
     const double mpg = FuelEconomyMpg(10, 60, dash->vehicle());
@@ -110,7 +110,7 @@ TEST_F(SessionProperties, DefaultsReachTheConversionAndEditsCountFromTheNextFram
 // A number counts once its edit is finished: half-typed, it would put 3, 35
 // and 350 lb into the power figures on the way to 3500, and "35OO" (letters)
 // would leave 35 lb in use.
-TEST_F(SessionProperties, ANumberCountsOnlyOnceItsEditIsFinished) {
+TEST_F(SessionPropertiesTest, ANumberCountsOnlyOnceItsEditIsFinished) {
     QLineEdit* weight = vp->box(Box::weight);
     EXPECT_TRUE(weight->toolTip().contains(QStringLiteral("at most 100000.")))
         << weight->toolTip().toStdString();
@@ -137,14 +137,14 @@ TEST_F(SessionProperties, ANumberCountsOnlyOnceItsEditIsFinished) {
 
 // The car in use at the end is the one in use at the next start; with none
 // remembered, the window names no file and no car.
-TEST_F(SessionProperties, TheCarInUseAtTheEndIsInUseAtTheNextStart) {
+TEST_F(SessionPropertiesTest, TheCarInUseAtTheEndIsInUseAtTheNextStart) {
     EXPECT_TRUE(vp->fileNameBox()->text().isEmpty());
     EXPECT_TRUE(vp->nameBox()->text().isEmpty());
 
     vp->nameBox()->setText(QStringLiteral("Fox 5.0"));
     Type(vp->box(Box::weight), QStringLiteral("3010"));
     ASSERT_TRUE(vp->SaveVehicleTo(File("fox.vf")));
-    VP* second = nullptr;
+    SessionProperties* second = nullptr;
     auto again = Restart(second);
     EXPECT_EQ(again->vehicle().weight(), 3010);
     EXPECT_EQ(second->box(Box::weight)->text(), QStringLiteral("3010"));
@@ -153,7 +153,7 @@ TEST_F(SessionProperties, TheCarInUseAtTheEndIsInUseAtTheNextStart) {
 
     // Changed after the save: that car is in no file, so nothing is named.
     Type(second->box(Box::weight), QStringLiteral("3020"));
-    VP* third = nullptr;
+    SessionProperties* third = nullptr;
     auto once_more = Restart(third);
     EXPECT_EQ(once_more->vehicle().weight(), 3500);
     EXPECT_TRUE(third->fileNameBox()->text().isEmpty());
@@ -166,7 +166,7 @@ TEST_F(SessionProperties, TheCarInUseAtTheEndIsInUseAtTheNextStart) {
 
 // The serial port setup opens centred on the screen, as the session
 // properties' neighbours on the Hardware Setup menu do.
-TEST_F(SessionProperties, SerialPortSetupOpensCentredOnTheScreen) {
+TEST_F(SessionPropertiesTest, SerialPortSetupOpensCentredOnTheScreen) {
     test::ChooseMenu(*dash, "mnuSerialCommunication");
     ASSERT_NE(dash->comSetup(), nullptr);
     const QPoint centre = dash->comSetup()->screen()->availableGeometry().center();
@@ -176,7 +176,7 @@ TEST_F(SessionProperties, SerialPortSetupOpensCentredOnTheScreen) {
 
 // The Datalogging tab is in force at once and at the next start: the
 // throttle trigger, the record key, reconnecting, the folder and the cap.
-TEST_F(SessionProperties, DataloggingChoicesTakeEffectAndAreKeptForTheNextStart) {
+TEST_F(SessionPropertiesTest, DataloggingChoicesTakeEffectAndAreKeptForTheNextStart) {
     auto* trigger = vp->findChild<QRadioButton*>(QStringLiteral("Option1"));
     auto* tps = vp->findChild<QRadioButton*>(QStringLiteral("Option2"));
     auto* key = vp->findChild<QRadioButton*>(QStringLiteral("Option3"));
@@ -212,7 +212,7 @@ TEST_F(SessionProperties, DataloggingChoicesTakeEffectAndAreKeptForTheNextStart)
     EXPECT_EQ(dash->log().recorder().Directory(), File("runs"));
     Paste(rate, QStringLiteral("50"));
 
-    VP* second = nullptr;
+    SessionProperties* second = nullptr;
     auto again = Restart(second);
     EXPECT_TRUE(second->findChild<QRadioButton*>(QStringLiteral("Option3"))->isChecked());
     EXPECT_FALSE(second->findChild<QCheckBox*>(QStringLiteral("Check1"))->isChecked());
@@ -232,19 +232,19 @@ TEST_F(SessionProperties, DataloggingChoicesTakeEffectAndAreKeptForTheNextStart)
 }
 
 // Limits edited in the Limits window outlast the run without a Save.
-TEST_F(SessionProperties, EditedLimitsAreKeptForTheNextStart) {
+TEST_F(SessionPropertiesTest, EditedLimitsAreKeptForTheNextStart) {
     test::ChooseMenu(*dash, "mnuLimits");
     ASSERT_NE(dash->limitsWindow(), nullptr);
     const int ect = AlarmChannelIndex(Gauge::ECT);
     QLineEdit* dangerHigh = dash->limitsWindow()->box(ect, LimitKind::DangerHigh);
     Paste(dangerHigh, QStringLiteral("241"));
     ASSERT_EQ(dash->alarms().limits()[static_cast<std::size_t>(ect)].dangerHigh, 241);
-    VP* second = nullptr;
+    SessionProperties* second = nullptr;
     auto again = Restart(second);
     EXPECT_EQ(again->alarms().limits()[static_cast<std::size_t>(ect)].dangerHigh, 241);
 }
 
-TEST_F(SessionProperties, TabTwoShowsOnlyTheDataloggingControlsAndTabOneBringsTheCarBack) {
+TEST_F(SessionPropertiesTest, TabTwoShowsOnlyTheDataloggingControlsAndTabOneBringsTheCarBack) {
     auto shown = [&](const char* name) {
         auto* w = vp->findChild<QWidget*>(QString::fromLatin1(name));
         return w && w->isVisible();
@@ -258,7 +258,7 @@ TEST_F(SessionProperties, TabTwoShowsOnlyTheDataloggingControlsAndTabOneBringsTh
     }
 }
 
-TEST_F(SessionProperties, RefusedTextIsMarkedAtItsBoxAndTheLastValidValueStaysAfterClosing) {
+TEST_F(SessionPropertiesTest, RefusedTextIsMarkedAtItsBoxAndTheLastValidValueStaysAfterClosing) {
     const float power = FramePower();
     // Pasted at once: typed key by key, "1e9" would pass through a valid 1.
     for (const char* bad : {"heavy", "0", "-3500", "", "1e9"}) {
@@ -290,7 +290,7 @@ TEST_F(SessionProperties, RefusedTextIsMarkedAtItsBoxAndTheLastValidValueStaysAf
     EXPECT_EQ(dash->vehicle().weight(), 2980.5);
 
     // Closing only hides the window: the car it shows stays in force.
-    QPointer<VP> kept = vp;
+    QPointer<SessionProperties> kept = vp;
     vp->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_FALSE(kept.isNull());
@@ -300,7 +300,7 @@ TEST_F(SessionProperties, RefusedTextIsMarkedAtItsBoxAndTheLastValidValueStaysAf
     EXPECT_EQ(dash->vehicle().weight(), 2980.5);
 }
 
-TEST_F(SessionProperties, VehicleFileRoundTripAndBadFilesChangeNothing) {
+TEST_F(SessionPropertiesTest, VehicleFileRoundTripAndBadFilesChangeNothing) {
     vp->fileNameBox()->setText(File("fox.vf"));
     vp->nameBox()->setText(QStringLiteral("Fox 5.0"));
     vp->descriptionBox()->setPlainText(QStringLiteral("Notchback\nStage 2 cam"));
@@ -334,7 +334,7 @@ TEST_F(SessionProperties, VehicleFileRoundTripAndBadFilesChangeNothing) {
     }
 }
 
-TEST_F(SessionProperties, SaveRefusesARefusedBoxAndNeverOverwritesAnotherKindOfFile) {
+TEST_F(SessionPropertiesTest, SaveRefusesARefusedBoxAndNeverOverwritesAnotherKindOfFile) {
     vp->fileNameBox()->setText(File("car.vf"));
     Type(vp->box(Box::numcyl), QStringLiteral("eight"));
     EXPECT_TRUE(test::CatchMessage([&] { EXPECT_FALSE(vp->SaveVehicle_Click()); }).has_value());

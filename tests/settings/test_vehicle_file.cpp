@@ -24,7 +24,7 @@ VehicleFile SampleCar() {
     car.crr = 0.011;
     // Limits changed from the defaults both ways: one turned off, one set.
     car.limits[AlarmChannelIndex(Gauge::ECT)] = {std::nullopt, 205.5, std::nullopt, std::nullopt};
-    car.limits[AlarmChannelIndex(Gauge::bap)] = {24, std::nullopt, -1.25, 33};
+    car.limits[AlarmChannelIndex(Gauge::BAP)] = {24, std::nullopt, -1.25, 33};
     return car;
 }
 

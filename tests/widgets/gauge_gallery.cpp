@@ -21,10 +21,10 @@ namespace {
 
 // A warm engine at a steady 55 mph cruise; the two banks differ a little.
 const std::vector<std::pair<Gauge, std::vector<double>>> kValues{
-    {Gauge::Tach, {2450}},     {Gauge::Speedo, {55}}, {Gauge::tps, {1.42}},
-    {Gauge::Advance, {28}},    {Gauge::MAFS, {1.85}}, {Gauge::DutyCycle, {18}},
-    {Gauge::INJPW, {42}},      {Gauge::bap, {29.4}},  {Gauge::ACT, {96}},
-    {Gauge::ECT, {196}},       {Gauge::mpg, {23.5}},  {Gauge::HEGOS, {0.72, 0.18}},
+    {Gauge::Tach, {2450}},     {Gauge::Speedo, {55}}, {Gauge::TPS, {1.42}},
+    {Gauge::Advance, {28}},    {Gauge::MAF, {1.85}},  {Gauge::DutyCycle, {18}},
+    {Gauge::INJPW, {42}},      {Gauge::BAP, {29.4}},  {Gauge::ACT, {96}},
+    {Gauge::ECT, {196}},       {Gauge::MPG, {23.5}},  {Gauge::HEGO, {0.72, 0.18}},
     {Gauge::WideBand, {14.7}}, {Gauge::Boost, {4}},   {Gauge::EGT, {1250, 1120}},
 };
 

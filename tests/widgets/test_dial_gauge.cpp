@@ -75,12 +75,12 @@ INSTANTIATE_TEST_SUITE_P(
         AngleCase{"TpsToolFarAbove", Gauge::TPSToolGauge, 4.5, 0, 170},
         AngleCase{"TpsToolFarBelow", Gauge::TPSToolGauge, 0.5, 0, 192},
         // Dual dials: needle 1 on the mirror image of the left-half scale.
-        AngleCase{"HegoLeftMiddle", Gauge::HEGOS, 0.5, 0, 270},
-        AngleCase{"HegoRightMiddle", Gauge::HEGOS, 0.5, 1, 90},
-        AngleCase{"HegoRightMin", Gauge::HEGOS, 0, 1, 170},
-        AngleCase{"HegoRightMax", Gauge::HEGOS, 1, 1, 10},
-        AngleCase{"HegoLeftPinned", Gauge::HEGOS, 2, 0, 353},
-        AngleCase{"HegoRightPinned", Gauge::HEGOS, 2, 1, 7},
+        AngleCase{"HegoLeftMiddle", Gauge::HEGO, 0.5, 0, 270},
+        AngleCase{"HegoRightMiddle", Gauge::HEGO, 0.5, 1, 90},
+        AngleCase{"HegoRightMin", Gauge::HEGO, 0, 1, 170},
+        AngleCase{"HegoRightMax", Gauge::HEGO, 1, 1, 10},
+        AngleCase{"HegoLeftPinned", Gauge::HEGO, 2, 0, 353},
+        AngleCase{"HegoRightPinned", Gauge::HEGO, 2, 1, 7},
         AngleCase{"EgtRight", Gauge::EGT, 2000, 1, 20},
         // A single-needle dial has no needle 1 to mirror.
         AngleCase{"SingleNeedleIgnoresIndex", Gauge::Boost, 15, 1, 158}),
@@ -108,11 +108,11 @@ TEST(BandArc, ReversedBandCoversTheSameArc) {
 }
 
 TEST(BandArc, IsCutToTheScaleAndMirroredForTheSecondNeedle) {
-    const ArcSpan maf = BandArc(SpecOf(Gauge::MAFS), {4.5, 7, Qt::red});
+    const ArcSpan maf = BandArc(SpecOf(Gauge::MAF), {4.5, 7, Qt::red});
     ExpectAngle(maf.start, 210 + 0.9 * 300);
     EXPECT_NEAR(maf.sweep, 0.1 * 300, 1e-9);
 
-    const GaugeSpec hego = SpecOf(Gauge::HEGOS);
+    const GaugeSpec hego = SpecOf(Gauge::HEGO);
     const ArcSpan left = BandArc(hego, {0, 0.5, Qt::red}, 0);
     const ArcSpan right = BandArc(hego, {0, 0.5, Qt::red}, 1);
     ExpectAngle(left.start, 190);
@@ -163,7 +163,7 @@ TEST(DialFace, LaterBandsCoverEarlierOnes) {
 // where the numerals start off the minimum (16 on a scale from 15) the
 // ticks keep in step with them.
 TEST(DialFace, TicksStandAtTheScalesIntervalUnderTheNumerals) {
-    for (Gauge g : {Gauge::bap, Gauge::TPSToolGauge, Gauge::ACT, Gauge::Tach, Gauge::HEGOS}) {
+    for (Gauge g : {Gauge::BAP, Gauge::TPSToolGauge, Gauge::ACT, Gauge::Tach, Gauge::HEGO}) {
         const GaugeSpec face = SpecOf(g);
         const std::vector<double> ticks = TickValues(face);
         ASSERT_GE(ticks.size(), 2u) << GaugeLayoutOf(g).name;
@@ -173,12 +173,12 @@ TEST(DialFace, TicksStandAtTheScalesIntervalUnderTheNumerals) {
         EXPECT_NEAR(ticks.front(), face.numeralMin.value_or(face.minimum), 1e-9)
             << GaugeLayoutOf(g).name;
     }
-    EXPECT_EQ(TickValues(SpecOf(Gauge::bap)).size(), 9u);           // 16, 18, ... 32
+    EXPECT_EQ(TickValues(SpecOf(Gauge::BAP)).size(), 9u);           // 16, 18, ... 32
     EXPECT_EQ(TickValues(SpecOf(Gauge::TPSToolGauge)).size(), 10u);  // 0.86 ... 1.04
 }
 
 TEST(DialFace, DualDialDrawsBandsOnBothScales) {
-    GaugeSpec face = SpecOf(Gauge::HEGOS);
+    GaugeSpec face = SpecOf(Gauge::HEGO);
     face.bands = {{0.6, 1, Qt::cyan}};
     ExpectColour(BandColourAt(face, 0.8, 0), Qt::cyan, 0.8);
     ExpectColour(BandColourAt(face, 0.8, 1), Qt::cyan, 0.8);
@@ -215,7 +215,7 @@ TEST(DialGauge, KeepsOffScaleValuesAsGiven) {
 
 TEST(DialGauge, LeftClickRaisesClicked) {
     RefreshTick tick;
-    DialGauge gauge(SpecOf(Gauge::tps), tick);
+    DialGauge gauge(SpecOf(Gauge::TPS), tick);
     gauge.resize(107, 107);
     QSignalSpy clicks(&gauge, &DialGauge::clicked);
     QTest::mouseClick(&gauge, Qt::LeftButton);
@@ -237,7 +237,7 @@ bool Near(QColor a, QColor b) {
 
 TEST(DialGauge, PeakHoldMarksTheExtremesUntilADoubleClickResetsThem) {
     RefreshTick tick(std::chrono::hours(1));
-    const GaugeSpec face = SpecOf(Gauge::bap);  // a dial where the low matters
+    const GaugeSpec face = SpecOf(Gauge::BAP);  // a dial where the low matters
     DialGauge bap(face, tick);
     bap.resize(200, 200);
     EXPECT_TRUE(bap.peak().Empty());

@@ -35,7 +35,7 @@ class VehicleData;
 //
 // One window for the whole run: closing it only hides it, so the boxes keep
 // showing the values in force.
-class VP : public QWidget {
+class SessionProperties : public QWidget {
     Q_OBJECT
 public:
     enum class Box { weight, injsize, numcyl, cda, crr };
@@ -44,12 +44,12 @@ public:
     // Typing that pauses this long counts as a finished edit.
     static constexpr int kApplyPauseMs = 1000;
 
-    explicit VP(VehicleData& vehicle, QWidget* parent = nullptr);
-    ~VP() override;
+    explicit SessionProperties(VehicleData& vehicle, QWidget* parent = nullptr);
+    ~SessionProperties() override;
 
     // Picking a tab: tab 1 shows the vehicle panel, tab 2 the datalogging
     // panel, any other index neither.
-    void TabStrip1_Click();
+    void TabChanged();
 
     // Load reads the file named in the File Name box; a failure is told in
     // a message box and changes nothing. True on success.
@@ -65,14 +65,14 @@ public:
     void ApplyPendingEdits();
 
     QTabWidget* tabStrip() const { return m_tabStrip; }
-    QWidget* frame1() const { return m_frame1; }
-    QWidget* frame2() const { return m_frame2; }
+    QWidget* vehiclePanel() const { return m_vehiclePanel; }
+    QWidget* dataloggingPanel() const { return m_dataloggingPanel; }
     QLineEdit* box(Box b) const { return m_boxes.at(static_cast<std::size_t>(b)); }
     QLabel* hint(Box b) const { return m_hints.at(static_cast<std::size_t>(b)); }
     bool refused(Box b) const { return m_refused.at(static_cast<std::size_t>(b)); }
-    QLineEdit* fileNameBox() const { return m_text5; }
-    QLineEdit* nameBox() const { return m_text1; }
-    QPlainTextEdit* descriptionBox() const { return m_text2; }
+    QLineEdit* fileNameBox() const { return m_fileNameBox; }
+    QLineEdit* nameBox() const { return m_nameBox; }
+    QPlainTextEdit* descriptionBox() const { return m_descriptionBox; }
     QLabel* fileStatus() const { return m_fileStatus; }
 
     // The alarm limits travel with the car: Save writes limitsInUse(), and
@@ -101,11 +101,11 @@ private:
 
     VehicleData& m_vehicle;
     QTabWidget* m_tabStrip = nullptr;
-    QWidget* m_frame1 = nullptr;
-    QWidget* m_frame2 = nullptr;
-    QLineEdit* m_text5 = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QPlainTextEdit* m_text2 = nullptr;
+    QWidget* m_vehiclePanel = nullptr;
+    QWidget* m_dataloggingPanel = nullptr;
+    QLineEdit* m_fileNameBox = nullptr;
+    QLineEdit* m_nameBox = nullptr;
+    QPlainTextEdit* m_descriptionBox = nullptr;
     std::array<QLineEdit*, kBoxes> m_boxes{};
     std::array<QLabel*, kBoxes> m_hints{};
     std::array<bool, kBoxes> m_refused{};

@@ -1,4 +1,4 @@
-#include "about/frmAbout.h"
+#include "about/AboutBox.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -32,12 +32,12 @@ QLabel* AddLabel(QWidget* parent, const char* name, const QString& text) {
 
 }  // namespace
 
-frmAbout::frmAbout(QWidget* parent, Browser* browser)
+AboutBox::AboutBox(QWidget* parent, Browser* browser)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::CustomizeWindowHint),
       m_ownBrowser(OwnBrowser(browser)),
       m_browser(browser ? *browser : *m_ownBrowser) {
-    setObjectName(QStringLiteral("frmAbout"));
+    setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About QUARN"));
     QFont dialogFont(QStringLiteral("Liberation Sans"));
     dialogFont.setPixelSize(12);
@@ -80,7 +80,7 @@ frmAbout::frmAbout(QWidget* parent, Browser* browser)
         QStringLiteral("Launch default browser and visit Vorlan Systems Now!"), this);
     m_visitweb->setObjectName(QStringLiteral("visitweb"));
     m_visitweb->setAutoDefault(false);
-    connect(m_visitweb, &QPushButton::clicked, this, &frmAbout::visitweb_Click);
+    connect(m_visitweb, &QPushButton::clicked, this, &AboutBox::visitweb_Click);
 
     m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -106,9 +106,9 @@ frmAbout::frmAbout(QWidget* parent, Browser* browser)
     m_cmdOK->setFocus();
 }
 
-frmAbout::~frmAbout() = default;
+AboutBox::~AboutBox() = default;
 
-void frmAbout::visitweb_Click() {
+void AboutBox::visitweb_Click() {
     // The desktop is asked for its browser directly: nothing is written to
     // disk on the way.
     const QString program = m_browser.Find().trimmed();
@@ -121,7 +121,7 @@ void frmAbout::visitweb_Click() {
         ShowWarning(QStringLiteral("URL Failed"), QStringLiteral("Web Page not Opened"));
 }
 
-void frmAbout::ShowWarning(const QString& title, const QString& text) {
+void AboutBox::ShowWarning(const QString& title, const QString& text) {
     // Opened over the box, not run in a nested loop, which would hold the
     // monitoring loop further down the stack. A child of the box: closing
     // the box takes the warning with it.

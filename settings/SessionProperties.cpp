@@ -1,4 +1,4 @@
-#include "settings/VP.h"
+#include "settings/SessionProperties.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -41,7 +41,7 @@ struct BoxRule {
     bool integral;
 };
 
-constexpr std::array<BoxRule, VP::kBoxes> kRules{{
+constexpr std::array<BoxRule, SessionProperties::kBoxes> kRules{{
     {"weight", "Curb weight", "lb", VehicleData::kMaxWeight, false},
     {"injsize", "Injector flow rate", "lb/hr", VehicleData::kMaxInjSize, false},
     {"numcyl", "Number of cylinders", "", VehicleData::kMaxNumCyl, true},
@@ -76,12 +76,12 @@ QLineEdit* AddTextBox(QWidget* parent, const char* name, const QString& text, QR
 
 }  // namespace
 
-VP::VP(VehicleData& vehicle, QWidget* parent)
+SessionProperties::SessionProperties(VehicleData& vehicle, QWidget* parent)
     : QWidget(parent,
               Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       m_vehicle(vehicle),
       m_datalog(RememberedDataloggingChoices()) {
-    setObjectName(QStringLiteral("VP"));
+    setObjectName(QStringLiteral("SessionProperties"));
     setWindowTitle(QStringLiteral("Session Properties"));
     setFixedSize(Twips(kClientWidth), Twips(kClientHeight));
     // The layout was made for an 8 pt sans serif; the wider default font
@@ -92,40 +92,40 @@ VP::VP(VehicleData& vehicle, QWidget* parent)
 
     // The tab strip only draws the tabs and their pane and tells which tab
     // is picked; the two panels laid over it hold the controls and are
-    // switched by TabStrip1_Click.
+    // switched by TabChanged.
     m_tabStrip = new QTabWidget(this);
     m_tabStrip->setObjectName(QStringLiteral("TabStrip1"));
     m_tabStrip->setGeometry(TwipsRect(240, 120, 5775, 5895 + kDynoRows));
     m_tabStrip->addTab(new QWidget, QStringLiteral("Vehicle Properties"));
     m_tabStrip->addTab(new QWidget, QStringLiteral("Datalogging"));
 
-    m_frame1 = new QWidget(this);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(TwipsRect(360, 720, 5535, 5175 + kDynoRows));
-    m_frame2 = new QWidget(this);
-    m_frame2->setObjectName(QStringLiteral("Frame2"));
-    m_frame2->setGeometry(TwipsRect(360, 480, 5535, 5415));
+    m_vehiclePanel = new QWidget(this);
+    m_vehiclePanel->setObjectName(QStringLiteral("Frame1"));
+    m_vehiclePanel->setGeometry(TwipsRect(360, 720, 5535, 5175 + kDynoRows));
+    m_dataloggingPanel = new QWidget(this);
+    m_dataloggingPanel->setObjectName(QStringLiteral("Frame2"));
+    m_dataloggingPanel->setGeometry(TwipsRect(360, 480, 5535, 5415));
     BuildVehicleTab();
     BuildDataloggingTab();
-    m_frame2->hide();
+    m_dataloggingPanel->hide();
 
-    connect(m_tabStrip, &QTabWidget::currentChanged, this, &VP::TabStrip1_Click);
+    connect(m_tabStrip, &QTabWidget::currentChanged, this, &SessionProperties::TabChanged);
 }
 
-void VP::BuildVehicleTab() {
-    QWidget* f = m_frame1;
+void SessionProperties::BuildVehicleTab() {
+    QWidget* f = m_vehiclePanel;
     AddLabel(f, "Label3", QStringLiteral("File Name"), TwipsRect(120, 240, 1335, 255));
-    m_text5 = AddTextBox(f, "Text5", QString(), TwipsRect(1680, 240, 3375, 285));
-    m_text5->setToolTip(
+    m_fileNameBox = AddTextBox(f, "Text5", QString(), TwipsRect(1680, 240, 3375, 285));
+    m_fileNameBox->setToolTip(
         QStringLiteral("The vehicle file (.vf) that Load reads and Save writes; a name without a "
                        "folder is in the working directory, ~/ is your home folder"));
     AddLabel(f, "Label10", QStringLiteral("Vehicle Name/ID"), TwipsRect(120, 600, 1455, 255));
-    m_text1 = AddTextBox(f, "Text1", QString(), TwipsRect(1680, 600, 3375, 285));
+    m_nameBox = AddTextBox(f, "Text1", QString(), TwipsRect(1680, 600, 3375, 285));
     AddLabel(f, "Label2", QStringLiteral("Description"), TwipsRect(120, 960, 1095, 255));
-    m_text2 = new QPlainTextEdit(f);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setGeometry(TwipsRect(1680, 960, 3375, 1485));
-    m_text2->setTabChangesFocus(true);
+    m_descriptionBox = new QPlainTextEdit(f);
+    m_descriptionBox->setObjectName(QStringLiteral("Text2"));
+    m_descriptionBox->setGeometry(TwipsRect(1680, 960, 3375, 1485));
+    m_descriptionBox->setTabChangesFocus(true);
 
     AddLabel(f, "Label4", QStringLiteral("Injector Flow Rate"), TwipsRect(240, 2640, 1335, 255));
     // The number boxes are wider than first drawn (750 twips, not 495): in
@@ -181,17 +181,17 @@ void VP::BuildVehicleTab() {
     auto* browse = new QPushButton(QStringLiteral("Browse..."), f);
     browse->setObjectName(QStringLiteral("cmdBrowse"));
     browse->setGeometry(TwipsRect(1680, 3840 + kDynoRows, 1045, 375));
-    connect(browse, &QPushButton::clicked, this, &VP::BrowseVehicle_Click);
+    connect(browse, &QPushButton::clicked, this, &SessionProperties::BrowseVehicle_Click);
     auto* load = new QPushButton(QStringLiteral("Load"), f);
     load->setObjectName(QStringLiteral("cmdLoad"));
     load->setGeometry(TwipsRect(2845, 3840 + kDynoRows, 1045, 375));
     load->setToolTip(QStringLiteral("Fill the vehicle fields from the file named above"));
-    connect(load, &QPushButton::clicked, this, &VP::LoadVehicle_Click);
+    connect(load, &QPushButton::clicked, this, &SessionProperties::LoadVehicle_Click);
     auto* save = new QPushButton(QStringLiteral("Save"), f);
     save->setObjectName(QStringLiteral("cmdSave"));
     save->setGeometry(TwipsRect(4010, 3840 + kDynoRows, 1045, 375));
     save->setToolTip(QStringLiteral("Write the vehicle fields into the file named above"));
-    connect(save, &QPushButton::clicked, this, &VP::SaveVehicle_Click);
+    connect(save, &QPushButton::clicked, this, &SessionProperties::SaveVehicle_Click);
     AddLabel(f, "lblVehicleFile", QStringLiteral("Vehicle File"),
              TwipsRect(240, 3900 + kDynoRows, 1335, 255));
     m_fileStatus =
@@ -205,15 +205,15 @@ void VP::BuildVehicleTab() {
         loaded && SameNumbers(m_vehicle, loaded->car)) {
         m_carFile = loaded->path;
         m_carFileCar = loaded->car;
-        m_text5->setText(loaded->path);
-        m_text1->setText(loaded->car.name);
-        m_text2->setPlainText(loaded->car.description);
+        m_fileNameBox->setText(loaded->path);
+        m_nameBox->setText(loaded->car.name);
+        m_descriptionBox->setPlainText(loaded->car.description);
         m_fileStatus->setText(QStringLiteral("Loaded %1").arg(loaded->path));
     }
 }
 
-void VP::BuildDataloggingTab() {
-    QWidget* f = m_frame2;
+void SessionProperties::BuildDataloggingTab() {
+    QWidget* f = m_dataloggingPanel;
     AddLabel(f, "Label11", QStringLiteral("Start logging when:"), TwipsRect(120, 240, 3735, 255));
     // At most one is picked; a click on the picked one clears it, and
     // recording is then started by Record alone.
@@ -257,13 +257,13 @@ void VP::BuildDataloggingTab() {
     AddLabel(f, "Label12", QStringLiteral("Reconnect to Quarn on disconnection"),
              TwipsRect(120, 1080, 3615, 375))
         ->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* check1 = new QCheckBox(QStringLiteral("Yes"), f);
-    check1->setObjectName(QStringLiteral("Check1"));
-    check1->setGeometry(TwipsRect(3120, 1080, 1335, 255));
-    check1->setChecked(m_datalog.reconnect);
-    check1->setToolTip(QStringLiteral("Cleared, a lost link stops monitoring instead of being "
+    auto* reconnectBox = new QCheckBox(QStringLiteral("Yes"), f);
+    reconnectBox->setObjectName(QStringLiteral("Check1"));
+    reconnectBox->setGeometry(TwipsRect(3120, 1080, 1335, 255));
+    reconnectBox->setChecked(m_datalog.reconnect);
+    reconnectBox->setToolTip(QStringLiteral("Cleared, a lost link stops monitoring instead of being "
                                       "retried until it comes back"));
-    connect(check1, &QCheckBox::toggled, this, [this](bool on) {
+    connect(reconnectBox, &QCheckBox::toggled, this, [this](bool on) {
         m_datalog.reconnect = on;
         DataloggingChanged();
     });
@@ -297,20 +297,20 @@ void VP::BuildDataloggingTab() {
     });
 }
 
-void VP::DataloggingChanged() {
+void SessionProperties::DataloggingChanged() {
     RememberDataloggingChoices(m_datalog);
     if (dataloggingChanged) dataloggingChanged(m_datalog);
 }
 
-void VP::TabStrip1_Click() {
-    m_frame1->hide();
-    m_frame2->hide();
+void SessionProperties::TabChanged() {
+    m_vehiclePanel->hide();
+    m_dataloggingPanel->hide();
     const int index = m_tabStrip->currentIndex() + 1;
-    if (index == 1) m_frame1->show();
-    if (index == 2) m_frame2->show();
+    if (index == 1) m_vehiclePanel->show();
+    if (index == 2) m_dataloggingPanel->show();
 }
 
-void VP::ApplyBox(Box b) {
+void SessionProperties::ApplyBox(Box b) {
     const auto i = static_cast<std::size_t>(b);
     QLineEdit* box = m_boxes[i];
     const std::string text = box->text().toStdString();
@@ -354,18 +354,18 @@ void VP::ApplyBox(Box b) {
     m_hints[i]->show();
 }
 
-QString VP::FilePath() const {
-    const QString text = m_text5->text().trimmed();
+QString SessionProperties::FilePath() const {
+    const QString text = m_fileNameBox->text().trimmed();
     if (text == QLatin1String("~")) return QDir::homePath();
     if (text.startsWith(QLatin1String("~/"))) return QDir::home().filePath(text.mid(2));
     return text;
 }
 
-void VP::Warn(const QString& text) {
+void SessionProperties::Warn(const QString& text) {
     OpenMessage(this, QMessageBox::Warning, windowTitle(), text);
 }
 
-void VP::ApplyPendingEdits() {
+void SessionProperties::ApplyPendingEdits() {
     for (std::size_t i = 0; i < m_pauses.size(); ++i) {
         if (!m_pauses[i]->isActive()) continue;
         m_pauses[i]->stop();
@@ -373,26 +373,26 @@ void VP::ApplyPendingEdits() {
     }
 }
 
-VP::~VP() {
+SessionProperties::~SessionProperties() {
     // The boxes outlive this part of the window: as the widget base takes them
-    // down they lose the focus, and a finished edit must not reach a VP that
+    // down they lose the focus, and a finished edit must not reach a window that
     // is already gone.
     for (QLineEdit* box : m_boxes)
         if (box) box->disconnect(this);
 }
 
-void VP::hideEvent(QHideEvent* event) {
+void SessionProperties::hideEvent(QHideEvent* event) {
     // Closing the window finishes the edit in progress.
     ApplyPendingEdits();
     QWidget::hideEvent(event);
 }
 
-void VP::RememberCarInUse() {
+void SessionProperties::RememberCarInUse() {
     if (m_carFile.isEmpty()) return;
     RememberVehicleFile(SameNumbers(m_vehicle, m_carFileCar) ? m_carFile : QString());
 }
 
-void VP::BrowseVehicle_Click() {
+void SessionProperties::BrowseVehicle_Click() {
     auto* dialog = new QFileDialog(this, QStringLiteral("Vehicle File"), FilePath(),
                                    QStringLiteral("Vehicle files (*.vf);;All files (*)"));
     dialog->setObjectName(QStringLiteral("BrowseDialog"));
@@ -401,12 +401,12 @@ void VP::BrowseVehicle_Click() {
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& picked) {
-        if (!picked.isEmpty()) m_text5->setText(picked);
+        if (!picked.isEmpty()) m_fileNameBox->setText(picked);
     });
     dialog->open();
 }
 
-bool VP::LoadVehicle_Click() {
+bool SessionProperties::LoadVehicle_Click() {
     const QString path = FilePath();
     if (path.isEmpty()) {
         Warn(QStringLiteral("Type the name of a vehicle file into the File Name box first."));
@@ -422,8 +422,8 @@ bool VP::LoadVehicle_Click() {
     for (QTimer* pause : m_pauses) pause->stop();
     m_carFile = QFileInfo(path).absoluteFilePath();
     m_carFileCar = car;
-    m_text1->setText(car.name);
-    m_text2->setPlainText(car.description);
+    m_nameBox->setText(car.name);
+    m_descriptionBox->setPlainText(car.description);
     // Each box passes its text on to the vehicle data; the file's numbers
     // passed the same checks, so none is refused.
     const std::array<double, kBoxes> numbers{car.weight, car.injsize, car.numcyl, car.cda,
@@ -441,7 +441,7 @@ bool VP::LoadVehicle_Click() {
     return true;
 }
 
-bool VP::RefusedBeforeSave() {
+bool SessionProperties::RefusedBeforeSave() {
     ApplyPendingEdits();
     // A refused box would save a value the user does not see.
     for (std::size_t i = 0; i < m_boxes.size(); ++i) {
@@ -453,11 +453,11 @@ bool VP::RefusedBeforeSave() {
     return false;
 }
 
-bool VP::SaveVehicle_Click() {
+bool SessionProperties::SaveVehicle_Click() {
     if (RefusedBeforeSave()) return false;
     QString suggested = FilePath();
     if (suggested.isEmpty()) {
-        const QString name = m_text1->text().trimmed();
+        const QString name = m_nameBox->text().trimmed();
         suggested = (name.isEmpty() ? QStringLiteral("vehicle") : name) + QStringLiteral(".vf");
     }
     OpenSaveDialog(this, QStringLiteral("Save Vehicle File"), QFileInfo(suggested).absoluteFilePath(),
@@ -466,7 +466,7 @@ bool VP::SaveVehicle_Click() {
     return true;
 }
 
-bool VP::SaveVehicleTo(const QString& path) {
+bool SessionProperties::SaveVehicleTo(const QString& path) {
     if (path.isEmpty() || RefusedBeforeSave()) return false;
     // Replace an earlier vehicle file, or an empty one, but never another
     // kind of file that happens to carry the name.
@@ -482,8 +482,8 @@ bool VP::SaveVehicleTo(const QString& path) {
         }
     }
     VehicleFile car;
-    car.name = m_text1->text();
-    car.description = m_text2->toPlainText();
+    car.name = m_nameBox->text();
+    car.description = m_descriptionBox->toPlainText();
     car.weight = m_vehicle.weight();
     car.injsize = m_vehicle.injsize();
     car.numcyl = m_vehicle.numcyl();
@@ -498,7 +498,7 @@ bool VP::SaveVehicleTo(const QString& path) {
     m_carFile = target.absoluteFilePath();
     m_carFileCar = car;
     RememberCarInUse();
-    m_text5->setText(QDir::toNativeSeparators(path));
+    m_fileNameBox->setText(QDir::toNativeSeparators(path));
     m_fileStatus->setText(QStringLiteral("Saved %1").arg(path));
     return true;
 }

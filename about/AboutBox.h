@@ -13,14 +13,14 @@ class Browser;
 
 // The about box: the program's icon and version, what the program is for,
 // and a button that opens the maker's web site in the default browser.
-class frmAbout : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
     static constexpr const char* kMakerAddress = "http://www.vorlansystems.com";
 
     // browser null: the desktop's own. A given browser must outlive the box.
-    explicit frmAbout(QWidget* parent = nullptr, Browser* browser = nullptr);
-    ~frmAbout() override;
+    explicit AboutBox(QWidget* parent = nullptr, Browser* browser = nullptr);
+    ~AboutBox() override;
 
     // Opens the maker's web site; a missing browser or a failed start is
     // told in a message box and the about box stays open.
