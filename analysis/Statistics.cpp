@@ -65,12 +65,14 @@ std::vector<ChannelStatistics> Statistics(const ColumnSet& set, RowRange range,
         std::size_t counts[kLanes] = {};
         std::fill_n(lo, kLanes, INFINITY);
         std::fill_n(hi, kLanes, -INFINITY);
-        const double* weights = w.data() - rows.first;
+        // Indexed from the range's first row: no pointer before the array.
+        const double* weights = w.data();
+        const std::size_t first = rows.first;
         auto add = [&](int k, std::size_t r) {
             const double v = col[r];
             const bool has = v == v;
             const double d = has ? v - shift : 0;
-            const double wr = has ? weights[r] : 0;
+            const double wr = has ? weights[r - first] : 0;
             counts[k] += has;
             lo[k] = std::min(lo[k], v);
             hi[k] = std::max(hi[k], v);

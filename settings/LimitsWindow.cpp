@@ -78,6 +78,13 @@ LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent)
     ShowLimits(inForce);
 }
 
+LimitsWindow::~LimitsWindow() {
+    // A box that has the focus finishes its editing as the window's widgets
+    // go, after this part of the window is gone: it must not reach it.
+    for (QLineEdit* box : m_boxes)
+        if (box) box->disconnect(this);
+}
+
 QLineEdit* LimitsWindow::box(int channel, LimitKind kind) const {
     return m_boxes.at(Index(channel, kind));
 }

@@ -27,6 +27,7 @@ class LimitsWindow : public QWidget {
     Q_OBJECT
 public:
     explicit LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent = nullptr);
+    ~LimitsWindow() override;
 
     // Puts limits in the boxes (after a vehicle file was loaded), clearing
     // any refusal.

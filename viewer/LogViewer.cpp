@@ -148,6 +148,10 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
 LogViewer::~LogViewer() {
     // A worker still running finishes on its own copies, sooner for this.
     if (m_job) m_job->cancel = true;
+    // The dock and the tabs tell of their hiding as the window's widgets go,
+    // after this part of the window is gone: they must not reach it.
+    if (m_toolDock) m_toolDock->disconnect(this);
+    if (m_toolTabs) m_toolTabs->disconnect(this);
 }
 
 void LogViewer::BuildMenus() {
