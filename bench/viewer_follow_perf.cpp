@@ -92,12 +92,12 @@ int main(int argc, char** argv) {
     QElapsedTimer wall;
     double cpu0 = 0;
     auto begin = [&](Phase& p) {
-        p.firstRecord = log.NextRecord;
+        p.firstRecord = log.recorder().NextRecord();
         wall.start();
         cpu0 = CpuSeconds();
     };
     auto end = [&](Phase& p) {
-        p.lastRecord = log.NextRecord - 1;
+        p.lastRecord = log.recorder().NextRecord() - 1;
         p.seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         p.cpu = (CpuSeconds() - cpu0) / p.seconds * 100;
     };
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     markerTimer.setInterval(1000);
     int marker = 0;
     QObject::connect(&markerTimer, &QTimer::timeout, &dash, [&] {
-        log.AddMarker(QStringLiteral("alarm"), QStringLiteral("Bench alarm %1").arg(++marker));
+        log.recorder().AddMarker(QStringLiteral("alarm"), QStringLiteral("Bench alarm %1").arg(++marker));
     });
 
     // Closing the dashboard ends the process: everything is told first.
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     auto phaseB = [&] {
         dash.ShowLogViewer(recording);
         for (int i = 0; i < markers; ++i)
-            log.AddMarker(QStringLiteral("alarm"), QStringLiteral("Bench alarm %1").arg(++marker));
+            log.recorder().AddMarker(QStringLiteral("alarm"), QStringLiteral("Bench alarm %1").arg(++marker));
         markerTimer.start();
         // Past the opening of the recording, which phase C measures.
         QTimer::singleShot(3000, &dash, [&] {
@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
     QTimer poll;
     poll.setInterval(100);
     QObject::connect(&poll, &QTimer::timeout, &dash, [&] {
-        if (!dash.PanelText(2).startsWith(QStringLiteral("Ready"))) return;
+        if (!dash.status().PanelText(2).startsWith(QStringLiteral("Ready"))) return;
         poll.stop();
         dash.ShowLogging();
         QTimer::singleShot(0, &dash, [&] {
