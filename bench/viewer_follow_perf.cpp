@@ -92,12 +92,12 @@ int main(int argc, char** argv) {
     QElapsedTimer wall;
     double cpu0 = 0;
     auto begin = [&](Phase& p) {
-        p.firstRecord = log.NextRecord;
+        p.firstRecord = log.recorder().NextRecord();
         wall.start();
         cpu0 = CpuSeconds();
     };
     auto end = [&](Phase& p) {
-        p.lastRecord = log.NextRecord - 1;
+        p.lastRecord = log.recorder().NextRecord() - 1;
         p.seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         p.cpu = (CpuSeconds() - cpu0) / p.seconds * 100;
     };
@@ -107,6 +107,11 @@ int main(int argc, char** argv) {
     watch.setInterval(1);
     QElapsedTimer sinceTick;
     double worstHoldMs = 0, worstHoldB = 0;
+    // Phase B's replots of the plots: how many, and the window thread's time in them.
+    int replots = 0;
+    double replotMs = 0, worstReplotMs = 0;
+    QElapsedTimer replotClock;
+    bool inB = false;
     QObject::connect(&watch, &QTimer::timeout, &dash, [&] {
         if (sinceTick.isValid())
             worstHoldMs = std::max(worstHoldMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
@@ -116,7 +121,7 @@ int main(int argc, char** argv) {
     markerTimer.setInterval(1000);
     int marker = 0;
     QObject::connect(&markerTimer, &QTimer::timeout, &dash, [&] {
-        log.AddMarker(QStringLiteral("alarm"), QStringLiteral("Bench alarm %1").arg(++marker));
+        log.recorder().AddMarker(QStringLiteral("alarm"), QStringLiteral("Bench alarm %1").arg(++marker));
     });
 
     // Closing the dashboard ends the process: everything is told first.
@@ -129,6 +134,10 @@ int main(int argc, char** argv) {
         std::printf("  B viewer following, %d markers at the end: %6.1f records/s (%.3f of A), "
                     "CPU %4.1f %%, window thread held at most %.1f ms\n",
                     marker, b.Rate(), b.Rate() / a.Rate(), b.cpu, worstHoldB);
+        std::printf("    plots replotted %d times (%.2f/s), %.1f ms each on average, at most %.1f ms: "
+                    "%.1f %% of the window thread\n",
+                    replots, replots / b.seconds, replots ? replotMs / replots : 0.0, worstReplotMs,
+                    replotMs / 10 / b.seconds);
         std::printf("  C open 500,000 + export 470,000 (%.1f s): %6.1f records/s, worst gap %.1f ms, "
                     "window thread held at most %.1f ms\n",
                     c.seconds, c.Rate(), WorstGapMs(times, c), worstHoldMs);
@@ -161,15 +170,26 @@ int main(int argc, char** argv) {
     };
     auto phaseB = [&] {
         dash.ShowLogViewer(recording);
+        quarn::ViewerPlots* plots = dash.logViewer()->plots();
+        QObject::connect(plots, &QCustomPlot::beforeReplot, &dash, [&] { replotClock.start(); });
+        QObject::connect(plots, &QCustomPlot::afterReplot, &dash, [&] {
+            if (!inB) return;
+            const double ms = static_cast<double>(replotClock.nsecsElapsed()) / 1e6;
+            ++replots;
+            replotMs += ms;
+            worstReplotMs = std::max(worstReplotMs, ms);
+        });
         for (int i = 0; i < markers; ++i)
-            log.AddMarker(QStringLiteral("alarm"), QStringLiteral("Bench alarm %1").arg(++marker));
+            log.recorder().AddMarker(QStringLiteral("alarm"), QStringLiteral("Bench alarm %1").arg(++marker));
         markerTimer.start();
         // Past the opening of the recording, which phase C measures.
         QTimer::singleShot(3000, &dash, [&] {
             begin(b);
+            inB = true;
             watch.start();
             QTimer::singleShot(static_cast<int>(seconds * 1000), &dash, [&] {
                 end(b);
+                inB = false;
                 worstHoldB = std::exchange(worstHoldMs, 0);
                 sinceTick.invalidate();
                 markerTimer.stop();
@@ -181,7 +201,7 @@ int main(int argc, char** argv) {
     QTimer poll;
     poll.setInterval(100);
     QObject::connect(&poll, &QTimer::timeout, &dash, [&] {
-        if (!dash.PanelText(2).startsWith(QStringLiteral("Ready"))) return;
+        if (!dash.status().PanelText(2).startsWith(QStringLiteral("Ready"))) return;
         poll.stop();
         dash.ShowLogging();
         QTimer::singleShot(0, &dash, [&] {

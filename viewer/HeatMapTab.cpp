@@ -289,6 +289,13 @@ void HeatMapTab::MeasureSpan(int axis) {
 
 void HeatMapTab::DataGrew() {
     m_whereDirty = true;
+    // The spans are read over the whole log: a hidden tab measures them
+    // once, when shown, not on every follow tick.
+    m_grewHidden = !isVisible();
+    if (m_grewHidden) {
+        m_dirty = true;
+        return;
+    }
     for (int axis = 0; axis < 2; ++axis) {
         MeasureSpan(axis);
         // A followed recording widened the span past the cells allowed: the
@@ -366,6 +373,7 @@ void HeatMapTab::ScheduleRecompute() {
 
 void HeatMapTab::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (m_grewHidden) DataGrew();
     if (m_dirty) m_recompute.start();
 }
 

@@ -106,6 +106,7 @@ private:
     QCPColorScale* m_scale = nullptr;
     QTimer m_recompute;
     bool m_dirty = true;
+    bool m_grewHidden = false;  // rows came while hidden: spans to measure
     HeatMapResult m_result;
 };
 

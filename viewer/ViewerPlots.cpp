@@ -19,6 +19,12 @@ const QString kCursorLayer = QStringLiteral("cursor");
 const QString kSelectionLayer = QStringLiteral("selection");
 // The narrowest view: a key range below this says nothing more.
 constexpr double kMinSpan = 1e-4;
+// A replot of the whole stack holds the window thread, where the monitoring
+// loop waits for its next frame: while following a recording, the replots
+// take at most this share of the thread's time, however slow the drawing.
+constexpr double kFollowShare = 0.01;
+// And they come no faster than the follow tick reads the log.
+constexpr int kFollowPaceMs = 250;
 
 QString ChannelLabel(const LogTable* table, int id) {
     const auto& channels = table ? table->Channels() : ViewerChannels();
@@ -50,6 +56,8 @@ ViewerPlots::ViewerPlots(QWidget* parent) : QCustomPlot(parent) {
     m_margins = new QCPMarginGroup(this);
     m_keyLabel = QStringLiteral("Seconds");
     m_band = new QRubberBand(QRubberBand::Rectangle, this);
+    m_pace.setSingleShot(true);
+    connect(&m_pace, &QTimer::timeout, this, &ViewerPlots::PacedReplot);
     Build();
 }
 
@@ -76,13 +84,13 @@ void ViewerPlots::SetPlots(const std::vector<PlotChannels>& plots) {
 
 void ViewerPlots::SetMarkers(std::vector<PlotMarker> markers) {
     m_markers = std::move(markers);
-    replot(rpQueuedReplot);
+    RequestReplot();
 }
 
 void ViewerPlots::SetMarkerKey(std::size_t index, double key) {
     if (index >= m_markers.size() || m_markers[index].key == key) return;
     m_markers[index].key = key;
-    replot(rpQueuedReplot);
+    RequestReplot();
 }
 
 void ViewerPlots::SetHiddenKinds(const QSet<QString>& kinds) {
@@ -273,8 +281,29 @@ void ViewerPlots::UpdateTraces() {
 }
 
 void ViewerPlots::Redraw() {
+    m_pace.stop();
+    m_replotWanted = false;
+    m_tracesStale = false;
     UpdateTraces();
     replot();
+}
+
+void ViewerPlots::RequestReplot() {
+    m_replotWanted = true;
+    // Hidden plots are drawn when shown (showEvent).
+    if (!isVisible() || m_pace.isActive()) return;
+    const double gapMs = std::max<double>(kFollowPaceMs, m_replotMs / kFollowShare);
+    const double sinceMs = m_sinceReplot.isValid() ? static_cast<double>(m_sinceReplot.elapsed()) : gapMs;
+    m_pace.start(static_cast<int>(std::max(0.0, gapMs - sinceMs)));
+}
+
+void ViewerPlots::PacedReplot() {
+    if (!m_replotWanted || !isVisible()) return;
+    QElapsedTimer cost;
+    cost.start();
+    Redraw();
+    m_replotMs = static_cast<double>(cost.nsecsElapsed()) / 1e6;
+    m_sinceReplot.start();
 }
 
 int ViewerPlots::TracePoints(std::size_t plot, bool secondChannel, bool secondLog) const {
@@ -302,12 +331,16 @@ void ViewerPlots::SetKeyRange(double lo, double hi) {
         lo = mid - kMinSpan / 2;
         hi = mid + kMinSpan / 2;
     }
+    MoveView(lo, hi);
+    Redraw();
+    emit keyRangeChanged(m_lo, m_hi);
+}
+
+void ViewerPlots::MoveView(double lo, double hi) {
     m_lo = lo;
     m_hi = hi;
     double dataLo = 0, dataHi = 0;
     m_atEnd = !DataExtent(dataLo, dataHi) || m_hi >= dataHi;
-    Redraw();
-    emit keyRangeChanged(m_lo, m_hi);
 }
 
 void ViewerPlots::FitAll() {
@@ -345,15 +378,17 @@ void ViewerPlots::PanBy(double fraction) {
 void ViewerPlots::DataGrew() {
     double lo = 0, hi = 0;
     if (!DataExtent(lo, hi)) return;
-    if (!m_atEnd) {
-        Redraw();
-        return;
-    }
+    // A view that ended before the old end shows none of the new rows: its
+    // traces, which run on to the first row past the view, stay as they are.
+    if (!m_atEnd) return;
     const double span = m_hi - m_lo;
     // A view of the whole log stays the whole log; a zoomed one keeps its
     // width and slides along with the newest rows.
-    if (m_lo <= lo) SetKeyRange(lo, std::max(hi, lo + span));
-    else SetKeyRange(hi - span * 0.95, hi + span * 0.05);
+    if (m_lo <= lo) MoveView(lo, std::max(hi, lo + span));
+    else MoveView(hi - span * 0.95, hi + span * 0.05);
+    m_tracesStale = true;
+    RequestReplot();
+    emit keyRangeChanged(m_lo, m_hi);
 }
 
 void ViewerPlots::SetCursorKey(double key) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 #include <qcustomplot.h>
 
@@ -58,8 +60,9 @@ public:
     void SetKeyLabel(const QString& label);
     void SetPlots(const std::vector<PlotChannels>& plots);
     const std::vector<PlotChannels>& Plots() const { return m_channels; }
-    // The markers, drawn at the next replot. A followed recording moves
-    // the few whose key changed with SetMarkerKey, index as given here.
+    // The markers, drawn at the next paced replot (see DataGrew). A
+    // followed recording moves the few whose key changed with SetMarkerKey,
+    // index as given here.
     void SetMarkers(std::vector<PlotMarker> markers);
     void SetMarkerKey(std::size_t index, double key);
     const std::vector<PlotMarker>& Markers() const { return m_markers; }
@@ -90,8 +93,12 @@ public:
     void ZoomOut();
     void PanBy(double fractionOfView);
     // Rows were added at the end (a followed recording): the view moves on
-    // with them when it showed the old end.
+    // with them when it showed the old end, at once; the plots are drawn
+    // again at the follow pace, and only when they are shown and the new
+    // rows reach into the view.
     void DataGrew();
+    // A replot is waiting for the follow pace or for the plots to be shown.
+    bool ReplotPending() const { return m_replotWanted; }
 
     void SetCursorKey(double key);
     // Moves the cursor by rows of the first log (back when negative), the
@@ -135,6 +142,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Plot {
@@ -153,6 +161,10 @@ private:
     void UpdateCursor();
     void UpdateSelection();
     void UpdateMarkers();
+    // Moves the view without drawing it.
+    void MoveView(double lo, double hi);
+    void RequestReplot();
+    void PacedReplot();
     void Fill(QCPGraph* graph, const PlottedLog& log, int channel, int columns, double& lo,
               double& hi);
     QCPGraph* AddTrace(Plot& plot, int log, int slot, int id);
@@ -183,6 +195,14 @@ private:
     QPoint m_pressPos;
     double m_pressLo = 0, m_pressHi = 0, m_pressKey = 0;
     QRubberBand* m_band = nullptr;
+
+    // Following a recording redraws the plots at a pace their own cost
+    // sets (see PacedReplot); a redraw for the user clears what waits.
+    QTimer m_pace;
+    QElapsedTimer m_sinceReplot;
+    double m_replotMs = 0;  // what the last paced replot cost
+    bool m_replotWanted = false;
+    bool m_tracesStale = false;
 
     EnvelopePoints m_envelope;
     QVector<QCPGraphData> m_points;

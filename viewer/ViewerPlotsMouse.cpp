@@ -275,4 +275,10 @@ void ViewerPlots::resizeEvent(QResizeEvent* event) {
     replot(rpQueuedReplot);
 }
 
+void ViewerPlots::showEvent(QShowEvent* event) {
+    QCustomPlot::showEvent(event);
+    // What changed while hidden (a followed recording) is drawn now, once.
+    if (m_replotWanted) Redraw();
+}
+
 }  // namespace quarn

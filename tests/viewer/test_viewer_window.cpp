@@ -4,7 +4,8 @@
 // "Play range" plays exactly the selected records through the dashboard,
 // marker edits go through the sidecar, and the heat map's copy holds the
 // means of the rows that pass the filter; the mouse selects, zooms and pans;
-// following a growing log keeps its end in view.
+// following a growing log keeps its end in view, and plots hidden behind
+// another tab, or scrolled back from the end, are not drawn again for it.
 
 #include <gtest/gtest.h>
 
@@ -366,6 +367,59 @@ TEST_F(ViewerWindowTest, FollowReadsTheGrowingLogAndKeepsItsEndInView) {
     EXPECT_GE(plots.KeyHi(), 1200);
     EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 100, 1e-6);
     EXPECT_TRUE(messages.empty());
+}
+
+// The key of the last point the first plot's trace holds.
+double LastTraceKey(ViewerPlots& plots) {
+    const auto data = plots.graph(0)->data();
+    return data->isEmpty() ? 0 : (data->constEnd() - 1)->key;
+}
+
+void AppendRecords(const QString& path, int first, int last) {
+    const FrameBytes f = EncodeFrame(RawFrame{});
+    for (int n = first; n <= last; ++n)
+        ASSERT_TRUE(WriteRecordAt(path.toStdString(), n, ByteBuffer(f.begin(), f.end())));
+}
+
+TEST_F(ViewerWindowTest, FollowingBehindAnotherTabDrawsThePlotsOnlyOnceShown) {
+    const QString path = Drive("hidden.qz0", 4, false);  // 1000 records
+    ASSERT_TRUE(Show(path));
+    ViewerPlots& plots = *viewer->plots();
+    plots.SetKeyRange(900, 1000);
+    viewer->tabs()->setCurrentWidget(viewer->heatMap());
+    viewer->follow()->setChecked(true);
+    QSignalSpy replots(&plots, &QCustomPlot::afterReplot);
+    AppendRecords(path, 1001, 1200);
+    viewer->FollowTick();
+    QTest::qWait(400);  // past the follow pace
+    EXPECT_EQ(replots.count(), 0);
+    EXPECT_TRUE(plots.ReplotPending());
+    EXPECT_LT(LastTraceKey(plots), 1100);
+
+    viewer->tabs()->setCurrentIndex(0);
+    EXPECT_EQ(replots.count(), 1);
+    EXPECT_FALSE(plots.ReplotPending());
+    EXPECT_NEAR(plots.KeyHi() - plots.KeyLo(), 100, 1e-6);
+    EXPECT_GE(LastTraceKey(plots), 1200);
+    auto* rect = static_cast<QCPAxisRect*>(plots.plotLayout()->element(0, 0));
+    EXPECT_NEAR(rect->axis(QCPAxis::atBottom)->range().upper, plots.KeyHi(), 1e-9);
+}
+
+TEST_F(ViewerWindowTest, FollowingLeavesAViewScrolledBackFromTheEndAsItIs) {
+    const QString path = Drive("back.qz0", 4, false);  // 1000 records
+    ASSERT_TRUE(Show(path));
+    ViewerPlots& plots = *viewer->plots();
+    plots.SetKeyRange(100, 200);
+    viewer->follow()->setChecked(true);
+    QSignalSpy replots(&plots, &QCustomPlot::afterReplot);
+    AppendRecords(path, 1001, 1200);
+    viewer->FollowTick();
+    EXPECT_EQ(viewer->table()->Rows(), 1200u);
+    EXPECT_FALSE(plots.ReplotPending());
+    QTest::qWait(400);
+    EXPECT_EQ(replots.count(), 0);
+    EXPECT_NEAR(plots.KeyLo(), 100, 1e-6);
+    EXPECT_NEAR(plots.KeyHi(), 200, 1e-6);
 }
 
 TEST_F(ViewerWindowTest, TheDynoTabFindsThePullOfTheOpenLogOnceShown) {
