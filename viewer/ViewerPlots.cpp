@@ -283,7 +283,6 @@ void ViewerPlots::UpdateTraces() {
 void ViewerPlots::Redraw() {
     m_pace.stop();
     m_replotWanted = false;
-    m_tracesStale = false;
     UpdateTraces();
     replot();
 }
@@ -293,7 +292,8 @@ void ViewerPlots::RequestReplot() {
     // Hidden plots are drawn when shown (showEvent).
     if (!isVisible() || m_pace.isActive()) return;
     const double gapMs = std::max<double>(kFollowPaceMs, m_replotMs / kFollowShare);
-    const double sinceMs = m_sinceReplot.isValid() ? static_cast<double>(m_sinceReplot.elapsed()) : gapMs;
+    const double sinceMs =
+        m_sinceReplot.isValid() ? static_cast<double>(m_sinceReplot.elapsed()) : gapMs;
     m_pace.start(static_cast<int>(std::max(0.0, gapMs - sinceMs)));
 }
 
@@ -386,7 +386,6 @@ void ViewerPlots::DataGrew() {
     // width and slides along with the newest rows.
     if (m_lo <= lo) MoveView(lo, std::max(hi, lo + span));
     else MoveView(hi - span * 0.95, hi + span * 0.05);
-    m_tracesStale = true;
     RequestReplot();
     emit keyRangeChanged(m_lo, m_hi);
 }

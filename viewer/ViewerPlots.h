@@ -202,7 +202,6 @@ private:
     QElapsedTimer m_sinceReplot;
     double m_replotMs = 0;  // what the last paced replot cost
     bool m_replotWanted = false;
-    bool m_tracesStale = false;
 
     EnvelopePoints m_envelope;
     QVector<QCPGraphData> m_points;
