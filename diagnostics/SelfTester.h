@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -10,7 +11,6 @@
 #include "diagnostics/SelfTest.h"
 
 class QLabel;
-class QMessageBox;
 class QPlainTextEdit;
 class QPushButton;
 

@@ -10,7 +10,6 @@
 namespace quarn {
 namespace {
 
-constexpr const auto& kMphPer1000 = EngineModel::kMphPer1000;
 // Acceleration at full throttle, torque peak and no boost, mph per second.
 constexpr std::array<double, 5> kGearAccel{5.5, 3.8, 2.6, 1.9, 1.4};
 constexpr int kTopGear = 4;

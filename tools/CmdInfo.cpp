@@ -1,5 +1,6 @@
 // quarn-log info: what a log holds, from its records and its sidecar.
 
+#include <QFile>
 #include <QJsonArray>
 
 #include <algorithm>

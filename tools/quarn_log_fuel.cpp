@@ -90,22 +90,6 @@ bool ReadLog(const char* file, const VehicleData& vehicle, double rate, FuelLog&
 
 }  // namespace
 
-const char* const kFuelHelp =
-    "  fuel LOG... --transfer FILE   what to change in the MAF transfer: per row of\n"
-    "                the table, the open-loop (wideband) and closed-loop (injector\n"
-    "                pulse) corrections and the suggested airflow\n"
-    "      --units kg/h|lb/min   airflow unit of the transfer table (kg/h)\n"
-    "      --injector SLOPE[,OFFSET[,BREAKPOINT,LOWSLOPE]][,bank]  lb/hr and ms\n"
-    "                (the car's injector size, 1.0 ms offset, sequential)\n"
-    "      --cylinders N   (the car's)\n"
-    "      --fuel gasoline|e10|e85|STOICH   (gasoline, 14.64)\n"
-    "      --target AFR    open-loop target AFR of the fuel (12.0)\n"
-    "      --lag MS        wideband lag; \"auto\" estimates it from the tip-ins (150)\n"
-    "      --wot VOLTS     TPS from which the computer runs open loop (3.4)\n"
-    "      --rate HZ       records per second, for the timing filters (100)\n"
-    "      --clamp PERCENT largest change per pass (10); --smooth smooths it\n"
-    "      --json          the table as JSON\n";
-
 int FuelCommand(int argc, char** argv, const VehicleData& vehicle) {
     FuelSetup setup;
     setup.injector.slopeLbHr = vehicle.injsize();

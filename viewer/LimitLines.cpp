@@ -1,5 +1,7 @@
 #include "viewer/LimitLines.h"
 
+#include <QStringList>
+
 namespace quarn {
 namespace {
 

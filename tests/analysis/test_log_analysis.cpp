@@ -2,6 +2,8 @@
 // random logs with uneven times, holes and gaps.
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 #include <random>

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QPushButton>
 
 #include "../settings/MessageCatcher.h"
 #include "SimProcess.h"

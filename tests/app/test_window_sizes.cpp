@@ -14,6 +14,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QApplication>
 
 #include <functional>
 #include <ostream>
