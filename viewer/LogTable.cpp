@@ -238,11 +238,16 @@ void LogTable::SetMathColumns(std::vector<ViewerChannel> channels,
 void LogTable::PadMathColumns() {
     // Every column holds a value for every row, whatever the plots or the
     // analyses read; rows the formulas have not seen yet are gaps.
-    for (std::size_t c = Sources().size(); c < m_columns.size(); ++c) {
+    for (std::size_t c = Sources().size(); c < m_columns.size(); ++c)
         m_columns[c].resize(Rows(), std::numeric_limits<float>::quiet_NaN());
-        if (m_index[c].Blocks() * EnvelopeIndex::kBlock > m_columns[c].size()) m_index[c].Clear();
-        m_index[c].Extend(m_columns[c]);
-    }
+}
+
+const EnvelopeIndex& LogTable::Index(int id) const {
+    const auto c = static_cast<std::size_t>(id);
+    EnvelopeIndex& index = m_index[c];
+    if (index.Blocks() * EnvelopeIndex::kBlock > m_columns[c].size()) index.Clear();
+    index.Extend(m_columns[c]);
+    return index;
 }
 
 void LogTable::ReloadMarkers() {
@@ -280,7 +285,6 @@ bool LogTable::ReadRecords(LogReader& reader, const Progress& progress, std::int
     scan.malformed += read.malformed;
     scan.shortRecords += read.shortRecords;
     scan.badChecksum += read.badChecksum;
-    for (std::size_t c = 0; c < sources.size(); ++c) m_index[c].Extend(m_columns[c]);
     if (progress) progress(total, total);
     return true;
 }

@@ -86,8 +86,10 @@ public:
     void SetMathColumns(std::vector<ViewerChannel> channels, std::vector<std::vector<float>> columns);
     // The values of channel id, one per row.
     const std::vector<float>& Column(int id) const { return m_columns[static_cast<std::size_t>(id)]; }
-    // Block minima and maxima of Column(id), for MinMaxEnvelope.
-    const EnvelopeIndex& Index(int id) const { return m_index[static_cast<std::size_t>(id)]; }
+    // Block minima and maxima of Column(id), for MinMaxEnvelope. Made when
+    // first asked for and brought up to date on each call, on the thread
+    // that draws: a table read only for its numbers never builds them.
+    const EnvelopeIndex& Index(int id) const;
     // Rows [0, WarmUpRows()) are frames still warming up (see kWarmUpFrames):
     // shown as converted, but left out of every analysis.
     std::size_t WarmUpRows() const { return m_warmUpRows; }
@@ -144,7 +146,7 @@ private:
     double m_rate = 1;
     std::vector<ViewerChannel> m_channels = ViewerChannels();
     std::vector<std::vector<float>> m_columns;
-    std::vector<EnvelopeIndex> m_index;
+    mutable std::vector<EnvelopeIndex> m_index;
     std::vector<std::int64_t> m_records;
     std::size_t m_warmUpRows = 0;
     std::vector<std::size_t> m_damaged;
