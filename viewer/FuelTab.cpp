@@ -87,6 +87,7 @@ FuelTab::FuelTab(const VehicleData& car, QString carName, QString settingsFile, 
     m_plot = new QCustomPlot(this);
     m_plot->setObjectName(QStringLiteral("FuelPlot"));
     m_plot->setMinimumHeight(160);
+    connect(m_plot, &QCustomPlot::beforeReplot, this, &FuelTab::ThinHitLabels);
     auto* answerPage = new QWidget(this);
     auto* answerLayout = new QVBoxLayout(answerPage);
     answerLayout->setContentsMargins(0, 0, 0, 0);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "decode/VehicleData.h"
 #include "fuel/FuelAnalysis.h"
@@ -14,6 +16,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QCPItemText;
 class QCustomPlot;
 class QDoubleSpinBox;
 class QLabel;
@@ -92,6 +95,9 @@ private:
     void ShowRemoved(const FuelResult& r);
     void DrawPlot(const FuelResult& r);
     void Replot();
+    // Hides the counts that would run into a busier row's count at the
+    // chart's present size.
+    void ThinHitLabels();
     std::optional<FuelJobInput> JobInput();
     double TargetAfr() const;
 
@@ -147,6 +153,8 @@ private:
     QTableWidget* m_answer = nullptr;
     QLabel* m_notes = nullptr;
     QCustomPlot* m_plot = nullptr;
+    // The count beside each bar, with its hits.
+    std::vector<std::pair<QCPItemText*, int>> m_hitLabels;
 };
 
 }  // namespace quarn

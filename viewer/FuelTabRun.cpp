@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QFutureWatcher>
 #include <QHeaderView>
 #include <QLabel>
@@ -205,6 +206,7 @@ void FuelTab::ShowResult(const FuelResult& r) {
 void FuelTab::DrawPlot(const FuelResult& r) {
     m_plot->clearPlottables();
     m_plot->clearItems();
+    m_hitLabels.clear();
     const QString unit = QString::fromLatin1(AirflowUnitName(r.unit));
     m_plot->xAxis->setLabel(QStringLiteral("MAF (V)"));
     m_plot->yAxis->setLabel(QStringLiteral("Airflow (%1)").arg(unit));
@@ -261,6 +263,7 @@ void FuelTab::DrawPlot(const FuelResult& r) {
         font.setPointSizeF(font.pointSizeF() * 0.75);
         hits->setFont(font);
         hits->setColor(QColor(150, 80, 10));
+        m_hitLabels.emplace_back(hits, b.openLoop.hits + b.closedLoop.hits);
     }
     m_plot->xAxis->setRange(volts.front() - width, volts.back() + width);
     m_plot->yAxis->setRange(0, std::max(current.back(), suggested.back()) * 1.05);
@@ -275,6 +278,28 @@ void FuelTab::DrawPlot(const FuelResult& r) {
             m_answer->scrollToItem(m_answer->item(static_cast<int>(i), 0), QAbstractItemView::PositionAtTop);
             break;
         }
+}
+
+void FuelTab::ThinHitLabels() {
+    if (m_hitLabels.empty()) return;
+    // The busiest rows keep their counts; a count closer than a line's
+    // height to one already kept is hidden (the table beside gives every
+    // row's hits).
+    std::vector<std::size_t> order(m_hitLabels.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return m_hitLabels[a].second > m_hitLabels[b].second;
+    });
+    const double room = QFontMetricsF(m_hitLabels.front().first->font()).height() + 1;
+    std::vector<double> kept;
+    for (const std::size_t i : order) {
+        QCPItemText* label = m_hitLabels[i].first;
+        const double x = m_plot->xAxis->coordToPixel(label->position->key());
+        const bool clear = std::none_of(kept.begin(), kept.end(),
+                                        [&](double k) { return std::fabs(k - x) < room; });
+        label->setVisible(clear);
+        if (clear) kept.push_back(x);
+    }
 }
 
 void FuelTab::Replot() {

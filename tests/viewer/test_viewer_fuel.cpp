@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -21,7 +22,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
+
+#include <qcustomplot.h>
 
 #include "SimLog.h"
 #include "TestUtil.h"
@@ -151,6 +156,23 @@ TEST_F(ViewerFuelTest, ThePastedSimulatorTableGivesTheWindowFreeSuggestionAndCop
         EXPECT_EQ(shown.item(row, 8)->text() == QStringLiteral("not used"), !b.used) << b.volts << " V";
     }
     EXPECT_GE(used, 5);
+
+    // The chart's counts: the busiest row keeps its own, and no two shown
+    // run into each other.
+    fuel->plot()->replot();
+    std::vector<double> shownAt;
+    QCPItemText* busiest = nullptr;
+    for (int i = 0; i < fuel->plot()->itemCount(); ++i) {
+        auto* label = qobject_cast<QCPItemText*>(fuel->plot()->item(i));
+        if (!label) continue;
+        if (!busiest || label->text().toInt() > busiest->text().toInt()) busiest = label;
+        if (label->visible()) shownAt.push_back(fuel->plot()->xAxis->coordToPixel(label->position->key()));
+    }
+    ASSERT_NE(busiest, nullptr);
+    EXPECT_TRUE(busiest->visible());
+    std::sort(shownAt.begin(), shownAt.end());
+    for (std::size_t i = 1; i < shownAt.size(); ++i)
+        EXPECT_GE(shownAt[i] - shownAt[i - 1], QFontMetricsF(busiest->font()).height());
 
     // The clipboard holds what the tuning editor reads back: the table's
     // volts and the suggestion, in the unit pasted.
