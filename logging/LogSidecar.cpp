@@ -250,7 +250,23 @@ bool LogSidecarWriter::Create(const QString& logPath, const QDateTime& startUtc)
     Close();
     m_failed = false;
     const QByteArray path = QFile::encodeName(SidecarPath(logPath));
-    m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    // A named pipe or a device of that name is not ours to remove, and
+    // opening it without O_NONBLOCK would wait for a reader for ever: the
+    // recording goes on without times.
+    const QFileInfo info(SidecarPath(logPath));
+    if (info.exists() && !info.isFile()) {
+        m_failed = true;
+        return false;
+    }
+    m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NONBLOCK,
+                  0666);
+    struct stat st {};
+    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(m_fd);
+        m_fd = -1;
+        m_failed = true;
+        return false;
+    }
     if (m_fd < 0) {
         // An old sidecar that stays would describe another recording.
         ::unlink(path.constData());

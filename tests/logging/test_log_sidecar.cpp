@@ -1,9 +1,12 @@
 // The sidecar beside a log: what is written reads back, and a sidecar cut by
 // a crash, followed by garbage or longer than its log reads as a true prefix.
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "logging/LogSidecar.h"
@@ -100,6 +103,19 @@ TEST_F(LogSidecarTest, ACutGarbageOrOverlongSidecarReadsAsATruePrefix) {
     EXPECT_EQ(two.markers.size(), 1u);
     EXPECT_TRUE(two.cut);
     EXPECT_TRUE(ParseSidecar(bytes, 0).times.empty());
+}
+
+// A new recording whose sidecar name is taken by a named pipe goes on
+// without times at once, and leaves the pipe alone.
+TEST_F(LogSidecarTest, ANewRecordingBesideANamedPipeNeitherWaitsNorRemovesIt) {
+    const QString other = dir.filePath(QStringLiteral("piped.qz0"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SidecarPath(other)).constData(), 0600), 0);
+    LogSidecarWriter piped;
+    EXPECT_FALSE(piped.Create(other, start));
+    EXPECT_TRUE(piped.Failed());
+    piped.AppendTime(0.004);
+    EXPECT_FALSE(QFileInfo(SidecarPath(other)).isFile());
+    EXPECT_TRUE(QFileInfo::exists(SidecarPath(other)));
 }
 
 }  // namespace
