@@ -144,7 +144,7 @@ public:
     // none runs and no playback holds the link.
     void GoLive();
 
-    // Alarms (DashView.cpp): the limits in force and the alarms now on.
+    // Alarms (DashAlarms.cpp): the limits in force and the alarms now on.
     AlarmBoard& alarms() { return m_alarms; }
     void SetAlarmLimits(const AlarmLimitSet& limits);
     AlarmSound& alarmSound() { return *m_sound; }
@@ -153,10 +153,12 @@ public:
     LimitsWindow* limitsWindow() const;
     // Every dial's peak marks back to the current value.
     void ResetPeaks();
+    void SetMuted(bool muted);
+
+    // Night, full screen and the gauges' layout (DashLayout.cpp).
     // The night scheme on or off (the menu entry also remembers it).
     void SetNight(bool night);
     bool night() const { return m_night; }
-    void SetMuted(bool muted);
     void ToggleFullScreen();
     // Places the gauges and the lamp in the dashboard's ground of this size:
     // the standard layout scaled evenly to fit, centred.
