@@ -164,12 +164,14 @@ void FuelTab::ShowRemoved(const FuelResult& r) {
 void FuelTab::ShowResult(const FuelResult& r) {
     ShowRemoved(r);
     const QString unit = QString::fromLatin1(AirflowUnitName(r.unit));
-    const QStringList headers{QStringLiteral("Volts"),       QStringLiteral("Airflow\n") + unit,
-                              QStringLiteral("OL hits"),     QStringLiteral("OL mean %"),
-                              QStringLiteral("OL median %"), QStringLiteral("CL hits"),
-                              QStringLiteral("CL mean %"),   QStringLiteral("CL median %"),
-                              QStringLiteral("Confidence"),  QStringLiteral("Change %"),
-                              QStringLiteral("Suggested\n") + unit};
+    // The answer first, where a narrow window shows it; the hits behind it
+    // after. Two-line headers keep the columns narrow.
+    const QStringList headers{QStringLiteral("Volts"),        QStringLiteral("Airflow\n") + unit,
+                              QStringLiteral("Suggested\n") + unit, QStringLiteral("Change\n%"),
+                              QStringLiteral("Confidence"),   QStringLiteral("OL\nhits"),
+                              QStringLiteral("OL\nmean %"),   QStringLiteral("OL\nmedian %"),
+                              QStringLiteral("CL\nhits"),     QStringLiteral("CL\nmean %"),
+                              QStringLiteral("CL\nmedian %")};
     m_answer->clear();
     m_answer->setColumnCount(static_cast<int>(headers.size()));
     m_answer->setHorizontalHeaderLabels(headers);
@@ -178,11 +180,11 @@ void FuelTab::ShowResult(const FuelResult& r) {
         const FuelBin& b = r.bins[i];
         const QStringList cells{
             QString::number(b.volts, 'f', 3), QString::number(b.airflow, 'g', 5),
+            QString::number(b.suggested, 'g', 5),
+            b.used ? QString::asprintf("%+.2f", b.correction * 100) : QString(), ConfidenceText(b),
             QString::number(b.openLoop.hits), Percent(b.openLoop, b.openLoop.mean),
             Percent(b.openLoop, b.openLoop.median), QString::number(b.closedLoop.hits),
-            Percent(b.closedLoop, b.closedLoop.mean), Percent(b.closedLoop, b.closedLoop.median),
-            ConfidenceText(b), b.used ? QString::asprintf("%+.2f", b.correction * 100) : QString(),
-            QString::number(b.suggested, 'g', 5)};
+            Percent(b.closedLoop, b.closedLoop.mean), Percent(b.closedLoop, b.closedLoop.median)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);

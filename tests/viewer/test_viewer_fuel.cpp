@@ -131,8 +131,9 @@ QTemporaryDir* ViewerFuelTest::dir = nullptr;
 QString* ViewerFuelTest::log = nullptr;
 QString* ViewerFuelTest::table = nullptr;
 
-constexpr int kHitsColumns[] = {2, 5};
-constexpr int kSuggestedColumn = 10;
+constexpr int kSuggestedColumn = 2;
+constexpr int kConfidenceColumn = 4;
+constexpr int kHitsColumns[] = {5, 8};
 
 TEST_F(ViewerFuelTest, ThePastedSimulatorTableGivesTheWindowFreeSuggestionAndCopiesIt) {
     ASSERT_TRUE(Show());
@@ -153,7 +154,7 @@ TEST_F(ViewerFuelTest, ThePastedSimulatorTableGivesTheWindowFreeSuggestionAndCop
         EXPECT_NEAR(Cell(row, 0), b.volts, 1e-3);
         EXPECT_NEAR(Cell(row, kSuggestedColumn), b.suggested, b.suggested * 2e-3)
             << "row " << row << " at " << b.volts << " V";
-        EXPECT_EQ(shown.item(row, 8)->text() == QStringLiteral("not used"), !b.used) << b.volts << " V";
+        EXPECT_EQ(shown.item(row, kConfidenceColumn)->text() == QStringLiteral("not used"), !b.used) << b.volts << " V";
     }
     EXPECT_GE(used, 5);
 
