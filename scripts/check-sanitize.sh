@@ -30,5 +30,6 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp"
 cd "$build"
-ctest -L "headless|widgets" --output-on-failure -j "${TEST_JOBS:-4}" --timeout 300
+# Under the sanitizers the tests use the processors more: six at a time.
+ctest -L "headless|widgets" --output-on-failure -j "${TEST_JOBS:-6}" --timeout 300
 touch "$passed"
