@@ -7,6 +7,20 @@
 #include <numeric>
 
 namespace quarn {
+
+void FuelLog::Append(double at, const ChannelRecord& rec) {
+    seconds.push_back(at);
+    maf.push_back(rec.MafVolts);
+    rpm.push_back(rec.Rpm);
+    tps.push_back(rec.TpsVolts);
+    ect.push_back(rec.EctF);
+    wideO2.push_back(rec.WideO2);
+    hegoL.push_back(rec.HegoL);
+    hegoR.push_back(rec.HegoR);
+    injDuty.push_back(rec.InjDuty);
+    injPw.push_back(rec.InjPw);
+}
+
 namespace {
 
 constexpr double kLbPerKg = 2.20462262;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/ChannelRecord.h"
 #include "fuel/MafTransfer.h"
 
 namespace quarn {
@@ -87,6 +88,8 @@ struct FuelLog {
     std::vector<std::uint8_t> custom;
 
     std::size_t Rows() const { return seconds.size(); }
+    // One row more, from a converted record at that time.
+    void Append(double at, const ChannelRecord& rec);
 };
 
 enum class Confidence { None, Fair, Good };

@@ -186,7 +186,7 @@ AccelerationResult FindAccelerations(const DynoInput& in, const AccelerationOpti
     }
 
     // Rolling times wherever the car pulled through them without a lift.
-    for (const Rolling& spec : kRollingTargets) {
+    for (const Rolling& band : kRollingTargets) {
         bool active = false;
         double start = 0, best = 0;
         for (std::size_t k = 1; k < n; ++k) {
@@ -197,16 +197,16 @@ AccelerationResult FindAccelerations(const DynoInput& in, const AccelerationOpti
                 continue;
             }
             if (active && b.mph < best - o.liftMph) active = false;
-            if (!active && a.mph < spec.from && b.mph >= spec.from) {
+            if (!active && a.mph < band.from && b.mph >= band.from) {
                 active = true;
-                start = Interpolate(a, b, spec.from);
+                start = Interpolate(a, b, band.from);
                 best = b.mph;
             }
             if (!active) continue;
             best = std::max(best, b.mph);
-            if (a.mph < spec.to && b.mph >= spec.to) {
+            if (a.mph < band.to && b.mph >= band.to) {
                 result.rolling.push_back(
-                    {spec.label, spec.from, spec.to, Interpolate(a, b, spec.to) - start, start});
+                    {band.label, band.from, band.to, Interpolate(a, b, band.to) - start, start});
                 active = false;
             }
         }

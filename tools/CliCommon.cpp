@@ -103,6 +103,23 @@ std::unique_ptr<LogTable> OpenTable(const std::string& path, const VehicleData& 
     return table;
 }
 
+int ForEachTable(std::span<const std::string> files, const Args& args, const VehicleData& vehicle,
+                 const std::function<int(const std::string& file, const LogTable& table)>& each) {
+    int exit = kExitOk;
+    for (const std::string& file : files) {
+        bool damaged = false;
+        const auto table = OpenTable(file, vehicle, FrameRateOption(args), damaged);
+        if (!table) {
+            exit = std::max(exit, kExitBadInput);
+            continue;
+        }
+        const int status = each(file, *table);
+        if (status >= kExitUsage) return status;
+        exit = std::max({exit, status, damaged ? kExitBadInput : kExitOk});
+    }
+    return exit;
+}
+
 double FrameRateOption(const Args& args) {
     double rate = 0;
     if (ParseNumber(args.Value("rate"), rate) && rate > 0) return rate;

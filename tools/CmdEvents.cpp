@@ -22,29 +22,21 @@ int RunEvents(const Args& args, const VehicleData& vehicle) {
     const int peak = args.Has("peak") ? ViewerChannelId(QString::fromStdString(args.Value("peak"))) : -1;
     if (args.Has("peak") && peak < 0) return Usage("events: no channel \"" + args.Value("peak") + "\"");
 
-    int exit = kExitOk;
-    for (std::size_t f = 1; f < args.positional.size(); ++f) {
-        const std::string& file = args.positional[f];
-        bool damaged = false;
-        const auto table = OpenTable(file, vehicle, FrameRateOption(args), damaged);
-        if (!table) {
-            exit = std::max(exit, kExitBadInput);
-            continue;
-        }
+    const auto one = [&](const std::string& file, const LogTable& table) {
         RecordRange range;
-        if (!RangeOption(args, *table, range, exit)) return exit;
-        const LogColumns columns(*table);
+        if (int status = kExitOk; !RangeOption(args, table, range, status)) return status;
+        const LogColumns columns(table);
         const Expression expression = Expression::Compile(text, columns.Set().names);
         if (!expression.Ok())
             return Usage("events: " + expression.Error().message.toStdString() + " (at character " +
                          std::to_string(expression.Error().position + 1) + ")");
         const std::vector<float> condition = expression.Evaluate(columns.Set());
-        const RowSpan rows = RowsOf(*table, range);
+        const RowSpan rows = RowsOf(table, range);
         const std::span<const float> values =
-            peak >= 0 ? std::span<const float>(table->Column(peak)) : std::span<const float>();
+            peak >= 0 ? std::span<const float>(table.Column(peak)) : std::span<const float>();
         const std::vector<EventStretch> events = FindEvents(
             condition, columns.Set().seconds, minSeconds, values, RowRange{rows.first, rows.last});
-        const auto& records = table->Records();
+        const auto& records = table.Records();
         if (args.Json()) {
             QJsonArray list;
             for (const EventStretch& e : events) {
@@ -72,9 +64,9 @@ int RunEvents(const Args& args, const VehicleData& vehicle) {
                 std::printf("\n");
             }
         }
-        if (damaged) exit = std::max(exit, kExitBadInput);
-    }
-    return exit;
+        return kExitOk;
+    };
+    return ForEachTable(std::span(args.positional).subspan(1), args, vehicle, one);
 }
 
 }  // namespace quarn::cli

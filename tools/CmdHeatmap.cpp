@@ -14,8 +14,6 @@
 namespace quarn::cli {
 namespace {
 
-constexpr int kMaxCells = 64;
-
 // The cells the tab shows for a channel before the user changes the step:
 // the default step over what the log holds once warmed up, rounded as the
 // step box shows it, from a multiple of it.
@@ -26,19 +24,10 @@ std::vector<double> TabEdges(const LogTable& table, int channel) {
         if (std::isfinite(column[r])) lo = std::min<double>(lo, column[r]), hi = std::max<double>(hi, column[r]);
     if (!(hi >= lo)) lo = hi = 0;
     const std::vector<double> defaults = DefaultHeatEdges(channel, lo, hi);
-    double step = defaults.size() >= 2 ? defaults[1] - defaults[0] : 1;
+    const double step = defaults.size() >= 2 ? defaults[1] - defaults[0] : 1;
     const int decimals = step >= 10 ? 0 : step >= 1 ? 1 : 3;
     const double scale = std::pow(10, decimals);
-    step = std::max(std::round(step * scale) / scale, 1e-9);
-    while ((hi - lo) / step > kMaxCells) step *= 2;
-    const double start = std::floor(lo / step) * step;
-    std::vector<double> edges;
-    for (int k = 0;; ++k) {
-        const double e = start + k * step;
-        edges.push_back(e);
-        if (e > hi && edges.size() >= 2) break;
-    }
-    return edges;
+    return StepHeatEdges(lo, hi, std::max(std::round(step * scale) / scale, 1e-9));
 }
 
 }  // namespace
@@ -67,21 +56,14 @@ int RunHeatmap(const Args& args, const VehicleData& vehicle) {
         }
     const QString condition = where.join(QStringLiteral(" and "));
 
-    int exit = kExitOk;
     const auto& channels = ViewerChannels();
-    for (const std::string& file : args.positional) {
-        bool damaged = false;
-        const auto table = OpenTable(file, vehicle, FrameRateOption(args), damaged);
-        if (!table) {
-            exit = std::max(exit, kExitBadInput);
-            continue;
-        }
+    const auto one = [&](const std::string& file, const LogTable& table) {
         ExpressionError error;
-        const std::vector<float> holds = EvaluateCondition(*table, condition, &error);
+        const std::vector<float> holds = EvaluateCondition(table, condition, &error);
         if (error.Failed()) return Usage("heatmap: --filter: " + ErrorText(error).toStdString());
         const HeatMapResult map =
-            ComputeHeatMap(*table, axes[0], axes[1], axes[2], TabEdges(*table, axes[0]),
-                           TabEdges(*table, axes[1]), holds, 0, table->Rows());
+            ComputeHeatMap(table, axes[0], axes[1], axes[2], TabEdges(table, axes[0]),
+                           TabEdges(table, axes[1]), holds, 0, table.Rows());
         if (args.Json()) {
             QJsonArray xEdges, yEdges, mean, count;
             for (double e : map.xEdges) xEdges.append(e);
@@ -108,9 +90,9 @@ int RunHeatmap(const Args& args, const VehicleData& vehicle) {
             std::fputs(text.toUtf8().constData(), stdout);
             if (!text.endsWith('\n')) std::fputc('\n', stdout);
         }
-        if (damaged) exit = std::max(exit, kExitBadInput);
-    }
-    return exit;
+        return kExitOk;
+    };
+    return ForEachTable(args.positional, args, vehicle, one);
 }
 
 }  // namespace quarn::cli

@@ -42,15 +42,8 @@ std::string Fixed(double v, int decimals) {
 
 int RunPulls(const Args& args, const VehicleData& vehicle) {
     if (args.positional.empty()) return Usage("pulls: name at least one log");
-    int exit = kExitOk;
-    for (const std::string& file : args.positional) {
-        bool damaged = false;
-        const auto table = OpenTable(file, vehicle, FrameRateOption(args), damaged);
-        if (!table) {
-            exit = std::max(exit, kExitBadInput);
-            continue;
-        }
-        const DynoInput input = DynoInputOf(*table);
+    const auto one = [&](const std::string& file, const LogTable& table) {
+        const DynoInput input = DynoInputOf(table);
         const PullScan scan = FindPulls(input);
         if (args.Json()) {
             QJsonArray pulls;
@@ -70,9 +63,9 @@ int RunPulls(const Args& args, const VehicleData& vehicle) {
                             p.maxMph, p.note.c_str());
             if (!scan.problem.empty()) std::printf("# %s\n", scan.problem.c_str());
         }
-        if (damaged) exit = std::max(exit, kExitBadInput);
-    }
-    return exit;
+        return kExitOk;
+    };
+    return ForEachTable(args.positional, args, vehicle, one);
 }
 
 int RunDyno(const Args& args, const VehicleData& vehicle) {
@@ -91,26 +84,19 @@ int RunDyno(const Args& args, const VehicleData& vehicle) {
         return kExitBadInput;
     }
 
-    int exit = kExitOk;
-    for (const std::string& file : args.positional) {
-        bool damaged = false;
-        const auto table = OpenTable(file, vehicle, FrameRateOption(args), damaged);
-        if (!table) {
-            exit = std::max(exit, kExitBadInput);
-            continue;
-        }
-        const DynoInput input = DynoInputOf(*table);
+    const auto one = [&](const std::string& file, const LogTable& table) {
+        const DynoInput input = DynoInputOf(table);
         const PullScan scan = FindPulls(input);
         const Pull* pull = nullptr;
         for (const Pull& p : scan.pulls)
             if (p.number == static_cast<int>(number)) pull = &p;
         if (!pull) return Usage(file + ": no pull " + args.Value("pull") + " in the log");
-        if (!pull->usable) return Usage(file + ": pull " + args.Value("pull") + " was refused: " + pull->note);
+        if (!pull->usable)
+            return Usage(file + ": pull " + args.Value("pull") + " was refused: " + pull->note);
         const DynoCurve curve = ComputeCurve(input, *pull, car, options);
         if (!curve.Ok()) {
             Complain(file + ": " + curve.problem);
-            exit = std::max(exit, kExitBadInput);
-            continue;
+            return kExitBadInput;
         }
         const double cf = corrected ? curve.correctionFactor : 1;
         if (args.Json()) {
@@ -145,9 +131,9 @@ int RunDyno(const Args& args, const VehicleData& vehicle) {
             peak(corrected ? "SAE corrected torque (lb-ft)" : "Torque (lb-ft)", curve.peakTorque);
             std::fputs(out.c_str(), stdout);
         }
-        if (damaged) exit = std::max(exit, kExitBadInput);
-    }
-    return exit;
+        return kExitOk;
+    };
+    return ForEachTable(args.positional, args, vehicle, one);
 }
 
 }  // namespace quarn::cli

@@ -11,18 +11,11 @@ namespace quarn::cli {
 
 int RunStats(const Args& args, const VehicleData& vehicle) {
     if (args.positional.empty()) return Usage("stats: name at least one log");
-    int exit = kExitOk;
-    for (const std::string& file : args.positional) {
-        bool damaged = false;
-        const auto table = OpenTable(file, vehicle, FrameRateOption(args), damaged);
-        if (!table) {
-            exit = std::max(exit, kExitBadInput);
-            continue;
-        }
+    const auto one = [&](const std::string& file, const LogTable& table) {
         RecordRange range;
-        if (!RangeOption(args, *table, range, exit)) return exit;
-        const RowSpan rows = RowsOf(*table, range);
-        const LogColumns columns(*table);
+        if (int status = kExitOk; !RangeOption(args, table, range, status)) return status;
+        const RowSpan rows = RowsOf(table, range);
+        const LogColumns columns(table);
         const std::vector<ChannelStatistics> stats =
             Statistics(columns.Set(), RowRange{rows.first, rows.last});
         if (args.Json()) {
@@ -45,9 +38,9 @@ int RunStats(const Args& args, const VehicleData& vehicle) {
             std::fputs(StatisticsText(stats).toUtf8().constData(), stdout);
             if (args.positional.size() > 1) std::printf("\n");
         }
-        if (damaged) exit = std::max(exit, kExitBadInput);
-    }
-    return exit;
+        return kExitOk;
+    };
+    return ForEachTable(args.positional, args, vehicle, one);
 }
 
 }  // namespace quarn::cli

@@ -7,9 +7,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -86,6 +88,12 @@ private:
 // were skipped (the analysis still runs on the rest).
 std::unique_ptr<LogTable> OpenTable(const std::string& path, const VehicleData& vehicle,
                                     double frameRate, bool& damaged);
+
+// Opens each of files with OpenTable and hands it to each. Returns the
+// worst status: kExitBadInput for a log that cannot be read or holds damaged
+// records, and what each returned; kExitUsage from each ends the run there.
+int ForEachTable(std::span<const std::string> files, const Args& args, const VehicleData& vehicle,
+                 const std::function<int(const std::string& file, const LogTable& table)>& each);
 
 // Records per second for records without a time: --rate, or the link's rate.
 double FrameRateOption(const Args& args);

@@ -68,16 +68,7 @@ bool ReadLog(const char* file, const VehicleData& vehicle, double rate, FuelLog&
     auto visit = [&](std::int64_t record, bool, const ChannelRecord&, const ChannelRecord& rec) {
         if (!warm && run.conversion.WarmingUp()) ++log.warmUp;
         else warm = true;
-        log.seconds.push_back(static_cast<double>(record - 1) / rate);
-        log.maf.push_back(rec.MafVolts);
-        log.rpm.push_back(rec.Rpm);
-        log.tps.push_back(rec.TpsVolts);
-        log.ect.push_back(rec.EctF);
-        log.wideO2.push_back(rec.WideO2);
-        log.hegoL.push_back(rec.HegoL);
-        log.hegoR.push_back(rec.HegoR);
-        log.injDuty.push_back(rec.InjDuty);
-        log.injPw.push_back(rec.InjPw);
+        log.Append(static_cast<double>(record - 1) / rate, rec);
     };
     std::int64_t problems = 0;
     auto problem = [&](std::int64_t, const std::string&) { ++problems; };

@@ -77,6 +77,18 @@ std::vector<double> DefaultHeatEdges(int channel, double lo, double hi) {
     return edges;
 }
 
+std::vector<double> StepHeatEdges(double lo, double hi, double step) {
+    while ((hi - lo) / step > kHeatMaxCells) step *= 2;
+    const double start = std::floor(lo / step) * step;
+    std::vector<double> edges;
+    for (int k = 0;; ++k) {
+        const double e = start + k * step;
+        edges.push_back(e);
+        if (e > hi && edges.size() >= 2) break;
+    }
+    return edges;
+}
+
 HeatMapResult ComputeHeatMap(const LogTable& table, int x, int y, int z,
                              const std::vector<double>& xEdges, const std::vector<double>& yEdges,
                              std::span<const float> condition, std::size_t row0,

@@ -31,6 +31,12 @@ std::span<const HeatWherePreset> HeatWherePresets();
 // covering lo..hi, at most 64 cells.
 std::vector<double> DefaultHeatEdges(int channel, double lo, double hi);
 
+// The most cells along an axis once the user has set its step.
+constexpr int kHeatMaxCells = 64;
+// Cell edges from a multiple of step (> 0) covering lo..hi, the step doubled
+// until at most kHeatMaxCells cells remain.
+std::vector<double> StepHeatEdges(double lo, double hi, double step);
+
 struct HeatMapResult {
     std::vector<double> xEdges;  // cells: [xEdges[i], xEdges[i+1])
     std::vector<double> yEdges;

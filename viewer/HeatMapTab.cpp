@@ -29,8 +29,6 @@
 namespace quarn {
 namespace {
 
-constexpr int kMaxCells = 64;
-
 // Low values blue, high ones red: for a mixture map, rich is blue and lean
 // is red.
 QCPColorGradient Gradient() {
@@ -65,14 +63,14 @@ double CellCount(double step, double lo, double hi) {
     return std::floor((hi - start) / step) + 1;
 }
 
-// As Edges allows: the span over the step at most kMaxCells.
+// As Edges allows: the span over the step at most kHeatMaxCells.
 bool Fits(double step, double lo, double hi) {
-    return (hi - lo) / step <= kMaxCells;
+    return (hi - lo) / step <= kHeatMaxCells;
 }
 
 // The smallest round step (1, 2 or 5 times a power of ten) that fits.
 double SmallestFittingStep(double lo, double hi) {
-    const double rough = std::max((hi - lo) / kMaxCells, 1e-3);
+    const double rough = std::max((hi - lo) / kHeatMaxCells, 1e-3);
     double decade = std::pow(10, std::floor(std::log10(rough)));
     for (;; decade *= 10)
         for (double m : {1.0, 2.0, 5.0})
@@ -121,7 +119,8 @@ HeatMapTab::HeatMapTab(QWidget* parent) : QWidget(parent) {
             m_step[a]->setPrefix(QStringLiteral("step "));
             m_step[a]->setDecimals(3);
             m_step[a]->setRange(0.001, 1e6);
-            m_step[a]->setToolTip(QStringLiteral("Cell width; at most %1 cells").arg(kMaxCells));
+            m_step[a]->setToolTip(
+                QStringLiteral("Cell width; at most %1 cells").arg(kHeatMaxCells));
             group(a, QString::fromLatin1(axisNames[a]), {m_axis[a], m_step[a]});
             // Taken when typed out (Enter or leaving the box), not at each
             // digit: "1" on the way to "100" would be refused.
@@ -321,7 +320,7 @@ void HeatMapTab::StepTyped(int axis) {
                            "step stays %5 (%6 or more fits).")
                 .arg(EdgeText(step), m_axis[axis]->currentText())
                 .arg(cells, 0, 'f', 0)
-                .arg(kMaxCells)
+                .arg(kHeatMaxCells)
                 .arg(EdgeText(m_accepted[axis]), EdgeText(fits));
         {
             const QSignalBlocker block(m_step[axis]);
@@ -353,17 +352,7 @@ void HeatMapTab::ChannelChanged(int axis) {
 }
 
 std::vector<double> HeatMapTab::Edges(int axis) const {
-    double step = std::max(m_step[axis]->value(), 1e-9);
-    const double lo = m_lo[axis], hi = m_hi[axis];
-    while ((hi - lo) / step > kMaxCells) step *= 2;
-    const double start = std::floor(lo / step) * step;
-    std::vector<double> edges;
-    for (int k = 0;; ++k) {
-        const double e = start + k * step;
-        edges.push_back(e);
-        if (e > hi && edges.size() >= 2) break;
-    }
-    return edges;
+    return StepHeatEdges(m_lo[axis], m_hi[axis], std::max(m_step[axis]->value(), 1e-9));
 }
 
 void HeatMapTab::ScheduleRecompute() {

@@ -30,16 +30,7 @@ inline FuelLog FuelDrive(double seconds, const EngineModel::Fuelling& fuelling,
         const double t = static_cast<double>(n) * interval;
         DecodeFrame(EncodeFrame(model.Sample(t)), rec);
         conv.ComputeChannels(rec, vehicle);
-        log.seconds.push_back(t);
-        log.maf.push_back(rec.MafVolts);
-        log.rpm.push_back(rec.Rpm);
-        log.tps.push_back(rec.TpsVolts);
-        log.ect.push_back(rec.EctF);
-        log.wideO2.push_back(rec.WideO2);
-        log.hegoL.push_back(rec.HegoL);
-        log.hegoR.push_back(rec.HegoR);
-        log.injDuty.push_back(rec.InjDuty);
-        log.injPw.push_back(rec.InjPw);
+        log.Append(t, rec);
     }
     log.warmUp = static_cast<std::size_t>(kWarmUpFrames);
     return log;
