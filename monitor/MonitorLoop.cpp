@@ -87,6 +87,11 @@ void Monitor::MonitorLoop() {
 void Monitor::WaitForFrame() {
     Clock& clock = m_link.SystemTime();
     if (!m_requestOutstanding) {
+        // Nothing waiting now answers a request of this loop: it is the tail
+        // of a connection's reply that came late (a loaded machine, an adapter
+        // that holds its bytes) or the rest of a broken answer. In front of
+        // the next answer it would fail a good frame.
+        Resynchronise();
         m_link.RequestFrame();
         m_requestedAt = clock.Now();
     }
@@ -110,9 +115,16 @@ void Monitor::WaitForFrame() {
         m_link.Yield(UntilTimeOut(clock, requested));
 
         NoticeResetRequest();
-        if (SecondsSince(clock, requested) > kFrameTimeoutSeconds) {
+        // A frame that came in while this program was held up is no time-out.
+        if (m_link.InBufferCount() < kFrameBytes &&
+            SecondsSince(clock, requested) > kFrameTimeoutSeconds) {
             m_status.SetComStat(LinkStatus::kLampYellow);
-            m_link.ReadInput();  // a partial frame is of no use
+            // A partial frame is of no use. The rest of a late answer is let
+            // in first, so that it does not lead the answer to the repeat.
+            if (m_link.InBufferCount() > 0)
+                Resynchronise();
+            else
+                m_link.ReadInput();
             m_link.RequestFrame();
             requested = clock.Now();
             ++repeats;
@@ -195,9 +207,10 @@ void Monitor::HandleFrame() {
 // noise on the line or a partial answer put a few extra bytes in front, and
 // the rest of the broken answer is still arriving. Reading on would take every
 // later frame across two answers, and all of them would fail while the box
-// answers perfectly well. So the bytes of the broken answer are let in until
-// the line has been quiet for a moment, and thrown away; the next request
-// starts in step again.
+// answers perfectly well. So the bytes still coming are let in until the line
+// has been quiet for a moment, and thrown away: after a bad frame, and before
+// any request that does not follow a good one. The next request starts in
+// step.
 void Monitor::Resynchronise() {
     Clock& clock = m_link.SystemTime();
     const Clock::TimePoint start = clock.Now();

@@ -20,8 +20,9 @@ public:
     // The link fails when the repeats of one request exceed this.
     static constexpr int kMaxRepeats = 10;
     static constexpr double kReconnectPauseSeconds = 1;
-    // After a bad frame the line must be this quiet before the next request:
-    // longer than a byte group takes at the slowest rate.
+    // After a bad frame, a connection or a time-out the line must be this
+    // quiet before the next request: longer than a byte group takes at the
+    // slowest rate.
     static constexpr double kQuietSeconds = 0.01;
     Monitor(Link& link, LinkStatus& status, RunState& state, FramePath& path);
 
