@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "settings/VehicleLimitKeys.h"
+#include "widgets/ScreenRoom.h"
 
 namespace quarn {
 namespace {
@@ -22,7 +23,7 @@ QString BoxText(const std::optional<double>& limit) {
 
 }  // namespace
 
-LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent)
+LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent, QSize room)
     : QWidget(parent,
               Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       m_limits(inForce) {
@@ -32,11 +33,13 @@ LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent)
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
 
-    auto* grid = new QGridLayout(this);
+    auto* page = new QWidget(this);
+    page->setObjectName(QStringLiteral("LimitsPage"));
+    auto* grid = new QGridLayout(page);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(3);
     for (std::size_t k = 0; k < kHeadings.size(); ++k) {
-        auto* heading = new QLabel(QString::fromLatin1(kHeadings[k]), this);
+        auto* heading = new QLabel(QString::fromLatin1(kHeadings[k]), page);
         heading->setAlignment(Qt::AlignCenter);
         grid->addWidget(heading, 0, static_cast<int>(k) + 1);
     }
@@ -44,9 +47,9 @@ LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent)
         const AlarmChannel& channel = AlarmChannels()[static_cast<std::size_t>(c)];
         QString name = QString::fromUtf8(channel.label);
         if (*channel.unit) name += QStringLiteral(" (%1)").arg(QString::fromUtf8(channel.unit));
-        grid->addWidget(new QLabel(name, this), c + 1, 0);
+        grid->addWidget(new QLabel(name, page), c + 1, 0);
         for (LimitKind kind : kLimitKinds) {
-            auto* box = new QLineEdit(this);
+            auto* box = new QLineEdit(page);
             box->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(channel.key),
                                                            QLatin1String(kNames[static_cast<std::size_t>(kind)])));
             box->setFixedWidth(64);
@@ -57,7 +60,7 @@ LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent)
             grid->addWidget(box, c + 1, static_cast<int>(kind) + 1);
             connect(box, &QLineEdit::editingFinished, this, [this, c, kind] { ApplyBox(c, kind); });
         }
-        auto* hint = new QLabel(this);
+        auto* hint = new QLabel(page);
         hint->setObjectName(QStringLiteral("%1Hint").arg(QLatin1String(channel.key)));
         hint->setStyleSheet(QStringLiteral("color: #d00000;"));
         hint->setMinimumWidth(220);
@@ -67,15 +70,16 @@ LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent)
     auto* note = new QLabel(
         QStringLiteral("An alarm starts when a value passes a limit. The limits are kept "
                        "with the car: save it in Session Properties."),
-        this);
+        page);
     note->setWordWrap(true);
     grid->addWidget(note, kAlarmChannels + 1, 0, 1, 5);
-    auto* defaults = new QPushButton(QStringLiteral("Defaults"), this);
+    auto* defaults = new QPushButton(QStringLiteral("Defaults"), page);
     defaults->setObjectName(QStringLiteral("cmdDefaults"));
     defaults->setToolTip(QStringLiteral("Every dial back to the limits of its coloured bands"));
     connect(defaults, &QPushButton::clicked, this, &LimitsWindow::RestoreDefaults);
     grid->addWidget(defaults, kAlarmChannels + 1, 5, Qt::AlignRight);
     ShowLimits(inForce);
+    SetPage(*this, page, room);
 }
 
 LimitsWindow::~LimitsWindow() {

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "decode/Alarms.h"
+#include "widgets/ScreenRoom.h"
 
 class QLabel;
 class QLineEdit;
@@ -26,7 +27,9 @@ namespace quarn {
 class LimitsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent = nullptr);
+    // Room: see FitToRoom; the screen's by default.
+    explicit LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent = nullptr,
+                          QSize room = ScreenRoom());
     ~LimitsWindow() override;
 
     // Puts limits in the boxes (after a vehicle file was loaded), clearing

@@ -16,13 +16,14 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "widgets/Twips.h"
 #include "decode/VehicleData.h"
 #include "settings/LastVehicle.h"
 #include "settings/UserChoices.h"
 #include "settings/VehicleFile.h"
 #include "settings/VehicleLimitKeys.h"
 #include "widgets/OpenDialogs.h"
+#include "widgets/ScreenRoom.h"
+#include "widgets/Twips.h"
 
 namespace quarn {
 namespace {
@@ -76,14 +77,13 @@ QLineEdit* AddTextBox(QWidget* parent, const char* name, const QString& text, QR
 
 }  // namespace
 
-SessionProperties::SessionProperties(VehicleData& vehicle, QWidget* parent)
+SessionProperties::SessionProperties(VehicleData& vehicle, QWidget* parent, QSize room)
     : QWidget(parent,
               Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       m_vehicle(vehicle),
       m_datalog(RememberedDataloggingChoices()) {
     setObjectName(QStringLiteral("SessionProperties"));
     setWindowTitle(QStringLiteral("Session Properties"));
-    setFixedSize(Twips(kClientWidth), Twips(kClientHeight));
     // The layout was made for an 8 pt sans serif; the wider default font
     // would cut the labels off.
     QFont dialogFont(QStringLiteral("Liberation Sans"));
@@ -93,21 +93,25 @@ SessionProperties::SessionProperties(VehicleData& vehicle, QWidget* parent)
     // The tab strip only draws the tabs and their pane and tells which tab
     // is picked; the two panels laid over it hold the controls and are
     // switched by TabChanged.
-    m_tabStrip = new QTabWidget(this);
+    auto* page = new QWidget(this);
+    page->setObjectName(QStringLiteral("SessionPage"));
+    page->setFixedSize(Twips(kClientWidth), Twips(kClientHeight));
+    m_tabStrip = new QTabWidget(page);
     m_tabStrip->setObjectName(QStringLiteral("TabStrip1"));
     m_tabStrip->setGeometry(TwipsRect(240, 120, 5775, 5895 + kDynoRows));
     m_tabStrip->addTab(new QWidget, QStringLiteral("Vehicle Properties"));
     m_tabStrip->addTab(new QWidget, QStringLiteral("Datalogging"));
 
-    m_vehiclePanel = new QWidget(this);
+    m_vehiclePanel = new QWidget(page);
     m_vehiclePanel->setObjectName(QStringLiteral("Frame1"));
     m_vehiclePanel->setGeometry(TwipsRect(360, 720, 5535, 5175 + kDynoRows));
-    m_dataloggingPanel = new QWidget(this);
+    m_dataloggingPanel = new QWidget(page);
     m_dataloggingPanel->setObjectName(QStringLiteral("Frame2"));
     m_dataloggingPanel->setGeometry(TwipsRect(360, 480, 5535, 5415));
     BuildVehicleTab();
     BuildDataloggingTab();
     m_dataloggingPanel->hide();
+    SetPage(*this, page, room);
 
     connect(m_tabStrip, &QTabWidget::currentChanged, this, &SessionProperties::TabChanged);
 }

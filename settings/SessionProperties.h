@@ -7,6 +7,7 @@
 
 #include "settings/UserChoices.h"
 #include "settings/VehicleFile.h"
+#include "widgets/ScreenRoom.h"
 
 class QCheckBox;
 class QLabel;
@@ -44,7 +45,9 @@ public:
     // Typing that pauses this long counts as a finished edit.
     static constexpr int kApplyPauseMs = 1000;
 
-    explicit SessionProperties(VehicleData& vehicle, QWidget* parent = nullptr);
+    // Room: see FitToRoom; the screen's by default.
+    explicit SessionProperties(VehicleData& vehicle, QWidget* parent = nullptr,
+                               QSize room = ScreenRoom());
     ~SessionProperties() override;
 
     // Picking a tab: tab 1 shows the vehicle panel, tab 2 the datalogging

@@ -37,12 +37,12 @@ QString KeyText(const LogTable& table, double key) {
 
 }  // namespace
 
-LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
+LogViewer::LogViewer(LogViewerHost& host, QWidget* parent, QSize room)
     : QMainWindow(parent, Qt::Window), m_host(host) {
     setObjectName(QStringLiteral("LogViewer"));
     setWindowTitle(QStringLiteral("Log Viewer"));
     setAcceptDrops(true);
-    resize(1200, 800);
+    resize(QSize(1200, 800).boundedTo(room.isValid() ? room : QSize(1200, 800)));
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("ViewerTabs"));
@@ -63,12 +63,13 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent)
 
     m_side = new ViewerSide(this);
     auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setObjectName(QStringLiteral("ViewerSplit"));
     split->addWidget(m_tabs);
     split->addWidget(m_side);
     split->setStretchFactor(0, 4);
     split->setStretchFactor(1, 1);
     split->setSizes({880, 320});
-    setCentralWidget(split);
+    setCentralWidget(FitToRoom(split, room));
 
     auto* bar = addToolBar(QStringLiteral("Range"));
     bar->setObjectName(QStringLiteral("ViewerToolBar"));

@@ -15,6 +15,7 @@
 #include "decode/VehicleData.h"
 #include "viewer/LogTable.h"
 #include "viewer/ViewerLayout.h"
+#include "widgets/ScreenRoom.h"
 
 class QCheckBox;
 class QComboBox;
@@ -77,7 +78,8 @@ public:
 class LogViewer : public QMainWindow {
     Q_OBJECT
 public:
-    explicit LogViewer(LogViewerHost& host, QWidget* parent = nullptr);
+    // Room: see FitToRoom; the screen's by default.
+    explicit LogViewer(LogViewerHost& host, QWidget* parent = nullptr, QSize room = ScreenRoom());
     ~LogViewer() override;
 
     // Starts reading the log at path (with a progress bar); once read, it is

@@ -9,12 +9,13 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QApplication>
 
 #include <functional>
 #include <ostream>
@@ -218,6 +219,63 @@ INSTANTIATE_TEST_SUITE_P(Screens, ViewerScreenTest,
                              return std::to_string(info.param.width()) + "x" +
                                     std::to_string(info.param.height());
                          });
+
+// On a car computer's 800 x 480 screen the windows made larger than that
+// show their controls in a scrolled page inside a window the screen holds; on
+// a screen that holds them they are as before, Session Properties at its
+// fixed size.
+TEST(SmallScreenTest, LargerWindowsScrollTheirControlsInsideTheScreen) {
+    const QSize small(800, 480 - kDecorationPx);
+    const QSize large(1366, 768 - kDecorationPx);
+    VehicleData vehicle;
+    class Host final : public LogViewerHost {
+    public:
+        const VehicleData& Vehicle() const override { return car; }
+        double FrameRate() const override { return 250; }
+        void PlayRecords(const QString&, std::int64_t, std::int64_t) override {}
+        VehicleData car;
+    } host;
+    const auto check = [&](QWidget& window, const char* page, bool scrolled) {
+        window.show();
+        QApplication::processEvents();
+        auto* content = window.findChild<QWidget*>(QString::fromLatin1(page));
+        ASSERT_NE(content, nullptr) << page;
+        const auto* scroll =
+            qobject_cast<const QScrollArea*>(content->parentWidget()->parentWidget());
+        EXPECT_EQ(scroll != nullptr, scrolled) << page;
+        if (!scrolled) return;
+        const QSize smallest = SmallestSize(window);
+        EXPECT_LE(smallest.width(), small.width()) << page;
+        EXPECT_LE(smallest.height(), small.height()) << page;
+        EXPECT_LE(window.width(), small.width()) << page;
+        EXPECT_LE(window.height(), small.height()) << page;
+        // Scrolled to its far corner, the page shows its last control.
+        const_cast<QScrollArea*>(scroll)->ensureVisible(content->width(), content->height());
+        const QRect shown(content->mapFrom(scroll->viewport(), QPoint(0, 0)),
+                          scroll->viewport()->size());
+        EXPECT_EQ(shown.bottomRight(), content->rect().bottomRight()) << page;
+    };
+
+    {
+        SessionProperties onSmall(vehicle, nullptr, small);
+        check(onSmall, "SessionPage", true);
+        SessionProperties onLarge(vehicle, nullptr, large);
+        check(onLarge, "SessionPage", false);
+        EXPECT_EQ(onLarge.minimumSize(), onLarge.maximumSize());  // a fixed size, as designed
+    }
+    {
+        LimitsWindow onSmall(DefaultAlarmLimits(), nullptr, small);
+        check(onSmall, "LimitsPage", true);
+        LimitsWindow onLarge(DefaultAlarmLimits(), nullptr, large);
+        check(onLarge, "LimitsPage", false);
+    }
+    {
+        LogViewer onSmall(host, nullptr, small);
+        check(onSmall, "ViewerSplit", true);
+        LogViewer onLarge(host, nullptr, large);
+        check(onLarge, "ViewerSplit", false);
+    }
+}
 
 TEST_F(WindowSizeTest, AlarmTakesTheRoomOfTheEmptyNoticePanels) {
     dash->show();
