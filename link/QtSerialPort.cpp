@@ -172,19 +172,20 @@ void QtSerialPort::SetRTSEnable(bool on) {
 
 int QtSerialPort::InBufferCount() {
     ThrowUnlessUsable("count waiting bytes");
-    qint64 waiting = m_port->bytesAvailable();
-    if (m_minimumRead > 0) waiting += BytesNotYetTaken();
+    // Bytes the line holds count as well: they have arrived, whether or not
+    // the event loop has run since (a program held up by a slow disk would
+    // take a whole answer for a time-out).
+    const qint64 waiting = m_port->bytesAvailable() + BytesNotYetTaken();
     return static_cast<int>(std::min<qint64>(waiting, kReceiveBufferBytes));
 }
 
 ByteBuffer QtSerialPort::Input() {
     ThrowUnlessUsable("read");
-    if (m_minimumRead > 0) {
-        // Bytes short of the hinted count are still with the line; take them
-        // in too, so that "all waiting bytes" means all of them.
-        SetMinimumRead(0);
-        if (BytesNotYetTaken() > 0) m_port->waitForReadyRead(0);
-    }
+    // Bytes still with the line (short of a hinted count, or in since the
+    // event loop last ran) are taken in too, so that "all waiting bytes"
+    // means all of them.
+    SetMinimumRead(0);
+    if (BytesNotYetTaken() > 0) m_port->waitForReadyRead(0);
     const QByteArray data = m_port->readAll();
     return ByteBuffer(data.begin(), data.end());
 }

@@ -10,7 +10,9 @@ namespace quarn {
 
 // The serial port on QSerialPort: no flow control, line settings from the
 // settings text, a receive buffer of kReceiveBufferBytes. Received bytes reach
-// the buffer while the Qt event loop runs (Yielder::Yield does that).
+// the buffer while the Qt event loop runs (Yielder::Yield does that);
+// InBufferCount and Input see those the line holds too, so that a program
+// that has not yielded for a while still finds everything that arrived.
 //
 // A device that goes away while open (an unplugged USB adapter, a closed
 // pseudo-terminal master) makes QSerialPort report read errors on every pass of

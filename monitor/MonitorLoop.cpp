@@ -128,6 +128,7 @@ void Monitor::WaitForFrame() {
             m_link.RequestFrame();
             requested = clock.Now();
             ++repeats;
+            m_lateAnswerPossible = true;
         }
         if (repeats > kMaxRepeats) {
             ++m_linkFailures;
@@ -189,8 +190,12 @@ void Monitor::HandleFrame() {
     //
     // A request that fails (the device went away just now) does not cost
     // the frame already read: it is shown and logged first.
+    //
+    // After a repeated request the box may answer the one given up on as
+    // well. Asked at once, the next frame would be read across the tail of
+    // that answer; instead the next pass lets the line settle first.
     std::exception_ptr requestFailed;
-    if (m_state.Monitoring && !m_state.ComResetPending) {
+    if (!m_lateAnswerPossible && m_state.Monitoring && !m_state.ComResetPending) {
         try {
             m_link.RequestFrame();
             m_requestedAt = m_link.SystemTime().Now();
@@ -226,6 +231,7 @@ void Monitor::Resynchronise() {
         }
     }
     m_link.ReadInput();
+    m_lateAnswerPossible = false;
 }
 
 // The loop is ending (Monitoring was cleared while a frame was handled) with

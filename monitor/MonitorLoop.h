@@ -86,6 +86,9 @@ private:
     Clock::TimePoint m_lastGood{};
     // The next frame was requested as soon as the last good one was read.
     bool m_requestOutstanding = false;
+    // A request was repeated after a time-out since the line last settled:
+    // the answer given up on may still come.
+    bool m_lateAnswerPossible = false;
     int m_running = 0;
     bool m_reconnect = true;
     // The pending reconnect is for a failed link, not one the user asked for.

@@ -287,6 +287,30 @@ TEST_F(MonitorLoopTest, LateTailsOfRepliesAndAnswersFailNoGoodFrame) {
     EXPECT_EQ(Count("lamp=2"), 1);  // the one time-out
 }
 
+// An answer later than the time-out (the program or the adapter held up):
+// the request is repeated, and the box answers both. The late answer comes
+// with the first bytes of the second, the rest of which follow. The next
+// frame must not be read across that rest.
+TEST_F(MonitorLoopTest, AnAnswerAfterTheRepeatAndTheRepeatsOwnFailNoFrame) {
+    answer = [this](int n) {
+        const std::string frame = GoodFrame(static_cast<std::uint16_t>(4000 + 77 * n));
+        if (n == 3) {
+            port.FeedAt(clock, clock.Now() + 150ms, frame);
+        } else if (n == 4) {  // the repeat
+            port.FeedAt(clock, clock.Now() + 5ms, frame.substr(0, 10));
+            port.FeedAt(clock, clock.Now() + 54ms, frame.substr(10));
+        } else {
+            port.FeedAt(clock, clock.Now() + 3ms, frame);
+        }
+        return std::string();
+    };
+    StopAfterFrames(6);
+    monitor.MonitorLoop();
+    EXPECT_EQ(Count("lamp=2"), 1);
+    EXPECT_EQ(monitor.BadFrames(), 0);
+    EXPECT_EQ(monitor.GoodFrames(), 6);
+}
+
 TEST_F(MonitorLoopTest, GoodFramesGoToVisibleScopesInOrderAndToTheLogWhileRecording) {
     answer = [](int) { return GoodFrame(46080); };
     consumers.onFrame = [this] {
