@@ -19,6 +19,11 @@ QSize ScrollBars(const QWidget& scroll) {
     return {bar, bar};
 }
 
+// What the page insists on: its fixed size, or its layout's minimum.
+QSize Needs(const QWidget& page) {
+    return page.minimumSize().expandedTo(page.minimumSizeHint());
+}
+
 }  // namespace
 
 QSize ScreenRoom() {
@@ -28,7 +33,7 @@ QSize ScreenRoom() {
 }
 
 QWidget* FitToRoom(QWidget* page, QSize room) {
-    const QSize needs = page->minimumSize().expandedTo(page->minimumSizeHint());
+    const QSize needs = Needs(*page);
     if (!room.isValid() || (needs.width() <= room.width() && needs.height() <= room.height()))
         return page;
     auto* scroll = new QScrollArea;
@@ -51,8 +56,7 @@ void SetPage(QWidget& window, QWidget* page, QSize room) {
     QWidget* content = FitToRoom(page, room);
     layout->addWidget(content);
     if (content == page) return;
-    const QSize needs = page->minimumSize().expandedTo(page->minimumSizeHint());
-    window.resize((needs + ScrollBars(*content)).boundedTo(room));
+    window.resize((Needs(*page) + ScrollBars(*content)).boundedTo(room));
 }
 
 }  // namespace quarn

@@ -20,6 +20,7 @@
 #include <functional>
 #include <ostream>
 
+#include "../viewer/PlainViewerHost.h"
 #include "../viewer/SimLog.h"
 #include "TestUtil.h"
 #include "about/AboutBox.h"
@@ -27,8 +28,8 @@
 #include "decode/GaugeFeed.h"
 #include "diagnostics/SelfTester.h"
 #include "diagnostics/TPSTool.h"
-#include "logging/Logging.h"
 #include "link/LinkFakes.h"
+#include "logging/Logging.h"
 #include "scope/ScopeSlots.h"
 #include "scope/SuperScope.h"
 #include "settings/ComSetup.h"
@@ -228,13 +229,7 @@ TEST(SmallScreenTest, LargerWindowsScrollTheirControlsInsideTheScreen) {
     const QSize small(800, 480 - kDecorationPx);
     const QSize large(1366, 768 - kDecorationPx);
     VehicleData vehicle;
-    class Host final : public LogViewerHost {
-    public:
-        const VehicleData& Vehicle() const override { return car; }
-        double FrameRate() const override { return 250; }
-        void PlayRecords(const QString&, std::int64_t, std::int64_t) override {}
-        VehicleData car;
-    } host;
+    test::PlainViewerHost host;
     const auto check = [&](QWidget& window, const char* page, bool scrolled) {
         window.show();
         QApplication::processEvents();

@@ -19,6 +19,7 @@
 #include <qcustomplot.h>
 
 #include "MenuTest.h"
+#include "PlainViewerHost.h"
 #include "SimLog.h"
 #include "viewer/LogViewer.h"
 #include "viewer/ViewerPlots.h"
@@ -27,14 +28,6 @@
 
 namespace quarn {
 namespace {
-
-class Host final : public LogViewerHost {
-public:
-    const VehicleData& Vehicle() const override { return vehicle; }
-    double FrameRate() const override { return 250; }
-    void PlayRecords(const QString&, std::int64_t, std::int64_t) override {}
-    VehicleData vehicle;
-};
 
 // A recording as the monitoring loop makes one: a record written, with its
 // own open, pwrite and close, at every turn of the window's event loop.
@@ -66,7 +59,7 @@ protected:
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir dir;
-    Host host;
+    test::PlainViewerHost host;
     std::unique_ptr<LogViewer> viewer;
     std::vector<std::string> messages;
 };

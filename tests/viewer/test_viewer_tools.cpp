@@ -17,6 +17,7 @@
 
 #include <qcustomplot.h>
 
+#include "PlainViewerHost.h"
 #include "SimLog.h"
 #include "viewer/EventsPanel.h"
 #include "viewer/HeatMapTab.h"
@@ -30,14 +31,6 @@
 
 namespace quarn {
 namespace {
-
-class ToolsHost final : public LogViewerHost {
-public:
-    const VehicleData& Vehicle() const override { return vehicle; }
-    double FrameRate() const override { return 250; }
-    void PlayRecords(const QString&, std::int64_t, std::int64_t) override {}
-    VehicleData vehicle;
-};
 
 class ViewerToolsTest : public ::testing::Test {
 protected:
@@ -65,7 +58,7 @@ protected:
     static bool Lists(const QComboBox* box, const QString& name) { return box->findText(name) >= 0; }
 
     QTemporaryDir dir;
-    ToolsHost host;
+    test::PlainViewerHost host;
     QPointer<LogViewer> viewer;
     QStringList messages;
 };
