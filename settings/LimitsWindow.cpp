@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 #include "settings/VehicleLimitKeys.h"
 #include "widgets/ScreenRoom.h"
@@ -36,6 +37,10 @@ LimitsWindow::LimitsWindow(const AlarmLimitSet& inForce, QWidget* parent, QSize 
     auto* page = new QWidget(this);
     page->setObjectName(QStringLiteral("LimitsPage"));
     auto* grid = new QGridLayout(page);
+    // The margins of a window's own layout, which the grid was before it
+    // moved onto the page.
+    const int margin = style()->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, this);
+    grid->setContentsMargins(margin, margin, margin, margin);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(3);
     for (std::size_t k = 0; k < kHeadings.size(); ++k) {

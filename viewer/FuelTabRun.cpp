@@ -274,7 +274,9 @@ void FuelTab::DrawPlot(const FuelResult& r) {
     m_plot->yAxis2->setRange(-top * 1.6, top * 4);
     Replot();
     // The rows below the sensor's idle reading never get hits: show the
-    // first that did.
+    // first that did. The table lays its new rows out first, else there is
+    // nothing yet to scroll.
+    m_answer->doItemsLayout();
     for (std::size_t i = 0; i < r.bins.size(); ++i)
         if (r.bins[i].used) {
             m_answer->scrollToItem(m_answer->item(static_cast<int>(i), 0), QAbstractItemView::PositionAtTop);

@@ -157,6 +157,10 @@ TEST_F(ViewerFuelTest, ThePastedSimulatorTableGivesTheWindowFreeSuggestionAndCop
         EXPECT_EQ(shown.item(row, kConfidenceColumn)->text() == QStringLiteral("not used"), !b.used) << b.volts << " V";
     }
     EXPECT_GE(used, 5);
+    // The table opens at the first row with hits.
+    const auto firstUsed = std::find_if(expected.bins.begin(), expected.bins.end(),
+                                        [](const FuelBin& b) { return b.used; });
+    EXPECT_EQ(shown.rowAt(0), firstUsed - expected.bins.begin());
 
     // The chart's counts: the busiest row keeps its own, and no two shown
     // run into each other.

@@ -65,10 +65,11 @@ int main(int argc, char** argv) {
     if (test::WriteSimLog(second, o) == 0) return EXIT_FAILURE;
 
     PictureHost host;
-    LogViewer viewer(host);
-    viewer.showMessage = [](const QString&) {};
     // A 1366 x 768 screen less a title bar and a panel.
-    viewer.resize(1366, 704);
+    const QSize screen(1366, 704);
+    LogViewer viewer(host, nullptr, screen);
+    viewer.showMessage = [](const QString&) {};
+    viewer.resize(screen);
     viewer.show();
     // The viewer reads a log on a worker; the picture waits until it shows.
     auto show = [&viewer](const QString& log, bool second) {
@@ -156,9 +157,9 @@ int main(int argc, char** argv) {
             volts.push_back(v);
             kgh.push_back(a);
         }
-        LogViewer tuning(host);
+        LogViewer tuning(host, nullptr, screen);
         tuning.showMessage = [](const QString&) {};
-        tuning.resize(1366, 704);
+        tuning.resize(screen);
         tuning.show();
         if (!tuning.Open(drive)) return EXIT_FAILURE;
         while (tuning.Busy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
