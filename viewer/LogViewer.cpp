@@ -42,7 +42,8 @@ LogViewer::LogViewer(LogViewerHost& host, QWidget* parent, QSize room)
     setObjectName(QStringLiteral("LogViewer"));
     setWindowTitle(QStringLiteral("Log Viewer"));
     setAcceptDrops(true);
-    resize(QSize(1200, 800).boundedTo(room.isValid() ? room : QSize(1200, 800)));
+    const QSize opening(1200, 800);
+    resize(room.isValid() ? opening.boundedTo(room) : opening);
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("ViewerTabs"));
